@@ -1,0 +1,50 @@
+# The two front doors: `make run` and `make check`. Both install what is
+# missing first (tools/setup) and need nothing else on a fresh Debian machine.
+
+BUILD  ?= build
+JOBS   ?= $(shell nproc)
+NATIVE := $(BUILD)/native
+ASAN   := $(BUILD)/asan
+WIN    := $(BUILD)/win
+
+.PHONY: all setup native asan win check check-native check-asan check-win run bench clean
+
+all: native win
+
+setup:
+	@tools/setup
+
+$(NATIVE)/CMakeCache.txt: | setup
+	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+$(ASAN)/CMakeCache.txt: | setup
+	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKELVANE_SANITIZE=ON
+
+$(WIN)/CMakeCache.txt: | setup
+	cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+
+native: $(NATIVE)/CMakeCache.txt
+	cmake --build $(NATIVE) -j $(JOBS)
+
+asan: $(ASAN)/CMakeCache.txt
+	cmake --build $(ASAN) -j $(JOBS)
+
+win: $(WIN)/CMakeCache.txt
+	cmake --build $(WIN) -j $(JOBS)
+
+check-native: native
+	ctest --test-dir $(NATIVE) --output-on-failure
+
+check-asan: asan
+	ctest --test-dir $(ASAN) --output-on-failure
+
+check-win: win
+	tools/with-display ctest --test-dir $(WIN) --output-on-failure
+
+check: check-native check-asan check-win
+
+run: native win
+	@echo "Built: $(NATIVE) (native core and tests), $(WIN) (Windows core and tests)."
+
+clean:
+	rm -rf $(BUILD)

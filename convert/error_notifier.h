@@ -1,0 +1,28 @@
+// Notices about sprite files that cannot be converted, which the user can
+// silence for the rest of the session: by answering No in a notice, or with
+// the main window's "Do not show &errors" check box.
+#pragma once
+
+#include "platform/win32.h"
+
+// The caption of every message box of the conversion and of help.
+inline constexpr const char kConverterCaption[] = "Kelvane Converter";
+
+// Notices are shown while true. Starts true in every process; never saved.
+extern bool showErrors;
+
+// The main window's check box 1003; ticked when a notice is answered No.
+extern HWND errorsCheckBox;
+
+// The desktop window: owner of a notice whose caller names none.
+extern HWND ownerFallbackWindow;
+
+// The "Working..." window while a conversion run is active, none otherwise.
+// Every message box of the run (notices, decoder faults) is owned by it.
+extern HWND progressWindow;
+
+// Shows text (which ends in the question whether further notices are wanted)
+// in a Yes/No box captioned "Kelvane Converter", owned by owner, or by
+// ownerFallbackWindow when owner is none. Does nothing while showErrors is
+// false. A No answer turns showErrors off and ticks errorsCheckBox.
+void NotifyError(HWND owner, const char* text);

@@ -1,0 +1,37 @@
+// How the frames of one accepted sprite file become PCX images.
+//
+// Stitched mode (every frame has zero x and y offsets): all frames go onto one
+// canvas in rows; a frame continues its predecessor's row only when that
+// predecessor is exactly 256 pixels wide, so a picture cut into 256-pixel
+// tiles comes back together. One file, "PCXFiles\NAME.pcx".
+//
+// Separate mode (some frame has an offset): every frame becomes an image of
+// its own, "PCXFiles\NAME0.pcx", "PCXFiles\NAME1.pcx", ...
+#pragma once
+
+#include <cstdint>
+
+#include "sprite/dc6_file.h"
+
+// Canvas column and row of each frame's top-left pixel in stitched mode.
+extern std::int64_t frameX[kMaxBlocks];
+extern std::int64_t frameY[kMaxBlocks];
+
+// PCX files written since the run began; the run resets it.
+extern std::int32_t imagesWritten;
+
+// Name buffers hold 259 characters and a terminating zero.
+inline constexpr int kNameBufferSize = 260;
+
+// Lays out, decodes and writes the images of the current sprite file (as
+// accepted by GetFileInfoDC6) with currentPalette. name is the sprite file's
+// name in a writable buffer; its extension is cut in place. Each image on disk
+// adds one to imagesWritten. An image whose dimensions are negative or too
+// large, whose output path does not fit 259 characters, or which cannot be
+// written gives a notice (owner progressWindow) and is not counted; one whose
+// canvas cannot be obtained is passed over silently.
+void WriteSpriteImages(char* name);
+
+// Cuts the last extension from name in place. The first character is never
+// cut (".dc6" stays), and a dot before a path separator is not an extension.
+void StripExtension(char* name);

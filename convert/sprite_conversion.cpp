@@ -1,0 +1,23 @@
+#include "convert/sprite_conversion.h"
+
+#include "convert/frame_placement.h"
+#include "platform/files.h"
+#include "platform/heap_block.h"
+#include "sprite/dc6_file.h"
+
+void EnsureOutputFolder() {
+    if (!platform::PathExists(kOutputFolder)) platform::MakeDirectory(kOutputFolder);
+}
+
+SpriteOutcome ConvertSpriteFile(char* name) {
+    HeapBlock block(LoadWholeFile(name, &spriteSize));
+    if (!block) return SpriteOutcome::Unreadable;
+    spriteData = block.get();
+    SpriteOutcome outcome = SpriteOutcome::Rejected;
+    if (GetFileInfoDC6()) {
+        WriteSpriteImages(name);
+        outcome = SpriteOutcome::Converted;
+    }
+    spriteData = nullptr;
+    return outcome;
+}

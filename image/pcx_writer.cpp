@@ -1,0 +1,98 @@
+#include "image/pcx_writer.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "platform/files.h"
+#include "platform/heap_block.h"
+
+namespace {
+
+constexpr std::uint8_t kManufacturer = 0x0A;
+constexpr std::uint8_t kVersion = 5;
+constexpr std::uint8_t kRunLengthEncoding = 1;
+constexpr std::uint8_t kBitsPerPixel = 8;
+constexpr std::uint8_t kPlanes = 1;
+constexpr std::uint16_t kPaletteInfo = 2;
+constexpr std::uint8_t kPaletteMarker = 0x0C;
+constexpr std::uint8_t kRunOfOne = 0xC1;  // 11 000001: a run count of one
+constexpr std::uint8_t kRunBits = 0xC0;   // 11 xxxxxx: a byte read as a run count
+constexpr std::int32_t kMaxDimension = 0xFFFF;
+
+void PutUint16(std::uint8_t* p, std::uint32_t value) {
+    p[0] = static_cast<std::uint8_t>(value);
+    p[1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+// The name of the temporary file beside path: same folder, a name of its own.
+std::string TemporaryPathFor(const char* path) {
+    std::string folder(path);
+    std::size_t cut = folder.find_last_of(KV_PATH_SEPARATOR "/");
+    folder.erase(cut == std::string::npos ? 0 : cut + 1);
+    return folder + "~kelvane" + std::to_string(platform::ProcessId()) + ".tmp";
+}
+
+bool WriteWholeFile(const char* path, const std::uint8_t* bytes, std::size_t length) {
+    std::FILE* file = std::fopen(path, "wb");
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(bytes, 1, length, file) == length;
+    return std::fclose(file) == 0 && written;
+}
+
+}  // namespace
+
+std::uint64_t PcxBlockSize(std::int32_t width, std::int32_t height) {
+    return 2ull * static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) + 1000;
+}
+
+std::size_t EncodePcx(std::uint8_t* out, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+                      std::int32_t rowStride, const std::uint8_t* palette) {
+    std::memset(out, 0, kPcxHeaderSize);
+    out[0] = kManufacturer;
+    out[1] = kVersion;
+    out[2] = kRunLengthEncoding;
+    out[3] = kBitsPerPixel;
+    PutUint16(out + 8, static_cast<std::uint32_t>(width - 1));
+    PutUint16(out + 10, static_cast<std::uint32_t>(height - 1));
+    PutUint16(out + 12, static_cast<std::uint32_t>(width));
+    PutUint16(out + 14, static_cast<std::uint32_t>(height));
+    out[65] = kPlanes;
+    PutUint16(out + 66, static_cast<std::uint32_t>(width));
+    PutUint16(out + 68, kPaletteInfo);
+
+    std::uint8_t* o = out + kPcxHeaderSize;
+    for (std::int32_t row = 0; row < height; ++row) {
+        const std::uint8_t* source = pixels + static_cast<std::ptrdiff_t>(row) * rowStride;
+        for (std::int32_t i = 0; i < width; ++i) {
+            // Branch-free: the prefix is always stored and kept only when the
+            // pixel would read as a run count.
+            const std::uint8_t value = source[i];
+            *o = kRunOfOne;
+            o += (value & kRunBits) == kRunBits;
+            *o++ = value;
+        }
+    }
+    *o++ = kPaletteMarker;
+    std::memcpy(o, palette, kPaletteSize);
+    o += kPaletteSize;
+    return static_cast<std::size_t>(o - out);
+}
+
+bool WritePcx(const char* path, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+              std::int32_t rowStride, const std::uint8_t* palette) {
+    if (width < 0 || height < 0 || width > kMaxDimension || height > kMaxDimension) return false;
+    const std::uint64_t blockSize = PcxBlockSize(width, height);
+    if (blockSize > 0xFFFFFFFFull) return false;
+    HeapBlock block(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(blockSize))));
+    if (!block) return false;
+    const std::size_t length = EncodePcx(block.get(), pixels, width, height, rowStride, palette);
+
+    const std::string temporary = TemporaryPathFor(path);
+    if (!WriteWholeFile(temporary.c_str(), block.get(), length) || !platform::MoveFileOver(temporary.c_str(), path)) {
+        platform::RemoveFile(temporary.c_str());
+        return false;
+    }
+    return true;
+}

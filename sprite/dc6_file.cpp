@@ -1,0 +1,123 @@
+#include "sprite/dc6_file.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "convert/error_notifier.h"
+#include "platform/heap_block.h"
+
+std::uint8_t* spriteData = nullptr;
+std::uint32_t spriteSize = 0;
+std::uint8_t terminator[4] = {0, 0, 0, 0};
+std::int32_t blockCount = 0;
+std::uint8_t* frameTable[kMaxBlocks] = {};
+bool separateFrames = false;
+
+std::int32_t frameWidth = 0;
+std::int32_t frameHeight = 0;
+std::uint8_t* frameData = nullptr;
+std::uint32_t frameLength = 0;
+
+namespace {
+
+constexpr std::uint32_t kVersionOffset = 0;
+constexpr std::uint32_t kTerminatorOffset = 12;
+constexpr std::uint32_t kBlockCountOffset = 20;
+constexpr std::uint32_t kFrameTableOffset = 24;
+constexpr std::int32_t kVersion = 6;
+
+constexpr std::uint32_t kFrameHeaderSize = 32;
+constexpr std::uint32_t kFrameWidthOffset = 4;
+constexpr std::uint32_t kFrameHeightOffset = 8;
+constexpr std::uint32_t kFrameXOffset = 12;
+constexpr std::uint32_t kFrameYOffset = 16;
+constexpr std::uint32_t kFrameLengthOffset = 28;
+
+// Files larger than this are not read: offsets and lengths are 32-bit, and
+// the block must also hold the slack.
+constexpr long long kMaxFileSize = 0xFFFFFFFFll - kFileSlack;
+
+const char kNotVersion6[] =
+    "GetFileInfoDC6: dc6 file is not version 6 and can not be converted!\n\n"
+    "Do you wish to receive further error notification?";
+const char kInvalidBlockCount[] =
+    "DC6 file has invalid number of blocks and can not be converted!\n\n"
+    "Do you wish to receive further error notification?";
+const char kInvalidFrameData[] =
+    "DC6 file has invalid frame data and can not be converted!\n\n"
+    "Do you wish to receive further error notification?";
+
+// Reads a header field that may reach past a short file: the bytes beyond the
+// file come from the zero-filled slack, so the value is defined.
+std::int32_t HeaderField(std::uint32_t offset) { return ReadInt32(spriteData + offset); }
+
+}  // namespace
+
+std::uint8_t* LoadWholeFile(const char* path, std::uint32_t* size) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return nullptr;
+    long long length = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
+    if (length <= 0 || length > kMaxFileSize) {
+        std::fclose(file);
+        return nullptr;
+    }
+    const std::size_t bytes = static_cast<std::size_t>(length);
+    HeapBlock block(static_cast<std::uint8_t*>(std::malloc(bytes + kFileSlack)));
+    if (!block || std::fseek(file, 0, SEEK_SET) != 0 || std::fread(block.get(), 1, bytes, file) != bytes) {
+        std::fclose(file);
+        return nullptr;
+    }
+    std::fclose(file);
+    std::memset(block.get() + bytes, 0, kFileSlack);
+    *size = static_cast<std::uint32_t>(bytes);
+    return block.release();
+}
+
+int GetFileInfoDC6() {
+    if (HeaderField(kVersionOffset) != kVersion) {
+        NotifyError(progressWindow, kNotVersion6);
+        return 0;
+    }
+    std::memcpy(terminator, spriteData + kTerminatorOffset, sizeof terminator);
+    blockCount = HeaderField(kBlockCountOffset);
+    if (blockCount > kMaxBlocks || blockCount < 1) {
+        NotifyError(progressWindow, kInvalidBlockCount);
+        return 0;
+    }
+
+    // The frame table and every frame header must lie wholly inside the file.
+    const std::uint64_t size = spriteSize;
+    if (kFrameTableOffset + 4ull * static_cast<std::uint64_t>(blockCount) > size) {
+        NotifyError(progressWindow, kInvalidFrameData);
+        return 0;
+    }
+    for (std::int32_t i = 0; i < blockCount; ++i) {
+        const std::uint64_t offset = ReadUint32(spriteData + kFrameTableOffset + 4u * static_cast<std::uint32_t>(i));
+        if (offset + kFrameHeaderSize > size) {
+            NotifyError(progressWindow, kInvalidFrameData);
+            return 0;
+        }
+        frameTable[i] = spriteData + offset;
+    }
+
+    separateFrames = false;
+    for (std::int32_t i = 0; i < blockCount; ++i) {
+        if (ReadInt32(frameTable[i] + kFrameYOffset) != 0 || ReadInt32(frameTable[i] + kFrameXOffset) != 0) {
+            separateFrames = true;
+            break;
+        }
+    }
+    return 1;
+}
+
+void SelectFrame(const std::uint8_t* frame) {
+    frameWidth = ReadInt32(frame + kFrameWidthOffset);
+    frameHeight = ReadInt32(frame + kFrameHeightOffset);
+    frameLength = ReadUint32(frame + kFrameLengthOffset);
+    frameData = const_cast<std::uint8_t*>(frame) + kFrameHeaderSize;
+    // GetFileInfoDC6 placed every header inside the file; the coded data may
+    // still claim more bytes than the file holds.
+    const std::uint64_t available = static_cast<std::uint64_t>(spriteData + spriteSize - frameData);
+    if (frameLength > available) frameLength = static_cast<std::uint32_t>(available);
+}

@@ -1,0 +1,28 @@
+#include "tests/support/core_state.h"
+
+#include <cstring>
+
+#include "convert/error_notifier.h"
+#include "convert/frame_placement.h"
+#include "image/palette.h"
+#include "sprite/dc6_file.h"
+
+namespace test {
+
+void ResetCoreState() {
+    showErrors = true;
+    errorsCheckBox = nullptr;
+    ownerFallbackWindow = nullptr;
+    progressWindow = nullptr;
+    ReleasePalette();
+    currentPalette = nullptr;
+    paletteIsBuiltIn = false;
+    imagesWritten = 0;
+    spriteData = nullptr;
+    spriteSize = 0;
+    std::memset(terminator, 0, sizeof terminator);
+    blockCount = 0;
+    separateFrames = false;
+}
+
+}  // namespace test

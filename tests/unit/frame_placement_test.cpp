@@ -1,0 +1,239 @@
+#include "convert/frame_placement.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "convert/error_notifier.h"
+#include "image/palette.h"
+#include "platform/files.h"
+#include "tests/support/core_state.h"
+#include "tests/support/current_sprite.h"
+#include "tests/support/pcx_image.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using test::Bytes;
+using test::kSkip;
+using test::PixelRows;
+
+constexpr int F = 0x3C;  // fill value of these files
+constexpr test::Terminator kTerminator = {0xEE, 0xEE, 0xEE, F};
+
+class FramePlacementTest : public test::CoreTest {
+protected:
+    FramePlacementTest() {
+        std::filesystem::create_directory("PCXFiles");
+        UseBuiltInPalette();
+        ReorderPalette();
+    }
+
+    // Converts the sprite file as the run does, under the given name.
+    void Place(const Bytes& file, const std::string& name) {
+        test::CurrentSprite sprite(file);
+        ASSERT_EQ(GetFileInfoDC6(), 1);
+        char buffer[kNameBufferSize] = {};
+        std::strncpy(buffer, name.c_str(), sizeof buffer - 1);
+        WriteSpriteImages(buffer);
+    }
+
+    test::Dc6Builder Sprite() { return test::Dc6Builder().Terminate(kTerminator); }
+
+    test::TempFolder folder;
+};
+
+// A frame w x h of one value, so that each frame shows where it went.
+PixelRows Block(int width, int height, int value) {
+    return PixelRows(static_cast<std::size_t>(height), std::vector<int>(static_cast<std::size_t>(width), value));
+}
+
+TEST_F(FramePlacementTest, OneFrameMakesOneImage) {
+    const PixelRows picture = test::Picture(100, 50);
+    Place(Sprite().AddRows(picture).Build(), "walk.dc6");
+    EXPECT_EQ(imagesWritten, 1);
+    const test::PcxImage image = test::ReadPcxFile(test::OutputPath("walk.pcx"));
+    ASSERT_EQ(image.width, 100);
+    ASSERT_EQ(image.height, 50);
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 100; ++x) ASSERT_EQ(image.At(x, y), picture[y][x]) << x << "," << y;
+    // The built-in palette, in red, green, blue order.
+    EXPECT_THAT(Bytes(image.palette.begin() + 3, image.palette.begin() + 6), ElementsAre(0x24, 0, 0));
+    EXPECT_THAT(user.boxes, IsEmpty());
+}
+
+TEST_F(FramePlacementTest, FramesAfterA256WideFrameShareItsRowOnItsBottomLine) {
+    Place(Sprite().AddRows(Block(256, 10, 1)).AddRows(Block(256, 6, 2)).AddRows(Block(100, 4, 3)).Build(), "row.dc6");
+    EXPECT_THAT(std::vector<std::int64_t>(frameX, frameX + 3), ElementsAre(0, 256, 512));
+    EXPECT_THAT(std::vector<std::int64_t>(frameY, frameY + 3), ElementsAre(0, 4, 6));
+    const test::PcxImage image = test::ReadPcxFile(test::OutputPath("row.pcx"));
+    ASSERT_EQ(image.width, 612);
+    ASSERT_EQ(image.height, 10);
+    EXPECT_EQ(image.At(300, 3), F);
+    EXPECT_EQ(image.At(300, 4), 2);
+    EXPECT_EQ(image.At(611, 5), F);
+    EXPECT_EQ(image.At(611, 6), 3);
+    EXPECT_EQ(image.At(0, 0), 1);
+}
+
+TEST_F(FramePlacementTest, NarrowerFramesStartNewRows) {
+    Place(Sprite().AddRows(Block(100, 3, 1)).AddRows(Block(100, 2, 2)).Build(), "rows.dc6");
+    const test::PcxImage image = test::ReadPcxFile(test::OutputPath("rows.pcx"));
+    ASSERT_EQ(image.width, 100);
+    ASSERT_EQ(image.height, 5);
+    EXPECT_EQ(image.At(99, 2), 1);
+    EXPECT_EQ(image.At(0, 3), 2);
+}
+
+TEST_F(FramePlacementTest, TwelveTilesMakeAnEightHundredBySixHundredPicture) {
+    test::Dc6Builder sprite = Sprite();
+    const int widths[] = {256, 256, 256, 32};
+    const int heights[] = {256, 256, 88};
+    for (int k = 0; k < 12; ++k) sprite.AddRows(Block(widths[k % 4], heights[k / 4], k + 1));
+    Place(sprite.Build(), "tiles.dc6");
+    const test::PcxImage image = test::ReadPcxFile(test::OutputPath("tiles.pcx"));
+    ASSERT_EQ(image.width, 800);
+    ASSERT_EQ(image.height, 600);
+    for (int k = 0; k < 12; ++k) {
+        EXPECT_EQ(frameX[k], 256 * (k % 4)) << k;
+        EXPECT_EQ(frameY[k], 256 * (k / 4)) << k;
+        EXPECT_EQ(image.At(256 * (k % 4), 256 * (k / 4)), k + 1) << k;
+    }
+    EXPECT_EQ(image.At(799, 599), 12);
+}
+
+TEST_F(FramePlacementTest, OnlyThePredecessorsWidthDecidesTheRow) {
+    // 255, 256, 10: frame 0 alone; frames 1 and 2 share the second row.
+    Place(Sprite().AddRows(Block(255, 2, 1)).AddRows(Block(256, 3, 2)).AddRows(Block(10, 3, 3)).Build(), "a.dc6");
+    EXPECT_THAT(std::vector<std::int64_t>(frameX, frameX + 3), ElementsAre(0, 0, 256));
+    EXPECT_THAT(std::vector<std::int64_t>(frameY, frameY + 3), ElementsAre(0, 2, 2));
+    // 256 then 255: one row.
+    Place(Sprite().AddRows(Block(256, 2, 1)).AddRows(Block(255, 2, 2)).Build(), "b.dc6");
+    EXPECT_THAT(std::vector<std::int64_t>(frameX, frameX + 2), ElementsAre(0, 256));
+    const test::PcxImage image = test::ReadPcxFile(test::OutputPath("b.pcx"));
+    EXPECT_EQ(image.width, 511);
+    EXPECT_EQ(image.height, 2);
+}
+
+TEST_F(FramePlacementTest, LaterFramesCoverEarlierOnesExceptWhereTheySkip) {
+    // Row 0: a 256 x 2 frame and a 20 x 2 one beside it. Row 1: a 256 x 1
+    // frame, then a 20 x 4 one that reaches one row above the canvas and
+    // over the second frame; its left half is transparent.
+    PixelRows cover = Block(20, 4, 4);
+    for (auto& row : cover) std::fill(row.begin(), row.begin() + 10, kSkip);
+    Place(Sprite().AddRows(Block(256, 2, 1)).AddRows(Block(20, 2, 2)).AddRows(Block(256, 1, 3)).AddRows(cover).Build(),
+          "over.dc6");
+    EXPECT_EQ(frameY[3], -1);
+    const test::PcxImage image = test::ReadPcxFile(test::OutputPath("over.pcx"));
+    ASSERT_EQ(image.width, 276);
+    ASSERT_EQ(image.height, 3);
+    EXPECT_EQ(image.At(256, 0), 2);   // skipped by the cover
+    EXPECT_EQ(image.At(266, 0), 4);   // covered
+    EXPECT_EQ(image.At(256, 2), F);   // skipped, nothing below
+    EXPECT_EQ(image.At(275, 2), 4);
+    EXPECT_EQ(image.At(255, 2), 3);
+}
+
+TEST_F(FramePlacementTest, RowsWiderThanTheLastAreClippedNotWrapped) {
+    // The first row is 300 wide, the last (and so the canvas) 100.
+    PixelRows wide = Block(300, 2, 1);
+    wide[0][100] = 9;  // would land in the next canvas row if it wrapped
+    Place(Sprite().AddRows(wide).AddRows(Block(100, 1, 2)).Build(), "clip.dc6");
+    const test::PcxImage image = test::ReadPcxFile(test::OutputPath("clip.pcx"));
+    ASSERT_EQ(image.width, 100);
+    ASSERT_EQ(image.height, 3);
+    EXPECT_THAT(Bytes(image.pixels.begin(), image.pixels.begin() + 100), ::testing::Each(1));
+    EXPECT_THAT(Bytes(image.pixels.begin() + 100, image.pixels.begin() + 200), ::testing::Each(1));
+    EXPECT_THAT(Bytes(image.pixels.begin() + 200, image.pixels.end()), ::testing::Each(2));
+}
+
+TEST_F(FramePlacementTest, FrameOffsetsMakeOneImagePerFrame) {
+    Place(Sprite().AddRows(Block(3, 2, 1)).AddRows(Block(5, 4, 2), 0, -7).AddRows(Block(1, 1, 3)).Build(), "walk.dc6");
+    EXPECT_EQ(imagesWritten, 3);
+    const int sizes[3][2] = {{3, 2}, {5, 4}, {1, 1}};
+    for (int i = 0; i < 3; ++i) {
+        const test::PcxImage image = test::ReadPcxFile(test::OutputPath("walk" + std::to_string(i) + ".pcx"));
+        EXPECT_EQ(image.width, sizes[i][0]);
+        EXPECT_EQ(image.height, sizes[i][1]);
+        EXPECT_THAT(image.pixels, ::testing::Each(i + 1));
+    }
+    EXPECT_FALSE(std::filesystem::exists(test::OutputPath("walk.pcx")));
+}
+
+TEST_F(FramePlacementTest, OnlyTheLastExtensionIsCut) {
+    Place(Sprite().AddRows(Block(2, 2, 1), 1, 0).AddRows(Block(2, 2, 2)).Build(), "a.b.dc6");
+    EXPECT_TRUE(std::filesystem::exists(test::OutputPath("a.b0.pcx")));
+    EXPECT_TRUE(std::filesystem::exists(test::OutputPath("a.b1.pcx")));
+    Place(Sprite().AddRows(Block(2, 2, 1)).Build(), "KNIGHT.DC6");
+    EXPECT_TRUE(std::filesystem::exists(test::OutputPath("KNIGHT.pcx")));
+    EXPECT_EQ(imagesWritten, 3);
+}
+
+TEST_F(FramePlacementTest, StripExtensionCases) {
+    const std::string separator(1, platform::kPathSeparator);
+    struct Case { std::string in, out; };
+    for (const Case& c : {Case{"walk.dc6", "walk"}, Case{"walk", "walk"}, Case{".dc6", ".dc6"}, Case{"w", "w"},
+                          Case{"", ""}, Case{"a.", "a"}, Case{"a.b.dc6", "a.b"},
+                          Case{"dir.x" + separator + "walk", "dir.x" + separator + "walk"},
+                          Case{"dir.x" + separator + "walk.dc6", "dir.x" + separator + "walk"}}) {
+        char buffer[kNameBufferSize] = {};
+        std::strncpy(buffer, c.in.c_str(), sizeof buffer - 1);
+        StripExtension(buffer);
+        EXPECT_EQ(std::string(buffer), c.out) << c.in;
+    }
+}
+
+const char kFurther[] = "\n\nDo you wish to receive further error notification?";
+
+TEST_F(FramePlacementTest, InvalidSizesAreNotWrittenOrCounted) {
+    progressWindow = reinterpret_cast<HWND>(0x129);
+    test::Dc6Frame negative = test::FrameFromRows(Block(2, 2, 1), 1, 0, kTerminator);
+    negative.height = -2;
+    test::Dc6Frame huge = test::FrameFromRows(Block(2, 2, 2), 0, 0, kTerminator);
+    huge.width = 70000;
+    Place(Sprite().Add(negative).Add(huge).AddRows(Block(2, 2, 3)).Build(), "odd.dc6");
+    EXPECT_EQ(imagesWritten, 1);
+    EXPECT_TRUE(std::filesystem::exists(test::OutputPath("odd2.pcx")));
+    EXPECT_FALSE(std::filesystem::exists(test::OutputPath("odd0.pcx")));
+    EXPECT_THAT(user.Texts(),
+                ElementsAre("Image " + test::OutputPath("odd0.pcx") + " is too large or has invalid dimensions and was not written." + kFurther,
+                            "Image " + test::OutputPath("odd1.pcx") + " is too large or has invalid dimensions and was not written." + kFurther));
+    EXPECT_EQ(user.boxes[0].owner, progressWindow);
+    EXPECT_EQ(user.boxes[0].style, static_cast<UINT>(MB_YESNO | MB_ICONINFORMATION));
+}
+
+TEST_F(FramePlacementTest, StitchedImagesWiderThanTheHeaderAllowsAreRefused) {
+    test::Dc6Builder sprite = Sprite();
+    for (int k = 0; k < 11; ++k) sprite.AddRows(Block(256, 1, 1));
+    test::Dc6Frame last = test::FrameFromRows(Block(1, 1, 2), 0, 0, kTerminator);
+    last.width = 65535 - 11 * 256 + 1;  // one pixel too many
+    Place(sprite.Add(last).Build(), "wide.dc6");
+    EXPECT_EQ(imagesWritten, 0);
+    EXPECT_THAT(user.Texts(), ElementsAre("Image " + test::OutputPath("wide.pcx") +
+                                          " is too large or has invalid dimensions and was not written." + kFurther));
+}
+
+TEST_F(FramePlacementTest, WriteFailuresAndOverlongPathsAreNotifiedAndNotCounted) {
+    const std::string longName(251, 'n');
+    Place(Sprite().AddRows(Block(2, 2, 1)).Build(), longName + ".dc6");
+    std::filesystem::remove("PCXFiles");
+    Place(Sprite().AddRows(Block(2, 2, 1)).Build(), "walk.dc6");
+    EXPECT_EQ(imagesWritten, 0);
+    EXPECT_THAT(user.Texts(), ElementsAre("Unable to write " + test::OutputPath(longName + ".pcx") + "!" + kFurther,
+                                          "Unable to write " + test::OutputPath("walk.pcx") + "!" + kFurther));
+}
+
+TEST_F(FramePlacementTest, NoticesRespectShowErrorsButDecoderMessagesDoNot) {
+    showErrors = false;
+    std::filesystem::remove("PCXFiles");
+    test::Dc6Frame frame = test::FrameFromRows(Block(2, 1, 1), 0, 0, kTerminator);
+    frame.coded.insert(frame.coded.begin(), 0x00);
+    Place(Sprite().Add(frame).Build(), "walk.dc6");
+    EXPECT_THAT(user.Texts(), ElementsAre("Found ZERO Byte"));
+}
+
+}  // namespace
