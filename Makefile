@@ -6,8 +6,9 @@ JOBS   ?= $(shell nproc)
 NATIVE := $(BUILD)/native
 ASAN   := $(BUILD)/asan
 WIN    := $(BUILD)/win
+RELEASE := $(BUILD)/release
 
-.PHONY: all setup native asan win check check-native check-asan check-win run bench clean
+.PHONY: all setup native asan win release check check-native check-asan check-win run bench clean
 
 all: native win
 
@@ -22,6 +23,12 @@ $(ASAN)/CMakeCache.txt: | setup
 
 $(WIN)/CMakeCache.txt: | setup
 	cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+
+$(RELEASE)/CMakeCache.txt: | setup
+	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release
+
+release: $(RELEASE)/CMakeCache.txt
+	cmake --build $(RELEASE) -j $(JOBS)
 
 native: $(NATIVE)/CMakeCache.txt
 	cmake --build $(NATIVE) -j $(JOBS)
@@ -45,6 +52,9 @@ check: check-native check-asan check-win
 
 run: native win
 	@echo "Built: $(NATIVE) (native core and tests), $(WIN) (Windows core and tests)."
+
+bench: release
+	bench/run $(RELEASE)
 
 clean:
 	rm -rf $(BUILD)
