@@ -50,8 +50,10 @@ check-win: win
 
 check: check-native check-asan check-win
 
-run: native win
-	@echo "Built: $(NATIVE) (native core and tests), $(WIN) (Windows core and tests)."
+# Builds kelvane.exe and starts it under Wine in a folder of sample sprites.
+run: $(WIN)/CMakeCache.txt
+	cmake --build $(WIN) -j $(JOBS) --target kelvane
+	@tools/run-program
 
 bench: release
 	bench/run $(RELEASE)

@@ -14,6 +14,7 @@
 #include "tests/support/temp_folder.h"
 #include "tests/ui/program_driver.h"
 #include "ui/application.h"
+#include "ui/framework/list_ctrl.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -58,6 +59,11 @@ TEST_F(MainWindowTest, StartsWithTheFolderListedSortedAndNothingConverted) {
     EXPECT_TRUE(paletteIsBuiltIn);
     EXPECT_EQ(ownerFallbackWindow, ::GetDesktopWindow());
     EXPECT_EQ(::errorsCheckBox, program.Control(IDC_NO_ERRORS));
+    // The program's icon, large and small, and for dragging.
+    const LRESULT icon = ::SendMessageA(program.MainWindow(), WM_GETICON, ICON_BIG, 0);
+    EXPECT_NE(icon, 0);
+    EXPECT_EQ(::SendMessageA(program.MainWindow(), WM_GETICON, ICON_SMALL, 0), icon);
+    EXPECT_EQ(::SendMessageA(program.MainWindow(), WM_QUERYDRAGICON, 0, 0), icon);
 
     const std::vector<TitleChange> titles = program.TitleChanges();
     ASSERT_EQ(titles.size(), 4u);
@@ -97,6 +103,17 @@ TEST_F(MainWindowTest, ANameWhoseImagePathDoesNotFitReadsNo) {
     ASSERT_TRUE(program.WaitForTitle("Kelvane Converter: (0/1 files)"));
     EXPECT_THAT(program.Column(0), ElementsAre(stem + ".dc6"));
     EXPECT_THAT(program.Column(1), ElementsAre("No"));
+
+    // Read back from the list, the name fits a name buffer whole; a shorter
+    // buffer gets a terminated start of it.
+    CListCtrl list;
+    list.Attach(program.Control(IDC_FILE_LIST));
+    char name[260];
+    EXPECT_EQ(list.GetItemText(0, 0, name, sizeof name), 251);
+    EXPECT_EQ(name, stem + ".dc6");
+    char shortName[8];
+    list.GetItemText(0, 0, shortName, sizeof shortName);
+    EXPECT_STREQ(shortName, "aaaaaaa");
 }
 
 TEST_F(MainWindowTest, SelectAllSelectsEveryItemAndAClickOnEmptySpaceNone) {

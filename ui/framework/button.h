@@ -7,5 +7,4 @@ class CButton : public CWnd {
 public:
     // BST_UNCHECKED, BST_CHECKED or BST_INDETERMINATE.
     int GetCheck() const;
-    void SetCheck(int state) const;
 };

@@ -6,8 +6,6 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const {
 
 BOOL CWnd::EnableWindow(BOOL enable) const { return ::EnableWindow(hwnd_, enable); }
 
-BOOL CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(hwnd_); }
-
 void CWnd::SetWindowText(const char* text) const { ::SetWindowTextA(hwnd_, text); }
 
 void CWnd::SetFocus() const { ::SetFocus(hwnd_); }

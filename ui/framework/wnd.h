@@ -17,7 +17,6 @@ public:
 
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
     BOOL EnableWindow(BOOL enable = TRUE) const;
-    BOOL IsWindowEnabled() const;
     void SetWindowText(const char* text) const;
     void SetFocus() const;
     BOOL ShowWindow(int command) const;
