@@ -165,8 +165,4 @@ TEST(WaitCursorTest, ShowsUntilTheLastEndThenGivesTheCursorBack) {
     ::SetCursor(arrow);
 }
 
-TEST(ApplicationTitleTest, IsTheProgramFileNameWithoutItsExtension) {
-    EXPECT_STREQ(application.Title(), "kelvane_ui_tests");
-}
-
 }  // namespace

@@ -1,26 +1,10 @@
 #include "ui/framework/win_app.h"
 
-#include <cstring>
-
 CWinApp* CWinApp::current_ = nullptr;
 
 const EventTable<CWinApp> CWinApp::eventTable = {nullptr, nullptr, nullptr};
 
-CWinApp::CWinApp(const char* appName) {
-    current_ = this;
-    if (appName != nullptr) {
-        title_ = appName;
-        return;
-    }
-    char path[MAX_PATH] = "";
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return;
-    const char* name = std::strrchr(path, '\\');
-    name = name ? name + 1 : path;
-    title_ = name;
-    const std::string::size_type dot = title_.rfind('.');
-    if (dot != std::string::npos) title_.erase(dot);
-}
+CWinApp::CWinApp() { current_ = this; }
 
 CWinApp::~CWinApp() {
     if (current_ == this) current_ = nullptr;

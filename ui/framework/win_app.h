@@ -1,11 +1,8 @@
 // CWinApp: the one application object of the process. It holds the main
-// window reference, the application's title and the wait cursor, runs the
-// program (RunApplication), and ends the commands no window handles in its
-// own command table: the help command ID_HELP goes to OnHelp there, which
-// calls WinHelp.
+// window reference and the wait cursor, runs the program (RunApplication),
+// and ends the commands no window handles in its own command table: the help
+// command ID_HELP goes to OnHelp there, which calls WinHelp.
 #pragma once
-
-#include <string>
 
 #include "ui/framework/event_table.h"
 #include "ui/framework/wnd.h"
@@ -17,8 +14,9 @@ class CWinApp {
 public:
     using EventTarget = CWinApp;
 
-    // Without a name, the title is the program file's name without its extension.
-    explicit CWinApp(const char* appName = nullptr);
+    // The application's title, which captions message boxes that name none,
+    // is the program file's name without its extension (platform/application_title.h).
+    CWinApp();
     virtual ~CWinApp();
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
@@ -37,7 +35,6 @@ public:
 
     CWnd* GetMainWnd() const { return mainWindow_; }
     void SetMainWnd(CWnd* window) { mainWindow_ = window; }
-    const char* Title() const { return title_.c_str(); }
 
     // The wait cursor: shown from the first Begin until the last End, then
     // the cursor it replaced comes back.
@@ -57,7 +54,6 @@ protected:
 private:
     static CWinApp* current_;
     CWnd* mainWindow_ = nullptr;
-    std::string title_;
     int waitCursorCount_ = 0;
     HCURSOR cursorBeforeWait_ = nullptr;
 };
