@@ -36,6 +36,18 @@ bool ReturnsResultDirectly(UINT message) {
 
 bool KeyIsDown(int key) { return (::GetKeyState(key) & 0x8000) != 0; }
 
+const CWnd* MainWindow() {
+    const CWinApp* app = CWinApp::Current();
+    return app ? app->GetMainWnd() : nullptr;
+}
+
+// The owner of a new dialog: the application's main window, unless the
+// dialog is that window.
+HWND OwnerFor(const CDialog* dialog) {
+    const CWnd* mainWindow = MainWindow();
+    return mainWindow && mainWindow != dialog ? mainWindow->GetSafeHwnd() : nullptr;
+}
+
 }  // namespace
 
 void DDX_Control(CDataExchange* exchange, int id, CWnd& control) {
@@ -56,11 +68,8 @@ HWND CDialog::CreateFromTemplate(UINT templateId) {
     const HGLOBAL loaded = found ? ::LoadResource(instance, found) : nullptr;
     const auto* dialogTemplate = static_cast<const DLGTEMPLATE*>(loaded ? ::LockResource(loaded) : nullptr);
     if (dialogTemplate == nullptr) return nullptr;
-    const CWinApp* app = CWinApp::Current();
-    const CWnd* mainWindow = app ? app->GetMainWnd() : nullptr;
-    HWND owner = mainWindow ? mainWindow->GetSafeHwnd() : nullptr;
-    if (mainWindow == this) owner = nullptr;
-    return ::CreateDialogIndirectParamA(instance, dialogTemplate, owner, &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    return ::CreateDialogIndirectParamA(instance, dialogTemplate, OwnerFor(this), &CDialog::DialogProc,
+                                        reinterpret_cast<LPARAM>(this));
 }
 
 BOOL CDialog::Create(UINT templateId) { return CreateFromTemplate(templateId) != nullptr; }
@@ -68,9 +77,7 @@ BOOL CDialog::Create(UINT templateId) { return CreateFromTemplate(templateId) !=
 INT_PTR CDialog::DoModal() {
     // The owner is disabled before the window exists, so that nothing can
     // reach it while the dialog initialises.
-    const CWinApp* app = CWinApp::Current();
-    const CWnd* mainWindow = app ? app->GetMainWnd() : nullptr;
-    const HWND owner = (mainWindow && mainWindow != this) ? mainWindow->GetSafeHwnd() : nullptr;
+    const HWND owner = OwnerFor(this);
     const bool ownerDisabled = owner != nullptr && ::IsWindowEnabled(owner);
     if (ownerDisabled) ::EnableWindow(owner, FALSE);
 
@@ -130,10 +137,10 @@ void CDialog::UpdateData(DataDirection direction) {
 }
 
 BOOL CDialog::PreTranslateMessage(MSG* message) {
-    if (message->message == WM_KEYDOWN && message->wParam == VK_F1) {
-        if (KeyIsDown(VK_SHIFT) || KeyIsDown(VK_CONTROL) || KeyIsDown(VK_MENU)) return FALSE;
-        const CWinApp* app = CWinApp::Current();
-        const CWnd* mainWindow = app ? app->GetMainWnd() : nullptr;
+    const bool plainF1 = message->message == WM_KEYDOWN && message->wParam == VK_F1 && !KeyIsDown(VK_SHIFT) &&
+                         !KeyIsDown(VK_CONTROL) && !KeyIsDown(VK_MENU);
+    if (plainF1) {
+        const CWnd* mainWindow = MainWindow();
         if (mainWindow != nullptr && mainWindow->GetSafeHwnd() != nullptr)
             ::SendMessageA(mainWindow->GetSafeHwnd(), WM_COMMAND, ID_HELP, 0);
         return TRUE;
