@@ -248,6 +248,36 @@ TEST_F(MainWindowTest, BrowseCancelledLeavesTheListAsItWas) {
     EXPECT_EQ(program.TitleChanges().size(), 5u);
 }
 
+TEST_F(MainWindowTest, BrowseMakesTheChosenFolderCurrentAndListsIt) {
+    Sprite("walk.dc6");
+    std::filesystem::create_directory("more");
+    Sprite("more/b.dc6");
+    Sprite("more/a.dc6");
+    char startUp[MAX_PATH] = "";
+    ::GetCurrentDirectoryA(MAX_PATH, startUp);
+    const std::string chosen = std::string(startUp) + "\\more";
+    ProgramRun program;
+    ASSERT_TRUE(program.WaitForTitle("Kelvane Converter: (0/1 files)"));
+
+    program.Click(IDC_BROWSE);
+    const HWND browser = program.WaitForWindowOfThread("#32770");
+    ASSERT_NE(browser, nullptr);
+    // As the user would pick it in the tree.
+    ::SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(chosen.c_str()));
+    ProgramRun::Press(browser, IDOK);
+    ASSERT_TRUE(program.WaitForTitle("Kelvane Converter: (0/2 files)"));
+    EXPECT_THAT(program.Column(0), ElementsAre("a.dc6", "b.dc6"));
+    EXPECT_EQ(folderPath, chosen);
+    char current[MAX_PATH] = "";
+    ::GetCurrentDirectoryA(MAX_PATH, current);
+    EXPECT_EQ(std::string(current), chosen);
+    // Help stays with the start-up directory.
+    EXPECT_EQ(application.helpPath, std::string(startUp) + "\\Kelvane.chm");
+    const std::vector<TitleChange> titles = program.TitleChanges();
+    ASSERT_GE(titles.size(), 2u);
+    EXPECT_EQ(titles[titles.size() - 2].title, "Retrieving file list...");
+}
+
 TEST_F(MainWindowTest, QuitEndsTheProgram) {
     FourEntries();
     ProgramRun program;
