@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,12 +29,12 @@ int Refuse(const std::string& subject, const std::string& reason) {
 
 // Makes the run's palette current, reordered once, as a run of the program
 // does. Returns false after saying why the palette file was refused.
-bool SettlePalette(const std::string& path) {
+bool SettlePalette(const std::optional<std::string>& file) {
     ReleasePalette();
     paletteIsBuiltIn = true;
-    if (path.empty()) {
+    if (!file) {
         UseBuiltInPalette();
-    } else if (LoadPaletteFile(path.c_str()) != PaletteLoad::Loaded) {
+    } else if (const std::string& path = *file; LoadPaletteFile(path.c_str()) != PaletteLoad::Loaded) {
         std::error_code error;
         const std::uintmax_t size = std::filesystem::file_size(path, error);
         if (!platform::PathExists(path.c_str()))
@@ -65,14 +66,14 @@ bool ConvertOne(const std::string& name, NoticePrinter& notices) {
 }  // namespace
 
 int RunBatch(const Options& options) {
-    if (!options.folder.empty() && !platform::ChangeDirectory(options.folder.c_str()))
-        return Refuse(options.folder, std::string("cannot enter folder: ") + std::strerror(errno));
+    if (options.folder && !platform::ChangeDirectory(options.folder->c_str()))
+        return Refuse(*options.folder, std::string("cannot enter folder: ") + std::strerror(errno));
     if (!SettlePalette(options.palette)) return kExitRefused;
 
     std::vector<std::string> files = options.files;
     if (files.empty() && !platform::FindEntries(kSpritePattern, files)) {
         ReleasePalette();
-        return Refuse(options.folder.empty() ? "." : options.folder, "cannot list folder");
+        return Refuse(options.folder.value_or("."), "cannot list folder");
     }
 
     ProgressBar progress(!options.quiet && platform::IsTerminal(stderr));

@@ -35,7 +35,7 @@ bool Refuse(const char* what, const char* argument) {
 }
 
 // Takes the value of -C or -p, attached ("-Cdir") or the next argument.
-bool TakeValue(int argc, char** argv, int& i, std::string& value) {
+bool TakeValue(int argc, char** argv, int& i, std::optional<std::string>& value) {
     if (argv[i][2] != '\0') {
         value = argv[i] + 2;
         return true;

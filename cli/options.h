@@ -4,16 +4,17 @@
 //   kelvane-convert --help | --version
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 struct Options {
-    std::string folder;              // -C: the folder to work in; empty: the current one
-    std::string palette;             // -p: a palette file; empty: the built-in palette
-    bool quiet = false;              // -q: no progress bar
-    bool help = false;               // --help
-    bool version = false;            // --version
-    std::vector<std::string> files;  // empty: every *.dc6 of the folder
+    std::optional<std::string> folder;   // -C: the folder to work in; none: the current one
+    std::optional<std::string> palette;  // -p: a palette file; none: the built-in palette
+    bool quiet = false;                  // -q: no progress bar
+    bool help = false;                   // --help
+    bool version = false;                // --version
+    std::vector<std::string> files;      // empty: every *.dc6 of the folder
 };
 
 // Exit statuses.
