@@ -56,6 +56,12 @@ bool ConvertOne(const std::string& name, NoticePrinter& notices) {
         notices.Report("name is too long");
         return false;
     }
+    // The output name is the sprite's name in PCXFiles, so a path would name
+    // a folder there that does not exist; say what to do instead.
+    if (name.find_first_of("/" KV_PATH_SEPARATOR) != std::string::npos) {
+        notices.Report("is not a name in the folder; use -C to work in its folder");
+        return false;
+    }
     char buffer[kNameBufferSize] = {};
     std::memcpy(buffer, name.c_str(), name.size());
     if (ConvertSpriteFile(buffer) != SpriteOutcome::Unreadable) return true;

@@ -178,11 +178,15 @@ TEST_F(ConverterTest, EveryNoticeIsOneLineAndTheRunGoesOn) {
     EXPECT_TRUE(fs::is_directory(test::OutputPath("blocked.pcx")));
 }
 
-TEST_F(ConverterTest, ANameThatDoesNotFitTheProgramsBufferIsReportedNotCut) {
+TEST_F(ConverterTest, NamesTheProgramCouldNotListAreReportedNotCutOrFollowed) {
+    fs::create_directory("sub");
+    test::WriteFile("sub/walk.dc6", Stitched());
     const std::string name = std::string(300, 'n') + ".dc6";
-    const test::ConverterRun run = RunConverter({name});
+    const test::ConverterRun run = RunConverter({name, "sub/walk.dc6"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "kelvane-convert: " + name + ": name is too long\n");
+    EXPECT_THAT(Lines(run.err),
+                ElementsAre("kelvane-convert: " + name + ": name is too long",
+                            "kelvane-convert: sub/walk.dc6: is not a name in the folder; use -C to work in its folder"));
     EXPECT_THAT(Outputs(), IsEmpty());
 }
 
