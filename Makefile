@@ -7,6 +7,8 @@ NATIVE := $(BUILD)/native
 ASAN   := $(BUILD)/asan
 WIN    := $(BUILD)/win
 RELEASE := $(BUILD)/release
+# The sample sprites, written by the native build.
+SAMPLES := $(NATIVE)/samples
 
 .PHONY: all setup native asan win release check check-native check-asan check-win run bench clean
 
@@ -22,7 +24,8 @@ $(ASAN)/CMakeCache.txt: | setup
 	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKELVANE_SANITIZE=ON
 
 $(WIN)/CMakeCache.txt: | setup
-	cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+	cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DKELVANE_NATIVE_BUILD=$(abspath $(NATIVE))
 
 $(RELEASE)/CMakeCache.txt: | setup
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release
@@ -45,15 +48,20 @@ check-native: native
 check-asan: asan
 	ctest --test-dir $(ASAN) --output-on-failure
 
-check-win: win
+# The Windows tests compare kelvane-convert.exe with the native converter.
+check-win: native win
 	tools/with-display ctest --test-dir $(WIN) --output-on-failure
 
 check: check-native check-asan check-win
 
-# Builds kelvane.exe and starts it under Wine in a folder of sample sprites.
-run: $(WIN)/CMakeCache.txt
+# Converts the sample sprites with kelvane-convert (status 1 only says that
+# the damaged sample gave its notices), then starts kelvane.exe under Wine in
+# their folder.
+run: native $(WIN)/CMakeCache.txt
 	cmake --build $(WIN) -j $(JOBS) --target kelvane
-	@tools/run-program
+	$(NATIVE)/cli/kelvane-convert -C $(SAMPLES) || [ $$? -eq 1 ]
+	@echo "The PCX files are in $(abspath $(SAMPLES))/PCXFiles"
+	@tools/run-program $(WIN)/ui/kelvane.exe $(SAMPLES)
 
 bench: release
 	bench/run $(RELEASE)
