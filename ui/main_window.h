@@ -8,6 +8,7 @@
 #include "ui/framework/button.h"
 #include "ui/framework/dialog.h"
 #include "ui/framework/list_ctrl.h"
+#include "ui/progress_window.h"
 
 // The number of selected list items at the last click in the list or Select All.
 extern int selectedCount;
@@ -27,7 +28,7 @@ protected:
     // Overrides.
     void DoDataExchange(CDataExchange* exchange) override;
     BOOL OnInitDialog() override;
-    // The Convert command.
+    // Convert: OnConvert.
     void OnOK() override;
     const EventTable<CDialog>* GetEventTable() const override;
 
@@ -41,13 +42,24 @@ protected:
     void OnErrorsCheckBox();
     // The View command.
     void OnView();
+    // The Convert command: runs a conversion with the window disabled, lists
+    // the folder anew and reports the number of images written.
+    void OnConvert();
 
 private:
+    // Converts the first selectedCount selected files in list order, with the
+    // palette the user chooses, under the progress window.
+    void RunConversion();
+    // Asks for a palette file and loads it into currentPalette; true when a
+    // file of exactly 768 bytes was chosen and read.
+    bool LoadCustomPalette();
+
     static const Event<CDialog> events[];
     static const EventTable<CDialog> eventTable;
 
     std::string titleText;
     HWND selfWindow = nullptr;
+    ProgressWindow progress;
     CButton viewButton;
     CButton quitButton;
     CButton errorsCheckBox;
