@@ -50,6 +50,11 @@ void MainWindow::RunConversion() {
         if (customWanted && ::MessageBoxA(selfWindow, kCustomPaletteFailed, kConverterCaption, kQuestion) == IDNO) return;
         UseBuiltInPalette();
     }
+    // A message box or file dialog may enable its owner again when it closes,
+    // whatever the owner was before (Wine's do), and leaves the arrow cursor:
+    // the main window stays disabled, under the wait cursor, for the run.
+    ::EnableWindow(selfWindow, FALSE);
+    if (CWinApp* app = CWinApp::Current(); app != nullptr) app->RestoreWaitCursor();
 
     // Every notice of the run is owned by this window, which publishes itself
     // as progressWindow while it initialises.

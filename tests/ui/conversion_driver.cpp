@@ -272,7 +272,7 @@ bool GrabScreen(Screen& screen, const std::string& name) {
     return true;
 }
 
-MessageBoxSeen Answer(ProgramRun& program, int button) {
+MessageBoxSeen Answer(ProgramRun& program, int button, const std::function<void(const MessageBoxSeen&)>& whileOpen) {
     MessageBoxSeen seen;
     const HWND box = program.WaitForWindowOfThread("#32770", "Kelvane Converter");
     if (box == nullptr) return seen;
@@ -284,6 +284,7 @@ MessageBoxSeen Answer(ProgramRun& program, int button) {
     for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO})
         if (::IsWindowVisible(::GetDlgItem(box, id))) seen.buttons.push_back(id);
     seen.ownerEnabled = ::IsWindowEnabled(seen.owner) != FALSE;
+    if (whileOpen) whileOpen(seen);
     ProgramRun::Press(box, button);
     WaitUntil([&] { return !::IsWindow(box); });
     return seen;

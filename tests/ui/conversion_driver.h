@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -123,9 +124,11 @@ struct MessageBoxSeen {
     bool ownerEnabled = true;
 };
 
-// Waits for a message box captioned "Kelvane Converter", reads it, presses
-// button and waits until it is gone. A box that never came has no handle.
-MessageBoxSeen Answer(ProgramRun& program, int button);
+// Waits for a message box captioned "Kelvane Converter", reads it, calls
+// whileOpen, presses button and waits until it is gone. A box that never came
+// has no handle.
+MessageBoxSeen Answer(ProgramRun& program, int button,
+                      const std::function<void(const MessageBoxSeen&)>& whileOpen = {});
 
 // kelvane-convert.exe run in folder with arguments; its exit status and
 // standard output.

@@ -28,6 +28,10 @@ void CWinApp::BeginWaitCursor() {
     if (waitCursorCount_++ == 0) cursorBeforeWait_ = previous;
 }
 
+void CWinApp::RestoreWaitCursor() {
+    if (waitCursorCount_ > 0) ::SetCursor(::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+}
+
 void CWinApp::EndWaitCursor() {
     if (waitCursorCount_ == 0) return;
     if (--waitCursorCount_ == 0) ::SetCursor(cursorBeforeWait_);

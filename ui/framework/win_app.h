@@ -40,6 +40,9 @@ public:
     // the cursor it replaced comes back.
     void BeginWaitCursor();
     void EndWaitCursor();
+    // Shows the wait cursor again, while one is wanted, after a message box
+    // or dialog has replaced it.
+    void RestoreWaitCursor();
 
     // Handles a command through the command table; false when none takes it.
     bool OnCmdMsg(UINT id, UINT code);
