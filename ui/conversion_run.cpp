@@ -39,17 +39,22 @@ void MainWindow::OnConvert() {
     if (app != nullptr) app->EndWaitCursor();
 }
 
-void MainWindow::RunConversion() {
+bool MainWindow::ChooseRunPalette() {
     // A custom palette lives from its run to the start of the next one.
     ReleasePalette();
     paletteIsBuiltIn = true;
     const bool customWanted = ::MessageBoxA(selfWindow, kCustomPaletteQuestion, kConverterCaption, kQuestion) == IDYES;
     if (customWanted && LoadCustomPalette()) {
         paletteIsBuiltIn = false;
-    } else {
-        if (customWanted && ::MessageBoxA(selfWindow, kCustomPaletteFailed, kConverterCaption, kQuestion) == IDNO) return;
-        UseBuiltInPalette();
+        return true;
     }
+    if (customWanted && ::MessageBoxA(selfWindow, kCustomPaletteFailed, kConverterCaption, kQuestion) == IDNO) return false;
+    UseBuiltInPalette();
+    return true;
+}
+
+void MainWindow::RunConversion() {
+    if (!ChooseRunPalette()) return;
     // A message box or file dialog may enable its owner again when it closes,
     // whatever the owner was before (Wine's do), and leaves the arrow cursor:
     // the main window stays disabled, under the wait cursor, for the run.

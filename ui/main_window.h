@@ -50,6 +50,9 @@ private:
     // Converts the first selectedCount selected files in list order, with the
     // palette the user chooses, under the progress window.
     void RunConversion();
+    // Releases the last run's palette and asks for this run's: the built-in
+    // one or a palette file. False when the user ends the run there.
+    bool ChooseRunPalette();
     // Asks for a palette file and loads it into currentPalette; true when a
     // file of exactly 768 bytes was chosen and read.
     bool LoadCustomPalette();
