@@ -289,13 +289,19 @@ void ProgramRun::ClickAt(POINT screen, int times) { ClickAt(MainWindow(), screen
 
 void ProgramRun::ClickAt(HWND window, POINT screen, int times) {
     Activate(window);
-    std::vector<INPUT> inputs;
     INPUT move = {};
     move.type = INPUT_MOUSE;
     move.mi.dx = MulDiv(screen.x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
     move.mi.dy = MulDiv(screen.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
     move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs.push_back(move);
+    ::SendInput(1, &move, sizeof move);
+    // The first move on a fresh display may still be on its way when the
+    // buttons follow, and the click is then lost: press once it has arrived.
+    WaitUntil([&] {
+        POINT cursor;
+        return ::GetCursorPos(&cursor) && cursor.x == screen.x && cursor.y == screen.y;
+    });
+    std::vector<INPUT> inputs;
     for (int i = 0; i < times; ++i) {
         for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
             INPUT input = {};
