@@ -8,6 +8,7 @@
 #include "ui/framework/button.h"
 #include "ui/framework/dialog.h"
 #include "ui/framework/list_ctrl.h"
+#include "ui/image_viewer.h"
 #include "ui/progress_window.h"
 
 // The number of selected list items at the last click in the list or Select All.
@@ -71,4 +72,6 @@ private:
     CButton browseButton;
     CListCtrl fileList;
     HICON appIcon;
+    // Shows every image of a View, one after another.
+    ImageViewer viewer;
 };
