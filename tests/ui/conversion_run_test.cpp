@@ -425,7 +425,7 @@ TEST_F(ConversionRunTest, NoSelectionStartsNoRunButSelectAllDoesAndMissingEntrie
     ::SendMessageA(program.Control(IDC_FILE_LIST), LVM_DELETEALLITEMS, 0, 0);
     program.Click(IDC_SELECT_ALL);
     ASSERT_TRUE(program.WaitForTitle("Kelvane Converter: (0/0 files)"));
-    ASSERT_TRUE(program.Enabled(IDOK));
+    ASSERT_TRUE(uitest::WaitUntil([&] { return program.Enabled(IDOK); }));
     program.Click(IDOK);
     Answer(program, IDNO);
     EXPECT_EQ(Count(program), "Successfully converted 0 files");
