@@ -454,30 +454,39 @@ TEST_F(ConversionRunTest, NoSelectionStartsNoRunButSelectAllDoesAndMissingEntrie
     EXPECT_EQ(images.begin()->first, name.substr(0, 1) + ".pcx");
 }
 
-TEST_F(ConversionRunTest, NoToANoticeSilencesTheNextButNotTheDecodersMessages) {
-    test::WriteFile("a.dc6", NotVersion6());
-    test::WriteFile("b.dc6", test::Dc6Builder().BlockCount(13).AddRows(test::Picture(6, 5)).Build());
-    test::WriteFile("c.dc6", WithZeroByte());
+TEST_F(ConversionRunTest, AnImageNotWrittenIsNotCountedAndNoToANoticeSilencesTheNextButNotTheDecoder) {
+    // A folder stands where a.dc6's image goes.
+    test::WriteFile("a.dc6", Stitched());
+    fs::create_directories("PCXFiles/a.pcx");
+    test::WriteFile("b.dc6", NotVersion6());
+    test::WriteFile("c.dc6", test::Dc6Builder().BlockCount(13).AddRows(test::Picture(6, 5)).Build());
+    test::WriteFile("d.dc6", WithZeroByte());
     ProgramRun program;
     RunRecorder recorder(program);
-    ASSERT_TRUE(program.WaitForTitle("Kelvane Converter: (0/3 files)"));
-    SelectAll(program, 3);
+    ASSERT_TRUE(program.WaitForTitle("Kelvane Converter: (0/4 files)"));
+    SelectAll(program, 4);
 
     program.Click(IDOK);
     Answer(program, IDNO);
+    const MessageBoxSeen unwritten = Answer(program, IDYES);
+    EXPECT_EQ(unwritten.text, "Unable to write PCXFiles\\a.pcx!\n\nDo you wish to receive further error notification?");
+    ASSERT_EQ(recorder.Runs().size(), 1u);
+    EXPECT_EQ(unwritten.owner, recorder.Runs()[0].window);
     EXPECT_EQ(Answer(program, IDNO).text, kNotVersion6);
-    // b.dc6 says nothing; the decoder still speaks, above the progress window.
+    // c.dc6 says nothing; the decoder still speaks, above the progress window.
     const MessageBoxSeen decoder = Answer(program, IDOK);
     EXPECT_EQ(decoder.text, "Found ZERO Byte");
-    ASSERT_EQ(recorder.Runs().size(), 1u);
     EXPECT_EQ(decoder.owner, recorder.Runs()[0].window);
     EXPECT_EQ(decoder.icon, "information");
     EXPECT_THAT(decoder.buttons, ElementsAre(IDOK));
+    // Only d.dc6's image is on disk, and only it is counted.
     EXPECT_EQ(Count(program), "Successfully converted 1 files");
 
     EXPECT_FALSE(showErrors);
     EXPECT_EQ(::SendMessageA(program.Control(IDC_NO_ERRORS), BM_GETCHECK, 0, 0), BST_CHECKED);
-    EXPECT_EQ(recorder.Runs()[0].steps, 3);
+    EXPECT_EQ(recorder.Runs()[0].steps, 4);
+    EXPECT_TRUE(fs::is_directory("PCXFiles/a.pcx"));
+    EXPECT_TRUE(fs::exists("PCXFiles/d.pcx"));
 }
 
 TEST_F(ConversionRunTest, WithoutItsWindowTheRunConvertsNothingAndSaysSo) {
