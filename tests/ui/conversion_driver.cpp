@@ -2,8 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "convert/error_notifier.h"
 #include "res/resource.h"
@@ -29,8 +27,8 @@ RECT FrameOf(HWND window) {
     return frame;
 }
 
-// Runs a command line and waits for it; its exit status, or -1.
-DWORD RunProcess(const char* application, std::string commandLine, const char* folder, HANDLE out) {
+// Runs a command line and waits for it (a program of the host: only starts it).
+void RunProcess(const char* application, std::string commandLine, const char* folder, HANDLE out) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     HANDLE nowhere = ::CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -41,15 +39,13 @@ DWORD RunProcess(const char* application, std::string commandLine, const char* f
     startup.hStdOutput = out != nullptr ? out : nowhere;
     startup.hStdError = nowhere;
     PROCESS_INFORMATION process = {};
-    DWORD status = 0xFFFFFFFF;
     if (::CreateProcessA(application, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, folder,
                          &startup, &process)) {
-        if (::WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) ::GetExitCodeProcess(process.hProcess, &status);
+        ::WaitForSingleObject(process.hProcess, 60000);
         ::CloseHandle(process.hThread);
         ::CloseHandle(process.hProcess);
     }
     ::CloseHandle(nowhere);
-    return status;
 }
 
 // The Unix name of a Windows path, which the programs of the host want.
@@ -290,18 +286,16 @@ MessageBoxSeen Answer(ProgramRun& program, int button, const std::function<void(
     return seen;
 }
 
-ConverterResult RunKelvaneConvert(const std::filesystem::path& folder, const std::vector<std::string>& arguments) {
+std::string RunKelvaneConvert(const std::filesystem::path& folder, const std::vector<std::string>& arguments) {
     std::string commandLine = "kelvane-convert.exe";
     for (const std::string& argument : arguments) commandLine += " \"" + argument + "\"";
     const std::string outFile = (folder.parent_path() / (folder.filename().string() + "-stdout.txt")).string();
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
     const HANDLE out = ::CreateFileA(outFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr);
-    ConverterResult result;
-    result.status = RunProcess(KELVANE_CONVERT_EXE, commandLine, folder.string().c_str(), out);
+    RunProcess(KELVANE_CONVERT_EXE, commandLine, folder.string().c_str(), out);
     ::CloseHandle(out);
     const test::Bytes text = test::ReadFile(outFile);
-    result.out.assign(text.begin(), text.end());
-    return result;
+    return std::string(text.begin(), text.end());
 }
 
 std::map<std::string, test::Bytes> FolderContents(const std::filesystem::path& folder) {

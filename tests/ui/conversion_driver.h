@@ -130,13 +130,8 @@ struct MessageBoxSeen {
 MessageBoxSeen Answer(ProgramRun& program, int button,
                       const std::function<void(const MessageBoxSeen&)>& whileOpen = {});
 
-// kelvane-convert.exe run in folder with arguments; its exit status and
-// standard output.
-struct ConverterResult {
-    DWORD status = 0xFFFFFFFF;
-    std::string out;
-};
-ConverterResult RunKelvaneConvert(const std::filesystem::path& folder, const std::vector<std::string>& arguments);
+// kelvane-convert.exe run in folder with arguments: its standard output.
+std::string RunKelvaneConvert(const std::filesystem::path& folder, const std::vector<std::string>& arguments);
 
 // Every file of a folder and its bytes; empty when there is no folder.
 std::map<std::string, test::Bytes> FolderContents(const std::filesystem::path& folder);
