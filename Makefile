@@ -7,8 +7,11 @@ NATIVE := $(BUILD)/native
 ASAN   := $(BUILD)/asan
 WIN    := $(BUILD)/win
 RELEASE := $(BUILD)/release
+FUZZ   := $(BUILD)/fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: all setup native asan win release check check-native check-asan check-win run bench clean
+.PHONY: all setup native asan win release check check-native check-asan check-win run bench clean \
+        fuzzers fuzz check-fuzz memcheck
 
 all: native win
 
@@ -23,6 +26,10 @@ $(ASAN)/CMakeCache.txt: | setup
 
 $(WIN)/CMakeCache.txt: | setup
 	cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+
+$(FUZZ)/CMakeCache.txt: | setup
+	cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVANE_FUZZ=ON \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
 $(RELEASE)/CMakeCache.txt: | setup
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release
@@ -48,7 +55,23 @@ check-asan: asan
 check-win: win
 	tools/with-display ctest --test-dir $(WIN) --output-on-failure
 
-check: check-native check-asan check-win
+# Each fuzz target for FUZZ_SECONDS (make fuzz) or 20 s (make check), then
+# the saved regression inputs.
+fuzzers: $(FUZZ)/CMakeCache.txt
+	cmake --build $(FUZZ) -j $(JOBS)
+
+fuzz: fuzzers
+	fuzz/run $(FUZZ) $(FUZZ_SECONDS)
+
+check-fuzz: fuzzers
+	fuzz/run $(FUZZ) 20
+
+# The native unit tests under Valgrind: no invalid access, no leak.
+memcheck: native
+	valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect,possible \
+	  --track-origins=yes -q $(NATIVE)/tests/kelvane_unit_tests
+
+check: check-native check-asan check-win check-fuzz memcheck
 
 run: native win
 	@echo "Built: $(NATIVE) (native core and tests), $(WIN) (Windows core and tests)."
