@@ -1,9 +1,15 @@
 #include "image/pcx_writer.h"
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define KV_PCX_SSSE3 1
+#endif
 
 #include "platform/files.h"
 #include "platform/heap_block.h"
@@ -41,6 +47,77 @@ bool WriteWholeFile(const char* path, const std::uint8_t* bytes, std::size_t len
     return std::fclose(file) == 0 && written;
 }
 
+// Codes one row the plain way: the prefix is always stored and kept only when
+// the pixel would read as a run count, so the loop has no branch.
+std::uint8_t* EncodeRowScalar(const std::uint8_t* source, std::int32_t width, std::uint8_t* o) {
+    for (std::int32_t i = 0; i < width; ++i) {
+        const std::uint8_t value = source[i];
+        *o = kRunOfOne;
+        o += (value & kRunBits) == kRunBits;
+        *o++ = value;
+    }
+    return o;
+}
+
+#ifdef KV_PCX_SSSE3
+// Eight pixels at a time: the mask of pixels that need a prefix picks a
+// shuffle that spreads the eight bytes over 8 to 16 output bytes, leaving a
+// zero before each such pixel, and a pattern that puts 0xC1 into those gaps.
+struct ExpansionTables {
+    alignas(16) std::uint8_t shuffle[256][16];
+    alignas(16) std::uint8_t prefix[256][16];
+    std::uint8_t length[256];
+
+    ExpansionTables() {
+        for (int mask = 0; mask < 256; ++mask) {
+            int o = 0;
+            std::memset(shuffle[mask], 0x80, 16);  // 0x80: pshufb writes zero
+            std::memset(prefix[mask], 0, 16);
+            for (int i = 0; i < 8; ++i) {
+                if (mask & (1 << i)) prefix[mask][o++] = kRunOfOne;
+                shuffle[mask][o++] = static_cast<std::uint8_t>(i);
+            }
+            length[mask] = static_cast<std::uint8_t>(o);
+        }
+    }
+};
+
+const ExpansionTables& Tables() {
+    static const ExpansionTables tables;
+    return tables;
+}
+
+// Writes up to 16 bytes past the returned position; the working block's
+// worst-case size leaves room for that.
+__attribute__((target("ssse3"))) std::uint8_t* EncodeRowSsse3(const std::uint8_t* source, std::int32_t width,
+                                                              std::uint8_t* o) {
+    const ExpansionTables& t = Tables();
+    const __m128i runBits = _mm_set1_epi8(static_cast<char>(kRunBits));
+    std::int32_t i = 0;
+    for (; i + 16 <= width; i += 16) {
+        const __m128i pixels = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(pixels, runBits), runBits));
+        const int low = mask & 0xFF;
+        const int high = mask >> 8;
+        const __m128i first = _mm_or_si128(_mm_shuffle_epi8(pixels, _mm_load_si128(reinterpret_cast<const __m128i*>(t.shuffle[low]))),
+                                           _mm_load_si128(reinterpret_cast<const __m128i*>(t.prefix[low])));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), first);
+        o += t.length[low];
+        const __m128i rest = _mm_srli_si128(pixels, 8);
+        const __m128i second = _mm_or_si128(_mm_shuffle_epi8(rest, _mm_load_si128(reinterpret_cast<const __m128i*>(t.shuffle[high]))),
+                                            _mm_load_si128(reinterpret_cast<const __m128i*>(t.prefix[high])));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o), second);
+        o += t.length[high];
+    }
+    return EncodeRowScalar(source + i, width - i, o);
+}
+
+bool HasSsse3() {
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+}
+#endif
+
 }  // namespace
 
 std::uint64_t PcxBlockSize(std::int32_t width, std::int32_t height) {
@@ -65,14 +142,11 @@ std::size_t EncodePcx(std::uint8_t* out, const std::uint8_t* pixels, std::int32_
     std::uint8_t* o = out + kPcxHeaderSize;
     for (std::int32_t row = 0; row < height; ++row) {
         const std::uint8_t* source = pixels + static_cast<std::ptrdiff_t>(row) * rowStride;
-        for (std::int32_t i = 0; i < width; ++i) {
-            // Branch-free: the prefix is always stored and kept only when the
-            // pixel would read as a run count.
-            const std::uint8_t value = source[i];
-            *o = kRunOfOne;
-            o += (value & kRunBits) == kRunBits;
-            *o++ = value;
-        }
+#ifdef KV_PCX_SSSE3
+        o = HasSsse3() ? EncodeRowSsse3(source, width, o) : EncodeRowScalar(source, width, o);
+#else
+        o = EncodeRowScalar(source, width, o);
+#endif
     }
     *o++ = kPaletteMarker;
     std::memcpy(o, palette, kPaletteSize);

@@ -84,6 +84,22 @@ TEST(PcxWriterTest, ZeroSizesMake897ByteFiles) {
     EXPECT_EQ(Field16(noHeight, 10), 0xFFFF);
 }
 
+TEST(PcxWriterTest, EveryRowWidthCodesEachPixelOnItsOwn) {
+    // Widths around the 16-pixel blocks of the fast path, random pixels.
+    std::uint32_t seed = 12345;
+    for (int width : {15, 16, 17, 31, 32, 33, 100}) {
+        const int height = 3;
+        Bytes pixels(static_cast<std::size_t>(width) * height);
+        for (auto& p : pixels) p = static_cast<std::uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+        Bytes expected;
+        for (std::uint8_t p : pixels) {
+            if ((p & 0xC0) == 0xC0) expected.push_back(0xC1);
+            expected.push_back(p);
+        }
+        EXPECT_EQ(ImageData(Write(pixels, width, height, width)), expected) << width;
+    }
+}
+
 TEST(PcxWriterTest, LengthIsHeaderPixelsPrefixesMarkerAndPalette) {
     Bytes pixels(40 * 25);
     std::size_t high = 0;
