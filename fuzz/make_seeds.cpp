@@ -4,10 +4,13 @@
 //
 //   make_seeds FOLDER
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "image/palette.h"
+#include "image/pcx_writer.h"
 #include "tests/support/dc6_builder.h"
 #include "tests/support/temp_folder.h"
 
@@ -107,6 +110,56 @@ void WriteDc6Seeds(const std::filesystem::path& folder) {
     }
 }
 
+// Writes a width x height image of distinct values (some with both top bits
+// set, so that they are coded with a prefix) and returns the file's bytes.
+Bytes WritePicture(const std::filesystem::path& path, int width, int height, int seed) {
+    Bytes pixels(static_cast<std::size_t>(width) * height);
+    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::uint8_t>(seed + 37 * i);
+    if (!WritePcx(path.string().c_str(), pixels.data(), width, height, width, builtInPalette)) {
+        std::fprintf(stderr, "make_seeds: cannot write %s\n", path.string().c_str());
+        std::exit(1);
+    }
+    return test::ReadFile(path);
+}
+
+void WritePcxSeeds(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder);
+    // The writer's own files, of odd sizes and none.
+    WritePicture(folder / "one-pixel.pcx", 1, 1, 0xFF);
+    WritePicture(folder / "five-by-two.pcx", 5, 2, 1);
+    WritePicture(folder / "tall.pcx", 1, 9, 0xC0);
+    WritePicture(folder / "eight-wide.pcx", 8, 3, 7);
+    WritePicture(folder / "no-width.pcx", 0, 4, 0);
+    WritePicture(folder / "no-height.pcx", 6, 0, 0);
+    const Bytes picture = WritePicture(folder / "picture.pcx", 13, 7, 3);
+
+    // The same picture changed where other writers differ or files go wrong.
+    auto variant = [&](const char* name, auto change) {
+        Bytes file = picture;
+        change(file);
+        test::WriteFile(folder / name, file);
+    };
+    const std::size_t data = kPcxHeaderSize;
+    variant("runs.pcx", [&](Bytes& f) {  // a run of three, a run of one, the 0xC0 literal
+        f[data] = 0xC3;
+        f[data + 1] = 0x07;
+        f[data + 2] = 0xC0;
+    });
+    variant("run-past-row.pcx", [&](Bytes& f) { f[data + 11] = 0xFF; });
+    variant("wider-lines.pcx", [&](Bytes& f) { f[66] = 14; });
+    variant("window-offset.pcx", [&](Bytes& f) {
+        f[4] = 2;   // xmin
+        f[6] = 0xFF;  // ymin -1
+        f[7] = 0xFF;
+    });
+    variant("no-marker.pcx", [&](Bytes& f) { f[f.size() - kPaletteSize - 1] = 0x0B; });
+    variant("cut-in-data.pcx", [&](Bytes& f) { f.resize(data + 40); });
+    variant("cut-in-palette.pcx", [&](Bytes& f) { f.resize(f.size() - 100); });
+    variant("three-planes.pcx", [&](Bytes& f) { f[65] = 3; });
+    variant("four-bits.pcx", [&](Bytes& f) { f[3] = 4; });
+    variant("header-only.pcx", [&](Bytes& f) { f.resize(data); });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -116,5 +169,6 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path folder(argv[1]);
     WriteDc6Seeds(folder / "dc6_fuzzer");
+    WritePcxSeeds(folder / "pcx_reader_fuzzer");
     return 0;
 }
