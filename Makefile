@@ -9,6 +9,8 @@ WIN    := $(BUILD)/win
 RELEASE := $(BUILD)/release
 FUZZ   := $(BUILD)/fuzz
 FUZZ_SECONDS ?= 60
+# The sample sprites, written by the native build.
+SAMPLES := $(NATIVE)/samples
 
 .PHONY: all setup native asan win release check check-native check-asan check-win run bench clean \
         fuzzers fuzz check-fuzz memcheck
@@ -25,7 +27,8 @@ $(ASAN)/CMakeCache.txt: | setup
 	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKELVANE_SANITIZE=ON
 
 $(WIN)/CMakeCache.txt: | setup
-	cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
+	cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DKELVANE_NATIVE_BUILD=$(abspath $(NATIVE))
 
 $(FUZZ)/CMakeCache.txt: | setup
 	cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVANE_FUZZ=ON \
@@ -52,7 +55,8 @@ check-native: native
 check-asan: asan
 	ctest --test-dir $(ASAN) --output-on-failure
 
-check-win: win
+# The Windows tests compare kelvane-convert.exe with the native converter.
+check-win: native win
 	tools/with-display ctest --test-dir $(WIN) --output-on-failure
 
 # Each fuzz target for FUZZ_SECONDS (make fuzz) or 20 s (make check), then
@@ -73,8 +77,11 @@ memcheck: native
 
 check: check-native check-asan check-win check-fuzz memcheck
 
+# Converts the sample sprites; status 1 only says that the damaged sample
+# gave its notices.
 run: native win
-	@echo "Built: $(NATIVE) (native core and tests), $(WIN) (Windows core and tests)."
+	$(NATIVE)/cli/kelvane-convert -C $(SAMPLES) || [ $$? -eq 1 ]
+	@echo "The PCX files are in $(abspath $(SAMPLES))/PCXFiles"
 
 bench: release
 	bench/run $(RELEASE)

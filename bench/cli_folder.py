@@ -1,0 +1,71 @@
+#!/usr/bin/env python3
+"""Whole-folder benchmark of kelvane-convert.
+
+Generates 1,000 sprite files (stitched 256-wide tiles and small animations,
+about 200 million pixels) in a folder under the build tree, converts them with
+`kelvane-convert -q`, and copies the PCX files it wrote with `cp -r` in the
+same run: the copy moves the same output bytes through the same file system
+and is the I/O limit. Target: the conversion within 2x the copy.
+
+Conversion and copy take turns, five times each, first one then the other
+going first, and each side's best time counts, so that both meet the same
+machine. Both create their files in a new sub-folder of the sprite folder, and
+earlier outputs are moved aside, not deleted, until the end: ext4 is slow to
+create files in a place where many were deleted in the last minutes, and that
+must fall on both sides alike. The folder is removed afterwards.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+ROUNDS = 5
+
+
+def timed(command):
+    os.sync()  # no earlier writes still pending when the clock starts
+    start = time.perf_counter()
+    subprocess.run(command, check=True, stdout=subprocess.DEVNULL)
+    return time.perf_counter() - start
+
+
+def main():
+    build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/release")
+    converter = os.path.join(build, "cli", "kelvane-convert")
+    generator = os.path.join(build, "bench", "make_bench_sprites")
+    work = tempfile.mkdtemp(prefix="cli-bench-", dir=build)
+    try:
+        sprites = os.path.join(work, "sprites")
+        output = os.path.join(sprites, "PCXFiles")
+        files, pixels = map(int, subprocess.run([generator, sprites], check=True, capture_output=True,
+                                                text=True).stdout.split())
+        convert_times, copy_times = [], []
+        subprocess.run([converter, "-q", "-C", sprites], check=True, stdout=subprocess.DEVNULL)
+        for round_ in range(ROUNDS):
+            def convert_once():
+                os.rename(output, os.path.join(sprites, f"converted{round_}"))
+                convert_times.append(timed([converter, "-q", "-C", sprites]))
+
+            def copy_once():
+                copy_times.append(timed(["cp", "-r", output, os.path.join(sprites, f"copy{round_}")]))
+
+            for step in ((convert_once, copy_once) if round_ % 2 == 0 else (copy_once, convert_once)):
+                step()
+        convert, copied = min(convert_times), min(copy_times)
+
+        images = os.listdir(output)
+        output_bytes = sum(os.path.getsize(os.path.join(output, name)) for name in images)
+        megapixels = pixels / 1e6
+        print(f"kelvane-convert -q on {files} sprite files ({megapixels:.0f} MB of pixels, "
+              f"{len(images)} PCX files, {output_bytes / 1e6:.0f} MB written), best of {ROUNDS}:")
+        print(f"  convert  {convert:7.3f} s   {files / convert:8.0f} files/s   {megapixels / convert:7.1f} MB of pixels/s")
+        print(f"  cp -r    {copied:7.3f} s   (the same output bytes)")
+        print(f"  ratio    {convert / copied:7.2f}     (target: at most 2)")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,34 @@
+// The command line of kelvane-convert.
+//
+//   kelvane-convert [-C DIR] [-p PALETTE] [-q] [FILE.dc6 ...]
+//   kelvane-convert --help | --version
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct Options {
+    std::optional<std::string> folder;   // -C: the folder to work in; none: the current one
+    std::optional<std::string> palette;  // -p: a palette file; none: the built-in palette
+    bool quiet = false;                  // -q: no progress bar
+    bool help = false;                   // --help
+    bool version = false;                // --version
+    std::vector<std::string> files;      // empty: every *.dc6 of the folder
+};
+
+// Exit statuses.
+inline constexpr int kExitClean = 0;     // every file converted without a notice
+inline constexpr int kExitNotices = 1;   // some notice was given or some file skipped
+inline constexpr int kExitRefused = 2;   // usage error, refused palette, folder not entered
+
+// Reads argv into options. Options and file names may be mixed; "--" ends the
+// options. Returns false after telling the user on standard error what is
+// wrong with the command line.
+bool ParseOptions(int argc, char** argv, Options& options);
+
+// The text of --help.
+extern const char kUsage[];
+
+// The program's name in its messages.
+inline constexpr char kProgramName[] = "kelvane-convert";

@@ -1,0 +1,284 @@
+// kelvane-convert driven as a user drives it: real files in a fresh folder,
+// real exit statuses, standard output and standard error.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "convert/sprite_conversion.h"
+#include "convert/frame_placement.h"
+#include "image/palette.h"
+#include "tests/cli/converter_process.h"
+#include "tests/support/core_state.h"
+#include "tests/support/pcx_image.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::StartsWith;
+using test::Dc6Builder;
+using test::Picture;
+using test::RunConverter;
+
+const char kNotVersion6[] = "GetFileInfoDC6: dc6 file is not version 6 and can not be converted!";
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// Every file of folder/PCXFiles by name, with its bytes (folders by name only).
+std::map<std::string, test::Bytes> Outputs(const fs::path& folder = ".") {
+    std::map<std::string, test::Bytes> files;
+    if (!fs::is_directory(folder / "PCXFiles")) return files;
+    for (const auto& entry : fs::directory_iterator(folder / "PCXFiles"))
+        files[entry.path().filename().string()] = entry.is_directory() ? test::Bytes{} : test::ReadFile(entry.path());
+    return files;
+}
+
+std::vector<std::string> Names(const std::map<std::string, test::Bytes>& files) {
+    std::vector<std::string> names;
+    for (const auto& file : files) names.push_back(file.first);
+    return names;
+}
+
+test::Bytes Stitched() { return Dc6Builder().AddRows(Picture(6, 5)).Build(); }
+test::Bytes Separate() { return Dc6Builder().AddRows(Picture(3, 2), 0, -2).AddRows(Picture(2, 4, 9)).Build(); }
+test::Bytes OldVersion() { return Dc6Builder().Version(5).AddRows(Picture(2, 2)).Build(); }
+
+test::Bytes Palette768() {
+    test::Bytes palette(768);
+    for (std::size_t i = 0; i < palette.size(); ++i) palette[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+    return palette;
+}
+
+class ConverterTest : public test::CoreTest {
+protected:
+    test::TempFolder folder;
+};
+
+TEST_F(ConverterTest, FolderModeConvertsEveryDc6EntryInNameOrder) {
+    test::WriteFile("walk.DC6", Stitched());
+    test::WriteFile("run.dc6", Separate());
+    for (const char* old : {"b.dc6", "B.dc6", "a.dc6"}) test::WriteFile(old, OldVersion());
+    test::WriteFile("notes.txt", Stitched());
+    test::WriteFile("walk.dc6.bak", Stitched());
+
+    const test::ConverterRun run = RunConverter({});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "Successfully converted 3 files\n");
+    EXPECT_THAT(Lines(run.err), ElementsAre(std::string("kelvane-convert: a.dc6: ") + kNotVersion6,
+                                            std::string("kelvane-convert: B.dc6: ") + kNotVersion6,
+                                            std::string("kelvane-convert: b.dc6: ") + kNotVersion6));
+    EXPECT_THAT(Names(Outputs()), ElementsAre("run0.pcx", "run1.pcx", "walk.pcx"));
+}
+
+TEST_F(ConverterTest, FileListModeConvertsTheNamedFilesInTheOrderGiven) {
+    test::WriteFile("walk.dc6", Stitched());
+    test::WriteFile("-odd.dc6", Stitched());
+    test::WriteFile("left-alone.dc6", Stitched());
+    for (const char* old : {"b.dc6", "a.dc6"}) test::WriteFile(old, OldVersion());
+
+    const test::ConverterRun run = RunConverter({"b.dc6", "walk.dc6", "missing.dc6", "a.dc6", "--", "-odd.dc6"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "Successfully converted 2 files\n");
+    EXPECT_THAT(Lines(run.err), ElementsAre(std::string("kelvane-convert: b.dc6: ") + kNotVersion6,
+                                            "kelvane-convert: missing.dc6: does not exist",
+                                            std::string("kelvane-convert: a.dc6: ") + kNotVersion6));
+    EXPECT_THAT(Names(Outputs()), ElementsAre("-odd.pcx", "walk.pcx"));
+}
+
+TEST_F(ConverterTest, WorksInTheFolderGivenWithDashCAndTakesThePaletteFromThere) {
+    fs::create_directory("sprites");
+    test::WriteFile("sprites/walk.dc6", Stitched());
+    test::WriteFile("sprites/warm.pal", Palette768());
+
+    const test::ConverterRun run = RunConverter({"-C", "sprites", "-p", "warm.pal"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "Successfully converted 1 files\n");
+    EXPECT_EQ(run.err, "");
+    EXPECT_FALSE(fs::exists("PCXFiles"));
+    const test::PcxImage image = test::ReadPcxFile("sprites/PCXFiles/walk.pcx");
+    test::Bytes expected = Palette768();
+    for (std::size_t entry = 0; entry < expected.size(); entry += 3) std::swap(expected[entry], expected[entry + 2]);
+    EXPECT_EQ(image.palette, expected);
+}
+
+TEST_F(ConverterTest, RefusedPalettesAndFoldersEndTheRunBeforeAnythingIsWritten) {
+    test::WriteFile("walk.dc6", Stitched());
+    test::WriteFile("short.pal", test::Bytes(767, 1));
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"-p", "short.pal"}, "kelvane-convert: short.pal: is 767 bytes long; a palette file holds exactly 768 bytes\n"},
+        {{"-p", "none.pal"}, "kelvane-convert: none.pal: does not exist\n"},
+        {{"-C", "nowhere"}, "kelvane-convert: nowhere: cannot enter folder: No such file or directory\n"},
+        {{"-x"}, "kelvane-convert: unknown option '-x'\nTry 'kelvane-convert --help'.\n"},
+        {{"walk.dc6", "-p"}, "kelvane-convert: option needs a value: '-p'\nTry 'kelvane-convert --help'.\n"},
+    };
+    for (const Case& c : cases) {
+        const test::ConverterRun run = RunConverter(c.arguments);
+        EXPECT_EQ(run.status, 2) << c.message;
+        EXPECT_EQ(run.err, c.message);
+        EXPECT_EQ(run.out, "");
+        EXPECT_FALSE(fs::exists("PCXFiles")) << c.message;
+    }
+}
+
+TEST_F(ConverterTest, EveryNoticeIsOneLineAndTheRunGoesOn) {
+    test::WriteFile("blocks.dc6", Dc6Builder().BlockCount(13).AddRows(Picture(2, 2)).Build());
+    test::WriteFile("frames.dc6", Dc6Builder().FrameOffsets({5000}).AddRows(Picture(2, 2)).Build());
+    test::WriteFile("old.dc6", OldVersion());
+    test::Dc6Frame zero = test::FrameFromRows(Picture(2, 2));
+    zero.coded.insert(zero.coded.begin(), 0x00);
+    test::WriteFile("zero.dc6", Dc6Builder().Add(zero).Build());
+    test::Dc6Frame overrun;
+    overrun.width = 3;
+    overrun.height = 1;
+    overrun.coded = {0x05, 1, 2, 3, 0x80, 0xEE, 0xEE, 0xEE, 0xEE};  // the 0x80 is read as a code
+    test::WriteFile("overrun.dc6", Dc6Builder().Add(overrun).Build());
+    test::Dc6Frame wide;
+    wide.width = 70000;
+    wide.height = 1;
+    wide.coded = {0x80, 0xEE, 0xEE, 0xEE, 0xEE};
+    test::WriteFile("wide.dc6", Dc6Builder().Add(wide).Build());
+    test::WriteFile("blocked.dc6", Stitched());
+    fs::create_directories(test::OutputPath("blocked.pcx"));
+    test::WriteFile("empty.dc6", {});
+    fs::create_directory("x.dc6");
+    test::WriteFile("last.dc6", Stitched());
+
+    const test::ConverterRun run = RunConverter({});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "Successfully converted 3 files\n");
+    const std::string image = test::OutputPath("wide.pcx"), blocked = test::OutputPath("blocked.pcx");
+    EXPECT_THAT(Lines(run.err),
+                ElementsAre("kelvane-convert: blocked.dc6: Unable to write " + blocked + "!",
+                            "kelvane-convert: blocks.dc6: DC6 file has invalid number of blocks and can not be converted!",
+                            "kelvane-convert: empty.dc6: cannot be read",
+                            "kelvane-convert: frames.dc6: DC6 file has invalid frame data and can not be converted!",
+                            std::string("kelvane-convert: old.dc6: ") + kNotVersion6,
+                            "kelvane-convert: overrun.dc6: Span overrun @ 4",
+                            "kelvane-convert: wide.dc6: Image " + image +
+                                " is too large or has invalid dimensions and was not written.",
+                            "kelvane-convert: x.dc6: cannot be read",
+                            "kelvane-convert: zero.dc6: Found ZERO Byte"));
+    EXPECT_THAT(Names(Outputs()), ElementsAre("blocked.pcx", "last.pcx", "overrun.pcx", "zero.pcx"));
+    EXPECT_TRUE(fs::is_directory(test::OutputPath("blocked.pcx")));
+}
+
+TEST_F(ConverterTest, NamesTheProgramCouldNotListAreReportedNotCutOrFollowed) {
+    fs::create_directory("sub");
+    test::WriteFile("sub/walk.dc6", Stitched());
+    const std::string name = std::string(300, 'n') + ".dc6";
+    const test::ConverterRun run = RunConverter({name, "sub/walk.dc6"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(Lines(run.err),
+                ElementsAre("kelvane-convert: " + name + ": name is too long",
+                            "kelvane-convert: sub/walk.dc6: is not a name in the folder; use -C to work in its folder"));
+    EXPECT_THAT(Outputs(), IsEmpty());
+}
+
+// The same sprite files through the converter and through the core's own
+// conversion, as the program's Convert runs it, give the same files.
+TEST_F(ConverterTest, WritesTheBytesOfTheCoresOwnConversion) {
+    test::Dc6Builder tiles;
+    for (int width : {256, 256, 40, 256, 30}) tiles.AddRows(Picture(width, width == 256 ? 20 : 12, width));
+    test::Dc6Frame cut = test::FrameFromRows(Picture(20, 9, 3));
+    cut.coded.resize(cut.coded.size() / 2);
+    cut.codedLength = 400;  // claims more than the file holds
+    const std::vector<std::pair<std::string, test::Bytes>> sprites = {
+        {"tiles.dc6", tiles.Build()},
+        {"Walk.DC6", Dc6Builder().AddRows({{1, test::kSkip, 0xC0}, {test::kSkip, 0xFF, 3}}, 4, 0).AddRows(Picture(5, 2)).Build()},
+        {"shadow.dc6", Dc6Builder().Terminate({9, 0xA1, 0xA2, 0x7B}).AddRows({{test::kSkip, 2}, {3, test::kSkip}}).Build()},
+        {"cut.dc6", Dc6Builder().Add(cut).Build()},
+        {"old.dc6", OldVersion()},
+    };
+    fs::create_directory("cli");
+    fs::create_directory("core");
+    for (const auto& sprite : sprites) {
+        test::WriteFile(fs::path("cli") / sprite.first, sprite.second);
+        test::WriteFile(fs::path("core") / sprite.first, sprite.second);
+    }
+    test::WriteFile("cli/warm.pal", Palette768());
+    test::WriteFile("core/warm.pal", Palette768());
+
+    for (const std::string palette : {"", "warm.pal"}) {
+        SCOPED_TRACE(palette);
+        const test::ConverterRun run = RunConverter(palette.empty() ? std::vector<std::string>{"-C", "cli"}
+                                                                    : std::vector<std::string>{"-C", "cli", "-p", palette});
+
+        fs::current_path("core");
+        user.boxes.clear();
+        imagesWritten = 0;
+        ReleasePalette();
+        if (palette.empty())
+            UseBuiltInPalette();
+        else
+            ASSERT_EQ(LoadPaletteFile(palette.c_str()), PaletteLoad::Loaded);
+        ReorderPalette();
+        EnsureOutputFolder();
+        for (const std::string name : {"cut.dc6", "old.dc6", "shadow.dc6", "tiles.dc6", "Walk.DC6"}) {
+            char buffer[kNameBufferSize] = {};
+            std::strcpy(buffer, name.c_str());
+            ConvertSpriteFile(buffer);
+        }
+        fs::current_path("..");
+
+        EXPECT_EQ(run.out, "Successfully converted " + std::to_string(imagesWritten) + " files\n");
+        EXPECT_EQ(Lines(run.err).size(), user.boxes.size());
+        const auto core = Outputs("core");
+        EXPECT_THAT(Names(core), ElementsAre("Walk0.pcx", "Walk1.pcx", "cut.pcx", "shadow.pcx", "tiles.pcx"));
+        EXPECT_TRUE(Outputs("cli") == core);
+    }
+}
+
+TEST_F(ConverterTest, TheProgressBarIsDrawnOnATerminalOnly) {
+    for (const char* name : {"a.dc6", "b.dc6", "c.dc6"}) test::WriteFile(name, Stitched());
+    test::WriteFile("bad.dc6", OldVersion());
+
+    const test::ConverterRun piped = test::RunConverterIntoPipe({});
+    EXPECT_EQ(piped.status, 1);
+    EXPECT_EQ(piped.err, std::string("kelvane-convert: bad.dc6: ") + kNotVersion6 + "\n");
+
+    const test::ConverterRun quiet = test::RunConverterOnTerminal({"-q", "a.dc6"}, 60);
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err, "");
+
+    const test::ConverterRun shown = test::RunConverterOnTerminal({}, 60);
+    EXPECT_EQ(shown.status, 1);
+    EXPECT_EQ(shown.out, "Successfully converted 3 files\n");
+    // Each line is padded to one column short of the width; the bar is erased
+    // before the notice and at the end, and the terminal turns the notice's
+    // line break into a carriage return and a line feed.
+    const std::string blank(59, ' ');
+    const auto bar = [&](const std::string& text) { return "\r" + (text + blank).substr(0, 59); };
+    EXPECT_EQ(shown.err, bar("[........................] 0/4 a.dc6") + bar("[######..................] 1/4 b.dc6") +
+                             bar("[############............] 2/4 bad.dc6") + "\r" + blank +
+                             "\rkelvane-convert: bad.dc6: " + kNotVersion6 + "\r\n" +
+                             bar("[##################......] 3/4 c.dc6") + "\r" + blank + "\r");
+}
+
+TEST_F(ConverterTest, HelpAndVersionTouchNothing) {
+    test::WriteFile("walk.dc6", Stitched());
+    const test::ConverterRun help = RunConverter({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_THAT(help.out, StartsWith("Usage: kelvane-convert [-C DIR] [-p PALETTE] [-q] [FILE.dc6 ...]\n"));
+    const test::ConverterRun version = RunConverter({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, std::string("kelvane-convert ") + KELVANE_VERSION + "\n");
+    EXPECT_FALSE(fs::exists("PCXFiles"));
+}
+
+}  // namespace

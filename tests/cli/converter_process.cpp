@@ -1,0 +1,125 @@
+#include "tests/cli/converter_process.h"
+
+#include <fcntl.h>
+#include <pty.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace test {
+namespace {
+
+// Starts the converter with its standard output and error on the given
+// descriptors (dup2 clears their close-on-exec flag; every other descriptor
+// of ours has it set); returns its process id.
+pid_t Start(const std::vector<std::string>& arguments, int out, int err) {
+    std::vector<char*> argv;
+    std::string program = KELVANE_CONVERT;
+    argv.push_back(program.data());
+    std::vector<std::string> copies(arguments);
+    for (std::string& argument : copies) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
+    pid_t child = 0;
+    const int failed = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) throw std::runtime_error("cannot start " + program);
+    return child;
+}
+
+int Wait(pid_t child) {
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0)
+        if (errno != EINTR) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Everything readable from fd until its end (or, for a terminal, until the
+// last writer has closed it, which reads as an error).
+std::string ReadAll(int fd) {
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got > 0) {
+            text.append(buffer, static_cast<std::size_t>(got));
+        } else if (got < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return text;
+        }
+    }
+}
+
+// A file to catch one stream in, outside the folder under test.
+struct CaptureFile {
+    explicit CaptureFile(const char* stream) {
+        std::string path = (std::filesystem::temp_directory_path() / "kelvane-cli-XXXXXX").string() + stream;
+        fd = mkostemps(path.data(), static_cast<int>(std::string(stream).size()), O_CLOEXEC);
+        if (fd < 0) throw std::runtime_error("no capture file");
+        unlink(path.c_str());
+    }
+    ~CaptureFile() { close(fd); }
+    std::string Contents() const {
+        lseek(fd, 0, SEEK_SET);
+        return ReadAll(fd);
+    }
+    int fd;
+};
+
+}  // namespace
+
+ConverterRun RunConverter(const std::vector<std::string>& arguments) {
+    CaptureFile out(".out"), err(".err");
+    ConverterRun run;
+    run.status = Wait(Start(arguments, out.fd, err.fd));
+    run.out = out.Contents();
+    run.err = err.Contents();
+    return run;
+}
+
+ConverterRun RunConverterIntoPipe(const std::vector<std::string>& arguments) {
+    CaptureFile out(".out");
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
+    const pid_t child = Start(arguments, out.fd, pipeEnds[1]);
+    close(pipeEnds[1]);
+    ConverterRun run;
+    run.err = ReadAll(pipeEnds[0]);
+    close(pipeEnds[0]);
+    run.status = Wait(child);
+    run.out = out.Contents();
+    return run;
+}
+
+ConverterRun RunConverterOnTerminal(const std::vector<std::string>& arguments, int columns) {
+    CaptureFile out(".out");
+    int controller = -1, terminal = -1;
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = static_cast<unsigned short>(columns);
+    if (openpty(&controller, &terminal, nullptr, nullptr, &size) != 0) throw std::runtime_error("no terminal");
+    fcntl(controller, F_SETFD, FD_CLOEXEC);
+    fcntl(terminal, F_SETFD, FD_CLOEXEC);
+    const pid_t child = Start(arguments, out.fd, terminal);
+    close(terminal);
+    ConverterRun run;
+    run.err = ReadAll(controller);
+    close(controller);
+    run.status = Wait(child);
+    run.out = out.Contents();
+    return run;
+}
+
+}  // namespace test
