@@ -70,10 +70,15 @@ fuzz: fuzzers
 check-fuzz: fuzzers
 	fuzz/run $(FUZZ) 20
 
-# The native unit tests under Valgrind: no invalid access, no leak.
+# The native test programs under Valgrind, with the converter processes they
+# start: no invalid access, no leak.
+MEMCHECK_TESTS := $(NATIVE)/tests/kelvane_unit_tests $(NATIVE)/tests/cli/kelvane_cli_tests
+
 memcheck: native
-	valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect,possible \
-	  --track-origins=yes -q $(NATIVE)/tests/kelvane_unit_tests
+	for test in $(MEMCHECK_TESTS); do \
+	  valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect,possible \
+	    --track-origins=yes --trace-children=yes -q $$test || exit 1; \
+	done
 
 check: check-native check-asan check-win check-fuzz memcheck
 
