@@ -11,8 +11,12 @@ FUZZ   := $(BUILD)/fuzz
 FUZZ_SECONDS ?= 60
 # The sample sprites, written by the native build.
 SAMPLES := $(NATIVE)/samples
+VERSION := $(shell sed -n 's/^project.Kelvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+DIST    := dist/kelvane-converter-$(VERSION)
+# make run starts the program in a fresh folder laid out as the release is.
+RUNDIR  := $(BUILD)/run
 
-.PHONY: all setup native asan win release check check-native check-asan check-win run bench clean \
+.PHONY: all setup native asan win release check check-native check-asan check-win run dist bench clean \
         fuzzers fuzz check-fuzz memcheck
 
 all: native win
@@ -82,14 +86,18 @@ memcheck: native
 
 check: check-native check-asan check-win check-fuzz memcheck
 
-# Converts the sample sprites; status 1 only says that the damaged sample
-# gave its notices.
+# Starts kelvane.exe under Wine in a folder holding the sample sprites and
+# the help file, as a user who unpacked the release would.
 run: native win
-	$(NATIVE)/cli/kelvane-convert -C $(SAMPLES) || [ $$? -eq 1 ]
-	@echo "The PCX files are in $(abspath $(SAMPLES))/PCXFiles"
+	@tools/make-dist $(WIN) $(NATIVE) $(RUNDIR)
+	@tools/run-program $(RUNDIR)/kelvane.exe $(RUNDIR)
+
+# The release: dist/kelvane-converter-VERSION/ and its zip.
+dist: native win
+	tools/make-dist $(WIN) $(NATIVE) $(DIST) $(DIST).zip
 
 bench: release
 	bench/run $(RELEASE)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) dist

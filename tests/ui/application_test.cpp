@@ -1,0 +1,168 @@
+// The application: help from F1, the start-up and exit steps, the wait cursor.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "image/palette.h"
+#include "res/resource.h"
+#include "tests/support/dc6_builder.h"
+#include "tests/support/temp_folder.h"
+#include "tests/ui/program_driver.h"
+#include "ui/application.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using uitest::ProgramRun;
+
+// What a message box shows: its text, its buttons, and an icon if it has one.
+std::vector<std::string> Shown(HWND box) {
+    std::vector<std::string> shown;
+    ::EnumChildWindows(
+        box,
+        [](HWND child, LPARAM list) -> BOOL {
+            if (!::IsWindowVisible(child)) return TRUE;
+            auto& shown = *reinterpret_cast<std::vector<std::string>*>(list);
+            const std::string kind = uitest::ClassName(child);
+            const bool icon = kind == "Static" && (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+            if (icon) {
+                if (::SendMessageA(child, STM_GETICON, 0, 0) != 0) shown.push_back("an icon");
+            } else {
+                shown.push_back(kind + ": " + uitest::WindowText(child));
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&shown));
+    std::sort(shown.begin(), shown.end());
+    return shown;
+}
+
+// A top-level window of any thread with that title.
+HWND TopLevelWindow(const std::string& title) {
+    struct Search {
+        const std::string* title;
+        HWND found;
+    } search = {&title, nullptr};
+    ::EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto* search = reinterpret_cast<Search*>(parameter);
+            if (!::IsWindowVisible(window) || uitest::WindowText(window) != *search->title) return TRUE;
+            search->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::filesystem::path TestProgramFolder() {
+    char path[MAX_PATH] = "";
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return std::filesystem::path(path).parent_path();
+}
+
+class ApplicationTest : public ::testing::Test {
+protected:
+    ApplicationTest() { test::WriteFile("walk.dc6", test::Dc6Builder().AddRows(test::Picture(6, 5)).Build()); }
+
+    // Waits for the help error, checks it and answers it.
+    void ExpectHelpError(ProgramRun& program) {
+        const HWND box = program.WaitForWindowOfThread("#32770", "Kelvane Converter");
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(ProgramRun::MessageText(box), "ERROR: Can't Find Help File");
+        EXPECT_EQ(::GetWindow(box, GW_OWNER), program.MainWindow());
+        // MB_OK: one button and no icon.
+        EXPECT_THAT(Shown(box), ElementsAre("Button: OK", "Static: ERROR: Can't Find Help File"));
+        ProgramRun::Press(box, IDOK);
+        ASSERT_TRUE(uitest::WaitUntil([&] { return !::IsWindow(box); }));
+    }
+
+    test::TempFolder folder;
+};
+
+TEST_F(ApplicationTest, HelpLiesInTheStartUpDirectory) {
+    ProgramRun program;
+    ASSERT_TRUE(program.WaitForTitle("Kelvane Converter: (0/1 files)"));
+    char directory[MAX_PATH] = "";
+    ::GetCurrentDirectoryA(MAX_PATH, directory);
+    EXPECT_EQ(application.helpPath, std::string(directory) + "\\Kelvane.chm");
+}
+
+TEST_F(ApplicationTest, F1WithoutAHelpFileSaysSoEveryTime) {
+    ProgramRun program;
+    ASSERT_TRUE(program.WaitForTitle("Kelvane Converter: (0/1 files)"));
+
+    program.PressKey(VK_F1);
+    ExpectHelpError(program);
+    EXPECT_EQ(program.HelpCommands(), 1);
+    program.PressKey(VK_F1);
+    ExpectHelpError(program);
+    EXPECT_EQ(program.HelpCommands(), 2);
+}
+
+TEST_F(ApplicationTest, F1WithShiftCtrlOrAltDoesNothing) {
+    ProgramRun program;
+    ASSERT_TRUE(program.WaitForTitle("Kelvane Converter: (0/1 files)"));
+
+    program.PressKey(VK_F1, {VK_SHIFT});
+    program.PressKey(VK_F1, {VK_CONTROL});
+    program.PressKey(VK_F1, {VK_MENU});
+    // Alt+E ticks "Do not show &errors": once it shows, the keys before it are handled.
+    program.PressKey('E', {VK_MENU});
+    const HWND box = program.Control(IDC_NO_ERRORS);
+    ASSERT_TRUE(uitest::WaitUntil([&] { return ::SendMessageA(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }));
+    EXPECT_EQ(program.HelpCommands(), 0);
+    EXPECT_EQ(program.FindWindowOfThread("#32770"), nullptr);
+}
+
+TEST_F(ApplicationTest, F1OpensTheHelpFileOfTheStartUpDirectory) {
+    std::filesystem::copy_file(TestProgramFolder() / "help_fixture.chm", "Kelvane.chm");
+    ProgramRun program;
+    ASSERT_TRUE(program.WaitForTitle("Kelvane Converter: (0/1 files)"));
+
+    program.PressKey(VK_F1);
+    HWND viewer = nullptr;
+    ASSERT_TRUE(uitest::WaitUntil([&] { return (viewer = TopLevelWindow("Kelvane Test Help")) != nullptr; }));
+    // The viewer belongs to the desktop, not to the main window.
+    EXPECT_EQ(::GetWindow(viewer, GW_OWNER), nullptr);
+    ::SendMessageA(program.MainWindow(), WM_NULL, 0, 0);
+    EXPECT_EQ(program.FindWindowOfThread("#32770", "Kelvane Converter"), nullptr);
+    ::PostMessageA(viewer, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(uitest::WaitUntil([&] { return !::IsWindow(viewer); }));
+}
+
+TEST_F(ApplicationTest, ExitReleasesACustomPalette) {
+    ProgramRun program;
+    ASSERT_TRUE(program.WaitForTitle("Kelvane Converter: (0/1 files)"));
+    // What a run with a custom palette leaves behind.
+    ::SendMessageA(program.MainWindow(), WM_NULL, 0, 0);
+    currentPalette = static_cast<std::uint8_t*>(std::malloc(kPaletteSize));
+    paletteIsBuiltIn = false;
+
+    program.Click(IDCANCEL);
+    ASSERT_TRUE(program.WaitForExit());
+    EXPECT_EQ(currentPalette, nullptr);
+}
+
+TEST(WaitCursorTest, ShowsUntilTheLastEndThenGivesTheCursorBack) {
+    const HCURSOR arrow = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    const HCURSOR wait = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT));
+    ::SetCursor(arrow);
+    application.BeginWaitCursor();
+    EXPECT_EQ(::GetCursor(), wait);
+    application.BeginWaitCursor();
+    application.EndWaitCursor();
+    EXPECT_EQ(::GetCursor(), wait);
+    application.EndWaitCursor();
+    EXPECT_EQ(::GetCursor(), arrow);
+    // An End too many changes nothing.
+    ::SetCursor(wait);
+    application.EndWaitCursor();
+    EXPECT_EQ(::GetCursor(), wait);
+    ::SetCursor(arrow);
+}
+
+}  // namespace
