@@ -50,5 +50,10 @@ int Application::ExitInstance() {
 void Application::WinHelp(DWORD_PTR, UINT) {
     if (help::HtmlHelpA(::GetDesktopWindow(), helpPath.c_str(), help::HH_DISPLAY_TOPIC, 0) != nullptr) return;
     const CWnd* mainWindow = GetMainWnd();
-    ::MessageBoxA(mainWindow ? mainWindow->GetSafeHwnd() : nullptr, "ERROR: Can't Find Help File", kConverterCaption, MB_OK);
+    HWND owner = mainWindow ? mainWindow->GetSafeHwnd() : nullptr;
+    // While the image viewer runs modally, the main window is disabled; a box
+    // it owned would enable it again when it ends, and View or Convert could
+    // then start under the open viewer. The box goes to the viewer instead.
+    if (owner != nullptr && !::IsWindowEnabled(owner)) owner = ::GetLastActivePopup(owner);
+    ::MessageBoxA(owner, "ERROR: Can't Find Help File", kConverterCaption, MB_OK);
 }

@@ -8,6 +8,7 @@
 #include "ui/framework/button.h"
 #include "ui/framework/dialog.h"
 #include "ui/framework/list_ctrl.h"
+#include "ui/image_viewer.h"
 
 // The number of selected list items at the last click in the list or Select All.
 extern int selectedCount;
@@ -56,4 +57,6 @@ private:
     CButton browseButton;
     CListCtrl fileList;
     HICON appIcon;
+    // Shows every image of a View, one after another.
+    ImageViewer viewer;
 };

@@ -2,7 +2,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -18,28 +17,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using uitest::ProgramRun;
-
-// What a message box shows: its text, its buttons, and an icon if it has one.
-std::vector<std::string> Shown(HWND box) {
-    std::vector<std::string> shown;
-    ::EnumChildWindows(
-        box,
-        [](HWND child, LPARAM list) -> BOOL {
-            if (!::IsWindowVisible(child)) return TRUE;
-            auto& shown = *reinterpret_cast<std::vector<std::string>*>(list);
-            const std::string kind = uitest::ClassName(child);
-            const bool icon = kind == "Static" && (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
-            if (icon) {
-                if (::SendMessageA(child, STM_GETICON, 0, 0) != 0) shown.push_back("an icon");
-            } else {
-                shown.push_back(kind + ": " + uitest::WindowText(child));
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&shown));
-    std::sort(shown.begin(), shown.end());
-    return shown;
-}
 
 // A top-level window of any thread with that title.
 HWND TopLevelWindow(const std::string& title) {
@@ -75,7 +52,7 @@ protected:
         EXPECT_EQ(ProgramRun::MessageText(box), "ERROR: Can't Find Help File");
         EXPECT_EQ(::GetWindow(box, GW_OWNER), program.MainWindow());
         // MB_OK: one button and no icon.
-        EXPECT_THAT(Shown(box), ElementsAre("Button: OK", "Static: ERROR: Can't Find Help File"));
+        EXPECT_THAT(ProgramRun::Shown(box), ElementsAre("Button: OK", "Static: ERROR: Can't Find Help File"));
         ProgramRun::Press(box, IDOK);
         ASSERT_TRUE(uitest::WaitUntil([&] { return !::IsWindow(box); }));
     }

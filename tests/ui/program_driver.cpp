@@ -2,6 +2,7 @@
 
 #include "platform/win32.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -21,6 +22,7 @@ constexpr int kControls[] = {IDOK, IDCANCEL, IDC_BROWSE, IDC_SELECT_ALL, IDC_VIE
 std::mutex recordLock;
 std::vector<TitleChange> titleChanges;
 int helpCommands = 0;
+std::vector<std::string> viewedPaths;
 
 bool IsMainWindow(HWND window) {
     return ::GetAncestor(window, GA_ROOT) == window && ::GetDlgItem(window, IDC_FILE_LIST) != nullptr;
@@ -60,6 +62,9 @@ LRESULT CALLBACK RecordMessage(int code, WPARAM wParam, LPARAM lParam) {
                 std::lock_guard<std::mutex> lock(recordLock);
                 ++helpCommands;
             }
+        } else if (sent->message == WM_INITDIALOG && WindowText(sent->hwnd) == "Image Viewer") {
+            std::lock_guard<std::mutex> lock(recordLock);
+            viewedPaths.push_back(viewPath);
         }
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);
@@ -74,6 +79,7 @@ void ResetProcessState() {
     std::lock_guard<std::mutex> lock(recordLock);
     titleChanges.clear();
     helpCommands = 0;
+    viewedPaths.clear();
 }
 
 INPUT Key(WORD key, bool up) {
@@ -212,6 +218,11 @@ int ProgramRun::HelpCommands() const {
     return helpCommands;
 }
 
+std::vector<std::string> ProgramRun::ViewedPaths() const {
+    std::lock_guard<std::mutex> lock(recordLock);
+    return viewedPaths;
+}
+
 HWND ProgramRun::FindWindowOfThread(const char* className, const std::string& caption) {
     struct Search {
         const char* className;
@@ -240,26 +251,57 @@ HWND ProgramRun::WaitForWindowOfThread(const char* className, const std::string&
 
 std::string ProgramRun::MessageText(HWND box) { return WindowText(::GetDlgItem(box, 0xFFFF)); }
 
+std::vector<std::string> ProgramRun::Shown(HWND box) {
+    std::vector<std::string> shown;
+    ::EnumChildWindows(
+        box,
+        [](HWND child, LPARAM list) -> BOOL {
+            if (!::IsWindowVisible(child)) return TRUE;
+            auto& shown = *reinterpret_cast<std::vector<std::string>*>(list);
+            const std::string kind = ClassName(child);
+            const bool icon = kind == "Static" && (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+            if (icon) {
+                if (::SendMessageA(child, STM_GETICON, 0, 0) != 0) shown.push_back("an icon");
+            } else {
+                shown.push_back(kind + ": " + WindowText(child));
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&shown));
+    std::sort(shown.begin(), shown.end());
+    return shown;
+}
+
 void ProgramRun::Press(HWND dialog, int buttonId) {
     ::PostMessageA(::GetDlgItem(dialog, buttonId), BM_CLICK, 0, 0);
 }
 
 void ProgramRun::Click(int id) { ::PostMessageA(Control(id), BM_CLICK, 0, 0); }
 
-void ProgramRun::Activate() {
-    ::SetForegroundWindow(MainWindow());
-    WaitUntil([this] { return ::GetForegroundWindow() == MainWindow(); });
+void ProgramRun::Activate() { Activate(MainWindow()); }
+
+void ProgramRun::Activate(HWND window) {
+    ::SetForegroundWindow(window);
+    WaitUntil([window] { return ::GetForegroundWindow() == window; });
 }
 
-void ProgramRun::ClickAt(POINT screen, int times) {
-    Activate();
-    std::vector<INPUT> inputs;
+void ProgramRun::ClickAt(POINT screen, int times) { ClickAt(MainWindow(), screen, times); }
+
+void ProgramRun::ClickAt(HWND window, POINT screen, int times) {
+    Activate(window);
     INPUT move = {};
     move.type = INPUT_MOUSE;
     move.mi.dx = MulDiv(screen.x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
     move.mi.dy = MulDiv(screen.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
     move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    inputs.push_back(move);
+    ::SendInput(1, &move, sizeof move);
+    // The first move on a fresh display may still be on its way when the
+    // buttons follow, and the click is then lost: press once it has arrived.
+    WaitUntil([&] {
+        POINT cursor;
+        return ::GetCursorPos(&cursor) && cursor.x == screen.x && cursor.y == screen.y;
+    });
+    std::vector<INPUT> inputs;
     for (int i = 0; i < times; ++i) {
         for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
             INPUT input = {};
@@ -294,8 +336,10 @@ void ProgramRun::ClickEmptySpace() {
     ClickAt(point, 1);
 }
 
-void ProgramRun::PressKey(WORD key, std::vector<WORD> modifiers) {
-    Activate();
+void ProgramRun::PressKey(WORD key, std::vector<WORD> modifiers) { PressKey(MainWindow(), key, std::move(modifiers)); }
+
+void ProgramRun::PressKey(HWND window, WORD key, std::vector<WORD> modifiers) {
+    Activate(window);
     std::vector<INPUT> inputs;
     for (WORD modifier : modifiers) inputs.push_back(Key(modifier, false));
     inputs.push_back(Key(key, false));

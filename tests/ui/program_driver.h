@@ -64,6 +64,8 @@ public:
     std::vector<TitleChange> TitleChanges() const;
     // Help commands (ID_HELP) that reached the main window.
     int HelpCommands() const;
+    // viewPath as each image viewer found it when it was initialised.
+    std::vector<std::string> ViewedPaths() const;
 
     // A visible top-level window of the program's thread other than the main
     // window, of the class, whose title is caption (any title when empty).
@@ -71,6 +73,9 @@ public:
     HWND WaitForWindowOfThread(const char* className, const std::string& caption = "");
     // A message box: its text, and a button pressed.
     static std::string MessageText(HWND box);
+    // What a message box shows, sorted: "Class: text" of each visible
+    // control, and "an icon" if it has one.
+    static std::vector<std::string> Shown(HWND box);
     static void Press(HWND dialog, int buttonId);
 
     // Button click, as a mouse click on it delivers it.
@@ -80,12 +85,17 @@ public:
     void ClickItem(int item);
     void DoubleClickItem(int item);
     void ClickEmptySpace();
-    // Real mouse clicks (times in a row: 2 is a double click) at a point of the screen.
+    // Real mouse clicks (times in a row: 2 is a double click) at a point of
+    // the screen, with the main window or the given one in front.
     void ClickAt(POINT screen, int times);
-    // Real key presses; modifiers are held around the key.
+    void ClickAt(HWND window, POINT screen, int times);
+    // Real key presses to the main window or the given one; modifiers are
+    // held around the key.
     void PressKey(WORD key, std::vector<WORD> modifiers = {});
-    // Brings the main window to the front, so that it gets the keys.
+    void PressKey(HWND window, WORD key, std::vector<WORD> modifiers = {});
+    // Brings the main window, or the given one, to the front, so that it gets the keys.
     void Activate();
+    void Activate(HWND window);
 
 private:
     HWND FindMainWindow();

@@ -48,6 +48,16 @@ HWND OwnerFor(const CDialog* dialog) {
     return mainWindow && mainWindow != dialog ? mainWindow->GetSafeHwnd() : nullptr;
 }
 
+// A top-level dialog that its initialisation left hidden and where its
+// template put it is centred over its owner before it is first shown.
+void CenterIfUnplaced(const CDialog& dialog, const RECT& before) {
+    const HWND window = dialog.GetSafeHwnd();
+    if ((::GetWindowLongA(window, GWL_STYLE) & (WS_VISIBLE | WS_CHILD)) != 0) return;
+    RECT after = {};
+    if (!::GetWindowRect(window, &after) || after.left != before.left || after.top != before.top) return;
+    dialog.CenterWindow();
+}
+
 }  // namespace
 
 void DDX_Control(CDataExchange* exchange, int id, CWnd& control) {
@@ -193,7 +203,11 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
         auto* dialog = reinterpret_cast<CDialog*>(lParam);
         ::SetWindowLongPtrA(window, DWLP_USER, lParam);
         dialog->hwnd_ = window;
-        return dialog->OnInitDialog();
+        RECT before = {};
+        ::GetWindowRect(window, &before);
+        const BOOL result = dialog->OnInitDialog();
+        if (dialog->hwnd_ == window) CenterIfUnplaced(*dialog, before);
+        return result;
     }
     // Messages before WM_INITDIALOG (WM_SETFONT) find no object yet.
     auto* dialog = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(window, DWLP_USER));

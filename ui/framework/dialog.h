@@ -61,7 +61,8 @@ public:
 protected:
     // Overrides.
     virtual void DoDataExchange(CDataExchange* exchange);
-    // Binds the controls; true gives the focus to the first tab stop.
+    // Binds the controls; true gives the focus to the first tab stop. A
+    // dialog left hidden and unmoved by it is then centred over its owner.
     virtual BOOL OnInitDialog();
     // Enter and the OK button: takes the data and ends with IDOK.
     virtual void OnOK();
