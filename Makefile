@@ -7,6 +7,8 @@ NATIVE := $(BUILD)/native
 ASAN   := $(BUILD)/asan
 WIN    := $(BUILD)/win
 RELEASE := $(BUILD)/release
+FUZZ   := $(BUILD)/fuzz
+FUZZ_SECONDS ?= 60
 # The sample sprites, written by the native build.
 SAMPLES := $(NATIVE)/samples
 VERSION := $(shell sed -n 's/^project.Kelvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -14,7 +16,8 @@ DIST    := dist/kelvane-converter-$(VERSION)
 # make run starts the program in a fresh folder laid out as the release is.
 RUNDIR  := $(BUILD)/run
 
-.PHONY: all setup native asan win release check check-native check-asan check-win run dist bench clean
+.PHONY: all setup native asan win release check check-native check-asan check-win run dist bench clean \
+        fuzzers fuzz check-fuzz memcheck
 
 all: native win
 
@@ -30,6 +33,10 @@ $(ASAN)/CMakeCache.txt: | setup
 $(WIN)/CMakeCache.txt: | setup
 	cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
 	  -DKELVANE_NATIVE_BUILD=$(abspath $(NATIVE))
+
+$(FUZZ)/CMakeCache.txt: | setup
+	cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVANE_FUZZ=ON \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 
 $(RELEASE)/CMakeCache.txt: | setup
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release
@@ -56,7 +63,28 @@ check-asan: asan
 check-win: native win
 	tools/with-display ctest --test-dir $(WIN) --output-on-failure
 
-check: check-native check-asan check-win
+# Each fuzz target for FUZZ_SECONDS (make fuzz) or 20 s (make check), then
+# the saved regression inputs.
+fuzzers: $(FUZZ)/CMakeCache.txt
+	cmake --build $(FUZZ) -j $(JOBS)
+
+fuzz: fuzzers
+	fuzz/run $(FUZZ) $(FUZZ_SECONDS)
+
+check-fuzz: fuzzers
+	fuzz/run $(FUZZ) 20
+
+# The native test programs under Valgrind, with the converter processes they
+# start: no invalid access, no leak.
+MEMCHECK_TESTS := $(NATIVE)/tests/kelvane_unit_tests $(NATIVE)/tests/cli/kelvane_cli_tests
+
+memcheck: native
+	for test in $(MEMCHECK_TESTS); do \
+	  valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect,possible \
+	    --track-origins=yes --trace-children=yes -q $$test || exit 1; \
+	done
+
+check: check-native check-asan check-win check-fuzz memcheck
 
 # Starts kelvane.exe under Wine in a folder holding the sample sprites and
 # the help file, as a user who unpacked the release would.

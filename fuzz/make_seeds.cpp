@@ -1,0 +1,174 @@
+// Writes the seed corpus of the fuzz targets into FOLDER/<target>/: small
+// files made by our own code that reach every branch of the readers, so the
+// fuzzers start from well-formed input and mutate from there.
+//
+//   make_seeds FOLDER
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "image/palette.h"
+#include "image/pcx_writer.h"
+#include "tests/support/dc6_builder.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+using test::Bytes;
+using test::Dc6Builder;
+using test::Dc6Frame;
+using test::kSkip;
+using test::PixelRows;
+using test::Terminator;
+
+// A picture with transparent holes and a long row, so that the coding uses
+// skip runs, literal runs, split runs (over 127 pixels) and uncoded tails.
+PixelRows Holey(int width, int height, int seed) {
+    PixelRows rows = test::Picture(width, height, seed);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            if ((x + 2 * y) % 5 == 0 || x >= width - y) rows[y][x] = kSkip;
+    return rows;
+}
+
+// A frame whose coded data is given byte by byte.
+Dc6Frame Coded(std::int32_t width, std::int32_t height, Bytes coded, std::int32_t xOffset = 0) {
+    Dc6Frame frame;
+    frame.width = width;
+    frame.height = height;
+    frame.xOffset = xOffset;
+    frame.coded = std::move(coded);
+    return frame;
+}
+
+void WriteDc6Seeds(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder);
+    auto seed = [&](const char* name, const Bytes& file) { test::WriteFile(folder / name, file); };
+
+    // Stitched mode: one frame, odd sizes, every code kind of a plain picture.
+    seed("one-pixel.dc6", Dc6Builder().AddRows(test::Picture(1, 1, 0xC0)).Build());
+    seed("odd-picture.dc6", Dc6Builder().AddRows(Holey(7, 5, 3)).Build());
+    seed("long-rows.dc6", Dc6Builder().AddRows(Holey(300, 3, 9)).Build());
+    seed("empty-frame.dc6", Dc6Builder().AddRows({}).Build());
+    // Rows of 256-wide tiles, a narrower last tile, and a frame taller than
+    // its row (which the canvas must clip).
+    seed("tiles.dc6", Dc6Builder()
+                          .AddRows(test::Picture(256, 2, 1))
+                          .AddRows(test::Picture(256, 1, 2))
+                          .AddRows(test::Picture(3, 2, 3))
+                          .AddRows(test::Picture(255, 1, 4))
+                          .AddRows(test::Picture(256, 3, 5))
+                          .AddRows(test::Picture(10, 1, 6))
+                          .Build());
+    {
+        Dc6Builder twelve;
+        for (int i = 0; i < 12; ++i) twelve.AddRows(test::Picture(i % 4 == 3 ? 5 : 256, 1 + i / 4, i));
+        seed("twelve-frames.dc6", twelve.Build());
+    }
+    // Separate mode: an offset on one frame, negative on another.
+    seed("separate.dc6",
+         Dc6Builder().AddRows(Holey(6, 5, 1)).AddRows(Holey(3, 4, 2), 0, -7).AddRows(Holey(9, 2, 3), 12, 0).Build());
+
+    // The decoder's faults: a zero code byte, literal and skip runs past the
+    // row's end, more rows than the frame has, a frame coded without a
+    // terminator and running to the end of the file.
+    seed("zero-byte.dc6", Dc6Builder().Add(Coded(4, 2, {0x02, 0x11, 0x00, 0x12, 0x80, 0x81, 0x01, 0x13, 0x80, 0, 0xEE, 0xEE, 0xEE})).Build());
+    seed("literal-overrun.dc6", Dc6Builder().Add(Coded(3, 1, {0x05, 1, 2, 3, 4, 5, 0x80, 0, 0xEE, 0xEE, 0xEE})).Build());
+    seed("skip-overrun.dc6", Dc6Builder().Add(Coded(4, 1, {0x82, 0x85, 0x01, 0x09, 0x80, 0, 0xEE, 0xEE, 0xEE})).Build());
+    seed("extra-rows.dc6", Dc6Builder().Add(Coded(2, 1, {0x01, 7, 0x80, 0x01, 8, 0x80, 0x01, 9, 0x80})).Build());
+    seed("unterminated.dc6", Dc6Builder().Add(Coded(5, 3, {0x03, 1, 2, 3, 0x80, 0x83, 0x02})).Build());
+
+    // Terminators other than the usual: the end test looks 2 to 4 bytes past
+    // the end-of-row code, not 1 to 3.
+    const Terminator odd = {0x00, 0xA1, 0xA2, 0xA3};
+    seed("terminator-ends.dc6",
+         Dc6Builder().Terminate(odd).Add(Coded(2, 2, {0x01, 5, 0x80, 0x00, 0xA1, 0xA2, 0xA3, 0x01, 6})).Build());
+    seed("terminator-continues.dc6",
+         Dc6Builder().Terminate(odd).Add(Coded(2, 2, {0x01, 5, 0x80, 0xA1, 0xA2, 0xA3, 0x00, 0x80})).Build());
+    seed("terminator-fill.dc6",
+         Dc6Builder().Terminate({0x12, 0x34, 0x56, 0x78}).AddRows(Holey(5, 4, 8)).AddRows(Holey(4, 2, 9)).Build());
+
+    // Headers that the reader refuses or trims.
+    seed("version-5.dc6", Dc6Builder().Version(5).AddRows(test::Picture(2, 2)).Build());
+    seed("thirteen-blocks.dc6", Dc6Builder().BlockCount(13).AddRows(test::Picture(2, 2)).Build());
+    seed("frame-outside.dc6", Dc6Builder().FrameOffsets({0x7FFFFFF0}).AddRows(test::Picture(2, 2)).Build());
+    seed("shared-frame.dc6", Dc6Builder().BlockCount(3).FrameOffsets({36, 36, 36}).AddRows(Holey(4, 3, 1)).Build());
+    {
+        Dc6Frame longer = test::FrameFromRows(Holey(4, 4, 2));
+        longer.codedLength = 0x10000000;
+        seed("coded-past-end.dc6", Dc6Builder().Add(longer).Build());
+    }
+    {
+        Dc6Frame wide = test::FrameFromRows(test::Picture(3, 2, 4));
+        wide.width = 0x10000;
+        seed("too-wide.dc6", Dc6Builder().Add(wide).AddRows(test::Picture(2, 2, 5), 1, 1).Build());
+        Dc6Frame negative = test::FrameFromRows(test::Picture(3, 2, 6));
+        negative.height = -2;
+        seed("negative-height.dc6", Dc6Builder().Add(negative).AddRows(test::Picture(2, 2, 7)).Build());
+    }
+}
+
+// Writes a width x height image of distinct values (some with both top bits
+// set, so that they are coded with a prefix) and returns the file's bytes.
+Bytes WritePicture(const std::filesystem::path& path, int width, int height, int seed) {
+    Bytes pixels(static_cast<std::size_t>(width) * height);
+    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::uint8_t>(seed + 37 * i);
+    if (!WritePcx(path.string().c_str(), pixels.data(), width, height, width, builtInPalette)) {
+        std::fprintf(stderr, "make_seeds: cannot write %s\n", path.string().c_str());
+        std::exit(1);
+    }
+    return test::ReadFile(path);
+}
+
+void WritePcxSeeds(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder);
+    // The writer's own files, of odd sizes and none.
+    WritePicture(folder / "one-pixel.pcx", 1, 1, 0xFF);
+    WritePicture(folder / "five-by-two.pcx", 5, 2, 1);
+    WritePicture(folder / "tall.pcx", 1, 9, 0xC0);
+    WritePicture(folder / "eight-wide.pcx", 8, 3, 7);
+    WritePicture(folder / "no-width.pcx", 0, 4, 0);
+    WritePicture(folder / "no-height.pcx", 6, 0, 0);
+    const Bytes picture = WritePicture(folder / "picture.pcx", 13, 7, 3);
+
+    // The same picture changed where other writers differ or files go wrong.
+    auto variant = [&](const char* name, auto change) {
+        Bytes file = picture;
+        change(file);
+        test::WriteFile(folder / name, file);
+    };
+    const std::size_t data = kPcxHeaderSize;
+    variant("runs.pcx", [&](Bytes& f) {  // a run of three, a run of one, the 0xC0 literal
+        f[data] = 0xC3;
+        f[data + 1] = 0x07;
+        f[data + 2] = 0xC0;
+    });
+    variant("run-past-row.pcx", [&](Bytes& f) { f[data + 11] = 0xFF; });
+    variant("wider-lines.pcx", [&](Bytes& f) { f[66] = 14; });
+    variant("window-offset.pcx", [&](Bytes& f) {
+        f[4] = 2;   // xmin
+        f[6] = 0xFF;  // ymin -1
+        f[7] = 0xFF;
+    });
+    variant("no-marker.pcx", [&](Bytes& f) { f[f.size() - kPaletteSize - 1] = 0x0B; });
+    variant("cut-in-data.pcx", [&](Bytes& f) { f.resize(data + 40); });
+    variant("cut-in-palette.pcx", [&](Bytes& f) { f.resize(f.size() - 100); });
+    variant("three-planes.pcx", [&](Bytes& f) { f[65] = 3; });
+    variant("four-bits.pcx", [&](Bytes& f) { f[3] = 4; });
+    variant("header-only.pcx", [&](Bytes& f) { f.resize(data); });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+        return 2;
+    }
+    const std::filesystem::path folder(argv[1]);
+    WriteDc6Seeds(folder / "dc6_fuzzer");
+    WritePcxSeeds(folder / "pcx_reader_fuzzer");
+    return 0;
+}
