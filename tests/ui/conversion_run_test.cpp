@@ -150,7 +150,16 @@ protected:
         fs::create_directory(cli);
         for (const std::string& name : names) fs::copy_file(name, cli / name);
         EXPECT_EQ(uitest::RunKelvaneConvert(cli, arguments).substr(0, countLine.size()), countLine);
-        return uitest::FolderContents(cli / "PCXFiles");
+        const auto images = uitest::FolderContents(cli / "PCXFiles");
+        // Wine lets go of an ended process's current directory a moment
+        // after it ends; until then the folder cannot be removed, and a
+        // folder left behind would show in the folder browser of later tests.
+        EXPECT_TRUE(uitest::WaitUntil([&] {
+            std::error_code busy;
+            fs::remove_all(cli, busy);
+            return !busy;
+        }));
+        return images;
     }
 
     test::TempFolder folder;
