@@ -43,6 +43,8 @@ std::string TemporaryPathFor(const char* path) {
 bool WriteWholeFile(const char* path, const std::uint8_t* bytes, std::size_t length) {
     std::FILE* file = std::fopen(path, "wb");
     if (file == nullptr) return false;
+    // Unbuffered, so that the whole file goes to the system in one write.
+    std::setvbuf(file, nullptr, _IONBF, 0);
     const bool written = std::fwrite(bytes, 1, length, file) == length;
     return std::fclose(file) == 0 && written;
 }
