@@ -29,15 +29,15 @@ void ProgressWindow::ShowNow(const CWnd& control) {
 }
 
 void ProgressWindow::TakeKeys() {
-    // Also keeps the run from looking hung: Windows takes a thread that has
-    // not looked into its queue for five seconds for one, and from then on
-    // shows a frozen copy of its windows instead of what they paint.
+    // Keys typed into the window during the run go through the window's own
+    // keyboard handling and no further: the run dispatches nothing, and the
+    // window is gone before anything else could see them. Left in the queue
+    // they would reach whatever has the focus after the run (Enter would
+    // close the count box, Escape the program). Looking into the queue also
+    // keeps the run from looking hung: Windows takes a thread that has not
+    // done so for five seconds for one and shows a frozen copy of its windows.
     MSG key;
-    while (::PeekMessageA(&key, GetSafeHwnd(), WM_KEYFIRST, WM_KEYLAST, PM_REMOVE | PM_NOYIELD)) {
-        if (PreTranslateMessage(&key)) continue;
-        ::TranslateMessage(&key);
-        ::DispatchMessageA(&key);
-    }
+    while (::PeekMessageA(&key, GetSafeHwnd(), WM_KEYFIRST, WM_KEYLAST, PM_REMOVE | PM_NOYIELD)) PreTranslateMessage(&key);
 }
 
 BOOL ProgressWindow::PreTranslateMessage(MSG* message) {

@@ -24,8 +24,8 @@ public:
     // Keys pressed in the window while the run works would otherwise wait in
     // the queue and act on whatever has the focus once the run is over (the
     // count's message box, the main window). Takes the window's keyboard
-    // messages out of the queue, each through PreTranslateMessage; the ones
-    // it does not consume go the usual way. Takes no other message.
+    // messages out of the queue, each through PreTranslateMessage, and
+    // dispatches none of them. Takes no other message.
     void TakeKeys();
 
     CProgressCtrl progressBar;
