@@ -17,7 +17,9 @@ namespace uitest {
 using namespace std::chrono_literals;
 
 // Polls condition every few milliseconds until it holds or timeout passes.
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 10s);
+// The timeout is generous: Wine on a busy machine can take seconds for what
+// usually takes milliseconds, and a passing test never waits it out.
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 30s);
 
 std::string WindowText(HWND window);
 std::string ClassName(HWND window);
@@ -44,7 +46,7 @@ public:
     DWORD ThreadId() const { return threadId_; }
     bool Finished() const { return finished_; }
     // Waits for the program to end; true when it did.
-    bool WaitForExit(std::chrono::milliseconds timeout = 10s);
+    bool WaitForExit(std::chrono::milliseconds timeout = 30s);
 
     // The main window; waits for it while the program runs.
     HWND MainWindow();
