@@ -301,6 +301,10 @@ void ProgramRun::ClickAt(HWND window, POINT screen, int times) {
         POINT cursor;
         return ::GetCursorPos(&cursor) && cursor.x == screen.x && cursor.y == screen.y;
     });
+    PressLeftButton(times);
+}
+
+void ProgramRun::PressLeftButton(int times) {
     std::vector<INPUT> inputs;
     for (int i = 0; i < times; ++i) {
         for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
@@ -325,7 +329,17 @@ POINT ProgramRun::ItemPoint(int item) {
 
 void ProgramRun::ClickItem(int item) { ClickAt(ItemPoint(item), 1); }
 
-void ProgramRun::DoubleClickItem(int item) { ClickAt(ItemPoint(item), 2); }
+void ProgramRun::DoubleClickItem(int item) {
+    // The second click follows once the list has taken the first, as a
+    // user's does. Queued right behind it, it could meet the list still
+    // deciding whether the first press began a drag, and one of the two would
+    // be lost. Within the double-click time the two still make a double click.
+    ClickAt(ItemPoint(item), 1);
+    const HWND list = Control(IDC_FILE_LIST);
+    WaitUntil([&] { return ::SendMessageA(list, LVM_GETITEMSTATE, item, LVIS_SELECTED) != 0; },
+              std::chrono::milliseconds(::GetDoubleClickTime()));
+    PressLeftButton(1);
+}
 
 void ProgramRun::ClickEmptySpace() {
     const HWND list = Control(IDC_FILE_LIST);
