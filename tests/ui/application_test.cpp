@@ -1,9 +1,13 @@
 // The application: help from F1, the start-up and exit steps, the wait cursor.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "image/palette.h"
@@ -107,6 +111,40 @@ TEST_F(ApplicationTest, F1OpensTheHelpFileOfTheStartUpDirectory) {
     EXPECT_EQ(::GetWindow(viewer, GW_OWNER), nullptr);
     ::SendMessageA(program.MainWindow(), WM_NULL, 0, 0);
     EXPECT_EQ(program.FindWindowOfThread("#32770", "Kelvane Converter"), nullptr);
+    ::PostMessageA(viewer, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(uitest::WaitUntil([&] { return !::IsWindow(viewer); }));
+}
+
+// The help file that we ship opens with its contents beside the page, one
+// entry for each topic of its contents file, wide enough to read.
+TEST_F(ApplicationTest, OurHelpFileOpensWithItsContentsShown) {
+    std::filesystem::copy_file(KELVANE_HELP_FILE, "Kelvane.chm");
+    std::ifstream contents(KELVANE_HELP_CONTENTS);
+    ASSERT_TRUE(contents);
+    const std::string text((std::istreambuf_iterator<char>(contents)), std::istreambuf_iterator<char>());
+    int topics = 0;
+    for (std::size_t at = text.find("text/sitemap"); at != std::string::npos; at = text.find("text/sitemap", at + 1)) {
+        ++topics;
+    }
+    ASSERT_GT(topics, 0);
+    ProgramRun program;
+    ASSERT_TRUE(program.WaitForTitle("Kelvane Converter: (0/1 files)"));
+
+    program.PressKey(VK_F1);
+    HWND viewer = nullptr;
+    ASSERT_TRUE(uitest::WaitUntil([&] { return (viewer = TopLevelWindow("Kelvane Converter Help")) != nullptr; }));
+    HWND tree = nullptr;
+    ASSERT_TRUE(uitest::WaitUntil([&] {
+        tree = ::FindWindowExA(viewer, nullptr, "SysTreeView32", nullptr);
+        for (HWND child = nullptr; !tree && (child = ::FindWindowExA(viewer, child, nullptr, nullptr)) != nullptr;) {
+            tree = ::FindWindowExA(child, nullptr, "SysTreeView32", nullptr);
+        }
+        return tree && ::SendMessageA(tree, TVM_GETCOUNT, 0, 0) == topics;
+    })) << "topics in the contents tree: " << (tree ? ::SendMessageA(tree, TVM_GETCOUNT, 0, 0) : -1);
+    EXPECT_TRUE(::IsWindowVisible(tree));
+    RECT area = {};
+    ::GetClientRect(tree, &area);
+    EXPECT_GE(area.right - area.left, 150);
     ::PostMessageA(viewer, WM_CLOSE, 0, 0);
     EXPECT_TRUE(uitest::WaitUntil([&] { return !::IsWindow(viewer); }));
 }
