@@ -39,6 +39,24 @@ HWND TopLevelWindow(const std::string& title) {
     return search.found;
 }
 
+// The first window of that class among all the window's descendants.
+HWND Descendant(HWND window, const std::string& className) {
+    struct Search {
+        const std::string* className;
+        HWND found;
+    } search = {&className, nullptr};
+    ::EnumChildWindows(
+        window,
+        [](HWND child, LPARAM parameter) -> BOOL {
+            auto* search = reinterpret_cast<Search*>(parameter);
+            if (uitest::ClassName(child) != *search->className) return TRUE;
+            search->found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 std::filesystem::path TestProgramFolder() {
     char path[MAX_PATH] = "";
     ::GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -135,10 +153,7 @@ TEST_F(ApplicationTest, OurHelpFileOpensWithItsContentsShown) {
     ASSERT_TRUE(uitest::WaitUntil([&] { return (viewer = TopLevelWindow("Kelvane Converter Help")) != nullptr; }));
     HWND tree = nullptr;
     ASSERT_TRUE(uitest::WaitUntil([&] {
-        tree = ::FindWindowExA(viewer, nullptr, "SysTreeView32", nullptr);
-        for (HWND child = nullptr; !tree && (child = ::FindWindowExA(viewer, child, nullptr, nullptr)) != nullptr;) {
-            tree = ::FindWindowExA(child, nullptr, "SysTreeView32", nullptr);
-        }
+        tree = Descendant(viewer, "SysTreeView32");
         return tree && ::SendMessageA(tree, TVM_GETCOUNT, 0, 0) == topics;
     })) << "topics in the contents tree: " << (tree ? ::SendMessageA(tree, TVM_GETCOUNT, 0, 0) : -1);
     EXPECT_TRUE(::IsWindowVisible(tree));
