@@ -85,7 +85,7 @@ int RunBatch(const Options& options) {
     ProgressBar progress(!options.quiet && platform::IsTerminal(stderr));
     NoticePrinter notices(progress);
     showErrors = true;
-    imagesWritten = 0;
+    StartConversionRun();
     EnsureOutputFolder();
     bool skipped = false;
     for (std::size_t i = 0; i < files.size(); ++i) {

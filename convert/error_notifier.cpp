@@ -6,6 +6,7 @@ bool showErrors = true;
 HWND errorsCheckBox = nullptr;
 HWND ownerFallbackWindow = nullptr;
 HWND progressWindow = nullptr;
+const char* noticeReason = nullptr;
 
 void NotifyError(HWND owner, const char* text) {
     if (!showErrors) return;
@@ -17,4 +18,10 @@ void NotifyError(HWND owner, const char* text) {
         // does not run and showErrors stays as set here.
         if (errorsCheckBox != nullptr) platform::SendMessageA(errorsCheckBox, BM_SETCHECK, BST_CHECKED, 0);
     }
+}
+
+void NotifyError(HWND owner, const char* text, const char* reason) {
+    noticeReason = reason;
+    NotifyError(owner, text);
+    noticeReason = nullptr;
 }

@@ -26,3 +26,9 @@ extern HWND progressWindow;
 // ownerFallbackWindow when owner is none. Does nothing while showErrors is
 // false. A No answer turns showErrors off and ticks errorsCheckBox.
 void NotifyError(HWND owner, const char* text);
+
+// The same for a notice with a reason the system gave (why a file could not
+// be written). The message box shows the text alone; while it is shown,
+// noticeReason holds the reason, for a handler that has room for it.
+void NotifyError(HWND owner, const char* text, const char* reason);
+extern const char* noticeReason;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <string>
 
 #include "convert/error_notifier.h"
 #include "image/palette.h"
@@ -27,6 +29,28 @@ const char kInvalidSize[] =
 const char kUnableToWrite[] =
     "Unable to write %s!\n\n"
     "Do you wish to receive further error notification?";
+const char kAlreadyWritten[] =
+    "Image %s was already written in this run and was not replaced.\n\n"
+    "Do you wish to receive further error notification?";
+const char kNoMemory[] =
+    "Not enough memory for image %s; it was not written.\n\n"
+    "Do you wish to receive further error notification?";
+const char kPathTooLong[] = "path longer than 259 characters";
+
+// The images this run has written, so that a later image of the run with the
+// same output path (walk.dc6 in separate mode and walk0.dc6; b.dc6 and b.DC6)
+// cannot silently replace an earlier one. Windows finds names without regard
+// to letter case, so there they are kept folded.
+std::set<std::string> pathsWritten;
+
+std::string PathKey(const char* path) {
+    std::string key(path);
+#ifdef _WIN32
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+#endif
+    return key;
+}
 
 // An output path, formatted with room to spare so that an overlong one is
 // seen whole rather than cut into another file's name.
@@ -35,36 +59,53 @@ struct OutputPath {
     bool Fits() const { return std::strlen(text) < static_cast<std::size_t>(kNameBufferSize); }
 };
 
-void Notify(const char* format, const char* path) {
+void Notify(const char* format, const char* path, const char* reason = nullptr) {
     char text[3 * kNameBufferSize + 200];
     std::snprintf(text, sizeof text, format, path);
-    NotifyError(progressWindow, text);
+    NotifyError(progressWindow, text, reason);
 }
 
+// An image needs at least one pixel each way (a PCX header cannot describe
+// fewer) and at most what its 16-bit fields can.
 bool ValidImageSize(std::int64_t width, std::int64_t height) {
-    return width >= 0 && height >= 0 && width <= kMaxDimension && height <= kMaxDimension &&
+    return width >= 1 && height >= 1 && width <= kMaxDimension && height <= kMaxDimension &&
            static_cast<std::uint64_t>(width * height) <= kMaxCanvasPixels;
 }
 
 // Writes a decoded canvas and counts it, or tells the user why not.
 void WriteImage(const OutputPath& path, const std::uint8_t* canvas, std::int32_t width, std::int32_t height) {
-    if (WritePcx(path.text, canvas, width, height, width, currentPalette))
+    std::string reason;
+    if (WritePcx(path.text, canvas, width, height, width, currentPalette, &reason)) {
         ++imagesWritten;
-    else
-        Notify(kUnableToWrite, path.text);
+        pathsWritten.insert(PathKey(path.text));
+    } else {
+        Notify(kUnableToWrite, path.text, reason.c_str());
+    }
 }
 
-// Checks an image before its canvas is made: size, then path. False after a notice.
+// Checks an image before its canvas is made: size, path, not yet written in
+// this run. False after a notice.
 bool Writable(const OutputPath& path, std::int64_t width, std::int64_t height) {
     if (!ValidImageSize(width, height)) {
         Notify(kInvalidSize, path.text);
         return false;
     }
     if (!path.Fits()) {
-        Notify(kUnableToWrite, path.text);
+        Notify(kUnableToWrite, path.text, kPathTooLong);
+        return false;
+    }
+    if (pathsWritten.count(PathKey(path.text)) != 0) {
+        Notify(kAlreadyWritten, path.text);
         return false;
     }
     return true;
+}
+
+// A canvas for the image at path, or null after telling the user.
+std::uint8_t* CanvasFor(const OutputPath& path, std::int32_t width, std::int32_t height) {
+    std::uint8_t* canvas = AllocateCanvas(width, height);
+    if (canvas == nullptr) Notify(kNoMemory, path.text);
+    return canvas;
 }
 
 void WriteStitched(char* name) {
@@ -89,7 +130,7 @@ void WriteStitched(char* name) {
     if (!Writable(path, width, height)) return;
     const auto canvasWidth = static_cast<std::int32_t>(width);
     const auto canvasHeight = static_cast<std::int32_t>(height);
-    HeapBlock canvas(AllocateCanvas(canvasWidth, canvasHeight));
+    HeapBlock canvas(CanvasFor(path, canvasWidth, canvasHeight));
     if (!canvas) return;
 
     // Frames that do not fit (a wider row above the last, a frame taller than
@@ -109,7 +150,7 @@ void WriteSeparate(char* name) {
         OutputPath path;
         std::snprintf(path.text, sizeof path.text, kSeparatePath, name, i);
         if (!Writable(path, frameWidth, frameHeight)) continue;
-        HeapBlock canvas(AllocateCanvas(frameWidth, frameHeight));
+        HeapBlock canvas(CanvasFor(path, frameWidth, frameHeight));
         if (!canvas) continue;
         DecodeFrame(frameData, frameLength, frameWidth, frameHeight, canvas.get(), frameWidth, frameHeight, 0, 0);
         WriteImage(path, canvas.get(), frameWidth, frameHeight);
@@ -117,6 +158,11 @@ void WriteSeparate(char* name) {
 }
 
 }  // namespace
+
+void StartConversionRun() {
+    imagesWritten = 0;
+    pathsWritten.clear();
+}
 
 void WriteSpriteImages(char* name) {
     if (separateFrames)

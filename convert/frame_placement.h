@@ -20,16 +20,21 @@ extern std::int64_t frameY[kMaxBlocks];
 // PCX files written since the run began; the run resets it.
 extern std::int32_t imagesWritten;
 
+// Begins a conversion run: imagesWritten goes to 0, and the run forgets the
+// images it wrote (each run may replace what earlier runs wrote, but not what
+// it wrote itself).
+void StartConversionRun();
+
 // Name buffers hold 259 characters and a terminating zero.
 inline constexpr int kNameBufferSize = 260;
 
 // Lays out, decodes and writes the images of the current sprite file (as
 // accepted by GetFileInfoDC6) with currentPalette. name is the sprite file's
 // name in a writable buffer; its extension is cut in place. Each image on disk
-// adds one to imagesWritten. An image whose dimensions are negative or too
-// large, whose output path does not fit 259 characters, or which cannot be
-// written gives a notice (owner progressWindow) and is not counted; one whose
-// canvas cannot be obtained is passed over silently.
+// adds one to imagesWritten. An image without a pixel or too large, whose
+// output path does not fit 259 characters or was already written in this run,
+// whose canvas cannot be obtained, or which cannot be written gives a notice
+// (owner progressWindow) and is not counted.
 void WriteSpriteImages(char* name);
 
 // Cuts the last extension from name in place. The first character is never

@@ -226,7 +226,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // The conversion never sees an empty file: it cannot be read whole.
     if (size == 0 || size > 0xFFFFFFFFu - kFileSlack) return -1;
-    imagesWritten = 0;
+    StartConversionRun();
     bool accepted;
     {
         const test::CurrentSprite sprite(test::Bytes(data, data + size));

@@ -7,6 +7,7 @@
 
 #include "image/pcx_writer.h"
 #include "platform/application_title.h"
+#include "platform/files.h"
 #include "platform/seam.h"
 
 namespace {
@@ -21,7 +22,9 @@ constexpr std::uint8_t kRunBase = 0xC0;
 constexpr std::uint64_t kLongestRun = 63;
 constexpr std::size_t kColourTableOffset = 40;
 
-std::int16_t Signed16(const std::uint8_t* p) { return static_cast<std::int16_t>(p[0] | p[1] << 8); }
+// The window fields and bytes per line are unsigned: the writer gives images
+// up to 65535 pixels wide and high.
+std::uint16_t Unsigned16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 
 void PutInt32(std::uint8_t* p, std::int32_t value) {
     const auto bits = static_cast<std::uint32_t>(value);
@@ -58,10 +61,10 @@ PcxDecode DecodePcx(const std::uint8_t* file, std::size_t length, DisplayImage* 
     const auto bitsPerPixel = static_cast<std::int8_t>(file[kBitsPerPixelOffset]);
     const auto planes = static_cast<std::int8_t>(file[kPlanesOffset]);
     const std::int64_t width =
-        std::int64_t{Signed16(file + kWindowOffset + 4)} - Signed16(file + kWindowOffset) + 1;
+        std::int64_t{Unsigned16(file + kWindowOffset + 4)} - Unsigned16(file + kWindowOffset) + 1;
     const std::int64_t height =
-        std::int64_t{Signed16(file + kWindowOffset + 6)} - Signed16(file + kWindowOffset + 2) + 1;
-    const std::int64_t bytesPerLine = Signed16(file + kBytesPerLineOffset);
+        std::int64_t{Unsigned16(file + kWindowOffset + 6)} - Unsigned16(file + kWindowOffset + 2) + 1;
+    const std::int64_t bytesPerLine = Unsigned16(file + kBytesPerLineOffset);
     if (planes != 1 || bitsPerPixel != 8 || width < 0 || height < 0 || bytesPerLine < width) return PcxDecode::Refused;
     // Every two code bytes give at most 63 pixels: a file that cannot hold
     // its rows is not worth a block of their size.
@@ -125,7 +128,7 @@ PcxDecode DecodePcx(const std::uint8_t* file, std::size_t length, DisplayImage* 
 bool ReadPcx(const char* path, HWND owner, DisplayImage* image) {
     static const char kUnableToOpen[] = "Unable to open the PCX file";
     *image = DisplayImage();
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = platform::OpenRegularFile(path);
     if (file == nullptr) {
         ShowFailure(owner, kUnableToOpen);
         return false;

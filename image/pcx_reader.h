@@ -2,10 +2,10 @@
 //
 // Header fields read (little-endian; the others are taken on trust):
 //   3      bits per pixel          must be 8
-//   4..11  xmin, ymin, xmax, ymax  signed 16-bit; width = xmax - xmin + 1,
+//   4..11  xmin, ymin, xmax, ymax  unsigned 16-bit; width = xmax - xmin + 1,
 //                                  height = ymax - ymin + 1
 //   65     colour planes           must be 1
-//   66     bytes per line          signed 16-bit, at least the width
+//   66     bytes per line          unsigned 16-bit, at least the width
 // Image data from byte 128, rows top first, each row bytes-per-line bytes:
 //   0x00..0xC0   one pixel of that value
 //   0xC1..0xFF   a run of (code - 0xC0) pixels of the value in the next byte

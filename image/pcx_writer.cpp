@@ -4,14 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define KV_PCX_SSSE3 1
 #endif
 
-#include "platform/files.h"
+#include "platform/output_file.h"
 #include "platform/heap_block.h"
 
 namespace {
@@ -25,28 +24,15 @@ constexpr std::uint16_t kPaletteInfo = 2;
 constexpr std::uint8_t kPaletteMarker = 0x0C;
 constexpr std::uint8_t kRunOfOne = 0xC1;  // 11 000001: a run count of one
 constexpr std::uint8_t kRunBits = 0xC0;   // 11 xxxxxx: a byte read as a run count
-constexpr std::int32_t kMaxDimension = 0xFFFF;
+// The working buffer: pieces of about a mebibyte go to the sink, with room
+// behind for the longest row (2 x 65535 bytes, 16 more from the vector coder)
+// and for the palette at the end.
+constexpr std::size_t kFlushAt = 1 << 20;
+constexpr std::size_t kBufferSize = kFlushAt + 2 * 0xFFFF + 16 + 1 + kPaletteSize + 64;
 
 void PutUint16(std::uint8_t* p, std::uint32_t value) {
     p[0] = static_cast<std::uint8_t>(value);
     p[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-// The name of the temporary file beside path: same folder, a name of its own.
-std::string TemporaryPathFor(const char* path) {
-    std::string folder(path);
-    std::size_t cut = folder.find_last_of(KV_PATH_SEPARATOR "/");
-    folder.erase(cut == std::string::npos ? 0 : cut + 1);
-    return folder + "~kelvane" + std::to_string(platform::ProcessId()) + ".tmp";
-}
-
-bool WriteWholeFile(const char* path, const std::uint8_t* bytes, std::size_t length) {
-    std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr) return false;
-    // Unbuffered, so that the whole file goes to the system in one write.
-    std::setvbuf(file, nullptr, _IONBF, 0);
-    const bool written = std::fwrite(bytes, 1, length, file) == length;
-    return std::fclose(file) == 0 && written;
 }
 
 // Codes one row the plain way: the prefix is always stored and kept only when
@@ -122,12 +108,13 @@ bool HasSsse3() {
 
 }  // namespace
 
-std::uint64_t PcxBlockSize(std::int32_t width, std::int32_t height) {
-    return 2ull * static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) + 1000;
-}
+bool EncodePcx(ByteSink& sink, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+               std::int32_t rowStride, const std::uint8_t* palette) {
+    if (width < 1 || height < 1 || width > kMaxPcxDimension || height > kMaxPcxDimension) return false;
+    HeapBlock buffer(static_cast<std::uint8_t*>(std::malloc(kBufferSize)));
+    if (!buffer) return false;
+    std::uint8_t* const out = buffer.get();
 
-std::size_t EncodePcx(std::uint8_t* out, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-                      std::int32_t rowStride, const std::uint8_t* palette) {
     std::memset(out, 0, kPcxHeaderSize);
     out[0] = kManufacturer;
     out[1] = kVersion;
@@ -143,6 +130,12 @@ std::size_t EncodePcx(std::uint8_t* out, const std::uint8_t* pixels, std::int32_
 
     std::uint8_t* o = out + kPcxHeaderSize;
     for (std::int32_t row = 0; row < height; ++row) {
+        // A row codes to at most 2 x 65535 bytes (and the vector coder writes
+        // up to 16 beyond): hand over what is there before it could overflow.
+        if (static_cast<std::size_t>(o - out) > kFlushAt) {
+            if (!sink.Write(out, static_cast<std::size_t>(o - out))) return false;
+            o = out;
+        }
         const std::uint8_t* source = pixels + static_cast<std::ptrdiff_t>(row) * rowStride;
 #ifdef KV_PCX_SSSE3
         o = HasSsse3() ? EncodeRowSsse3(source, width, o) : EncodeRowScalar(source, width, o);
@@ -150,25 +143,28 @@ std::size_t EncodePcx(std::uint8_t* out, const std::uint8_t* pixels, std::int32_
         o = EncodeRowScalar(source, width, o);
 #endif
     }
+    if (static_cast<std::size_t>(o - out) > kFlushAt) {
+        if (!sink.Write(out, static_cast<std::size_t>(o - out))) return false;
+        o = out;
+    }
     *o++ = kPaletteMarker;
     std::memcpy(o, palette, kPaletteSize);
     o += kPaletteSize;
-    return static_cast<std::size_t>(o - out);
+    return sink.Write(out, static_cast<std::size_t>(o - out));
 }
 
 bool WritePcx(const char* path, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-              std::int32_t rowStride, const std::uint8_t* palette) {
-    if (width < 0 || height < 0 || width > kMaxDimension || height > kMaxDimension) return false;
-    const std::uint64_t blockSize = PcxBlockSize(width, height);
-    if (blockSize > 0xFFFFFFFFull) return false;
-    HeapBlock block(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(blockSize))));
-    if (!block) return false;
-    const std::size_t length = EncodePcx(block.get(), pixels, width, height, rowStride, palette);
-
-    const std::string temporary = TemporaryPathFor(path);
-    if (!WriteWholeFile(temporary.c_str(), block.get(), length) || !platform::MoveFileOver(temporary.c_str(), path)) {
-        platform::RemoveFile(temporary.c_str());
-        return false;
+              std::int32_t rowStride, const std::uint8_t* palette, std::string* reason) {
+    platform::OutputFile file;
+    bool written = file.Open(path);
+    if (written) {
+        written = EncodePcx(file, pixels, width, height, rowStride, palette);
+        if (!written && file.Reason().empty() && reason != nullptr) *reason = "the image cannot be coded";
+        written = written && file.Commit();
     }
-    return true;
+    if (!written) {
+        if (reason != nullptr && !file.Reason().empty()) *reason = file.Reason();
+        file.Discard();
+    }
+    return written;
 }

@@ -17,23 +17,28 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <string>
+
+#include "platform/byte_sink.h"
+
 inline constexpr std::size_t kPcxHeaderSize = 128;
 inline constexpr std::size_t kPaletteSize = 768;
 
-// Size of the working block for an image: 2 x width x height + 1000 bytes,
-// enough for the longest file (128 + 2 x pixels + 1 + 768).
-std::uint64_t PcxBlockSize(std::int32_t width, std::int32_t height);
+// The widest and highest image the format's 16-bit fields can describe.
+inline constexpr std::int32_t kMaxPcxDimension = 0xFFFF;
 
-// Assembles the whole file into out, which must hold PcxBlockSize bytes.
-// Row r of the image starts at pixels + r x rowStride. Returns the file's length.
-std::size_t EncodePcx(std::uint8_t* out, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-                      std::int32_t rowStride, const std::uint8_t* palette);
+// Codes the image as a PCX file into sink: the header, the rows and the
+// palette, handed over in pieces of about a mebibyte from one working buffer,
+// so that memory stays the same whatever the image's size. Row r of the image
+// starts at pixels + r x rowStride. Returns false when the dimensions lie
+// outside 1..65535, the buffer cannot be obtained, or the sink refuses bytes.
+bool EncodePcx(ByteSink& sink, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+               std::int32_t rowStride, const std::uint8_t* palette);
 
 // Writes the image to path as a PCX file with the 768-byte palette, replacing
-// any file there. The file is first written whole under a temporary name in
-// the same folder and then moved over path, so a file at path is never
-// replaced by a partial one. Returns true when the file is on disk; false when
-// the dimensions are negative or too large for the format (above 65535), the
-// working block cannot be obtained, or the file cannot be created or written.
+// any file there, through platform::OutputFile: the file is complete under a
+// temporary name of its own before it takes the place of path. Returns true
+// when the file is on disk; false, with the reason in *reason when given, when
+// the image cannot be coded (see EncodePcx) or the file cannot be written.
 bool WritePcx(const char* path, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-              std::int32_t rowStride, const std::uint8_t* palette);
+              std::int32_t rowStride, const std::uint8_t* palette, std::string* reason = nullptr);

@@ -4,10 +4,11 @@
 
 #ifdef _WIN32
 #include <io.h>
-#include <process.h>
+#include <sys/stat.h>
 
 #include "platform/win32.h"
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -30,23 +31,28 @@ bool MakeDirectory(const char* path) {
 #endif
 }
 
-bool MoveFileOver(const char* from, const char* to) {
+std::FILE* OpenRegularFile(const char* path) {
 #ifdef _WIN32
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return nullptr;
+    struct _stat64 status {};
+    if (_fstat64(_fileno(file), &status) != 0 || (status.st_mode & _S_IFMT) != _S_IFREG) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
 #else
-    return std::rename(from, to) == 0;
-#endif
-}
-
-bool RemoveFile(const char* path) {
-    return std::remove(path) == 0;
-}
-
-unsigned long ProcessId() {
-#ifdef _WIN32
-    return static_cast<unsigned long>(_getpid());
-#else
-    return static_cast<unsigned long>(getpid());
+    // Non-blocking, so that opening a FIFO does not wait for a writer.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat status {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || fcntl(fd, F_SETFL, 0) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    std::FILE* file = fdopen(fd, "rb");
+    if (file == nullptr) close(fd);
+    return file;
 #endif
 }
 

@@ -11,7 +11,14 @@
 #define KV_PATH_SEPARATOR "/"
 #endif
 
+#include <cstdio>
+
 namespace platform {
+
+// Opens path for binary reading when it is a regular file, without ever
+// waiting: a FIFO, a device or a folder is refused at once, not opened.
+// Returns null on refusal or failure. The caller closes the stream.
+std::FILE* OpenRegularFile(const char* path);
 
 constexpr char kPathSeparator = KV_PATH_SEPARATOR[0];
 
@@ -21,13 +28,5 @@ bool PathExists(const char* path);
 // Creates the directory path; true on success.
 bool MakeDirectory(const char* path);
 
-// Moves the file from over the file to, replacing it if it exists; true on success.
-bool MoveFileOver(const char* from, const char* to);
-
-// Removes the file path; true on success.
-bool RemoveFile(const char* path);
-
-// A number that tells this process from others running at the same time.
-unsigned long ProcessId();
 
 }  // namespace platform

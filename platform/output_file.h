@@ -54,8 +54,13 @@ private:
 #ifdef _WIN32
     void* handle_ = nullptr;
 #else
+    bool RememberIdentity();
     int fd_ = -1;
     int folder_ = -1;
+    // The identity of the file we wrote, so that a name is removed only
+    // while it still leads to that file.
+    unsigned long long device_ = 0;
+    unsigned long long inode_ = 0;
 #endif
 };
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "convert/error_notifier.h"
+#include "platform/files.h"
 #include "platform/heap_block.h"
 
 std::uint8_t* spriteData = nullptr;
@@ -54,7 +55,7 @@ std::int32_t HeaderField(std::uint32_t offset) { return ReadInt32(spriteData + o
 }  // namespace
 
 std::uint8_t* LoadWholeFile(const char* path, std::uint32_t* size) {
-    std::FILE* file = std::fopen(path, "rb");
+    std::FILE* file = platform::OpenRegularFile(path);
     if (file == nullptr) return nullptr;
     long long length = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);

@@ -18,7 +18,16 @@ void ShowDecoderFault(const char* text) {
     platform::MessageBoxA(progressWindow, text, kConverterCaption, MB_OK | MB_ICONINFORMATION);
 }
 
-void ShowOverrun(std::uint64_t position) {
+// A damaged frame can hold thousands of faulty codes: each kind of fault is
+// shown for its first occurrence in a frame only.
+struct FaultsShown {
+    bool zeroByte = false;
+    bool overrun = false;
+};
+
+void ShowOverrun(std::uint64_t position, FaultsShown& shown) {
+    if (shown.overrun) return;
+    shown.overrun = true;
     char text[64];
     std::snprintf(text, sizeof text, "Span overrun @ %llX\n", static_cast<unsigned long long>(position));
     ShowDecoderFault(text);
@@ -42,8 +51,9 @@ std::uint8_t* AllocateCanvas(std::int32_t width, std::int32_t height) {
 
 void DecodeFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,
                  std::uint8_t* canvas, std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x,
-                 std::int64_t y) {
+                 std::int64_t y, std::uint8_t* opaque) {
     if (length == 0) return;
+    FaultsShown shown;
     const std::uint8_t* const end = data + length;
     const std::uint8_t* p = data;
     // Positions in 64 bits: frame and canvas sizes come from the file.
@@ -60,9 +70,10 @@ void DecodeFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t wi
             const std::int64_t run = code - kEndOfRow;
             const std::int64_t room = std::max<std::int64_t>(0, width - column);
             column += std::min(run, room);
-            if (run > room) ShowOverrun(static_cast<std::uint64_t>(p - data));
+            if (run > room) ShowOverrun(static_cast<std::uint64_t>(p - data), shown);
         } else if (code == kZeroByte) {
-            ShowDecoderFault("Found ZERO Byte");
+            if (!shown.zeroByte) ShowDecoderFault("Found ZERO Byte");
+            shown.zeroByte = true;
         } else {
             const std::int64_t run = code;
             const std::int64_t taken = std::min(run, std::max<std::int64_t>(0, width - column));
@@ -70,13 +81,15 @@ void DecodeFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t wi
             if (canvasRow >= 0 && canvasRow < canvasHeight) {
                 const std::int64_t first = std::max<std::int64_t>(x + column, 0);
                 const std::int64_t last = std::min<std::int64_t>(x + column + taken, canvasWidth);
-                if (first < last)
-                    std::memcpy(canvas + canvasRow * canvasWidth + first, p + (first - (x + column)),
-                                static_cast<std::size_t>(last - first));
+                if (first < last) {
+                    const std::int64_t at = canvasRow * canvasWidth + first;
+                    std::memcpy(canvas + at, p + (first - (x + column)), static_cast<std::size_t>(last - first));
+                    if (opaque != nullptr) std::memset(opaque + at, 1, static_cast<std::size_t>(last - first));
+                }
             }
             p += taken;
             column += taken;
-            if (run > taken) ShowOverrun(static_cast<std::uint64_t>(p - data));
+            if (run > taken) ShowOverrun(static_cast<std::uint64_t>(p - data), shown);
         }
         if (p >= end) return;
     }

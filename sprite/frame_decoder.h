@@ -35,8 +35,11 @@ std::uint8_t* AllocateCanvas(std::int32_t width, std::int32_t height);
 // frame's top-left pixel at canvas column x, row y. Pixels that fall outside
 // the canvas are dropped, so nothing is written outside it whatever the frame
 // says. Faults in the data ("Span overrun @ %X\n", "Found ZERO Byte") are
-// shown in message boxes owned by progressWindow; decoding goes on.
+// shown in message boxes owned by progressWindow, the first of each kind in
+// the frame only; decoding goes on, passing the later ones over.
+// When opaque is given (a block laid out as the canvas), every pixel that a
+// literal run writes is marked 1 there: the pixels that are not transparent.
 // data + length must be followed by kDecoderLookahead readable bytes.
 void DecodeFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,
                  std::uint8_t* canvas, std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x,
-                 std::int64_t y);
+                 std::int64_t y, std::uint8_t* opaque = nullptr);

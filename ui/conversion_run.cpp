@@ -29,7 +29,7 @@ void MainWindow::OnConvert() {
     CWinApp* app = CWinApp::Current();
     if (app != nullptr) app->BeginWaitCursor();
     ::EnableWindow(selfWindow, FALSE);
-    imagesWritten = 0;
+    StartConversionRun();
     RunConversion();
     RefreshFileList();
     char report[64];

@@ -221,7 +221,7 @@ TEST_F(ConverterTest, WritesTheBytesOfTheCoresOwnConversion) {
 
         fs::current_path("core");
         user.boxes.clear();
-        imagesWritten = 0;
+        StartConversionRun();
         ReleasePalette();
         if (palette.empty())
             UseBuiltInPalette();

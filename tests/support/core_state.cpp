@@ -17,7 +17,7 @@ void ResetCoreState() {
     ReleasePalette();
     currentPalette = nullptr;
     paletteIsBuiltIn = false;
-    imagesWritten = 0;
+    StartConversionRun();
     spriteData = nullptr;
     spriteSize = 0;
     std::memset(terminator, 0, sizeof terminator);

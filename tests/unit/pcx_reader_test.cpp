@@ -26,9 +26,9 @@ Bytes DistinctPalette() {
 }
 
 Bytes Encode(const Bytes& pixels, int width, int height, const Bytes& palette = DistinctPalette()) {
-    Bytes file(PcxBlockSize(width, height));
-    file.resize(EncodePcx(file.data(), pixels.data(), width, height, width, palette.data()));
-    return file;
+    MemorySink file;
+    EXPECT_TRUE(EncodePcx(file, pixels.data(), width, height, width, palette.data()));
+    return file.data;
 }
 
 // A file of the writer's header with hand-made image data after it.
@@ -98,12 +98,27 @@ TEST(PcxReaderTest, RunCodes) {
     EXPECT_THAT(ColourEntry(image, 255), ElementsAre(0x33, 0x33, 0x33, 0));
 }
 
-TEST(PcxReaderTest, ZeroWidthFileHasNoPixelsAndItsMarkerAtByte128) {
-    const DisplayImage image = Decode(Encode({}, 0, 3, DistinctPalette()));
-    EXPECT_EQ(image.width, 0);
-    EXPECT_EQ(image.rowStride, 0);
-    EXPECT_EQ(image.height, 3);
-    EXPECT_THAT(ColourEntry(image, 1), ElementsAre(DistinctPalette()[5], DistinctPalette()[4], DistinctPalette()[3], 0));
+TEST(PcxReaderTest, WindowFieldsAndBytesPerLineAreUnsigned) {
+    // The writer's widest and highest images come back whole.
+    for (const auto& [width, height] : {std::pair{32768, 2}, std::pair{65535, 1}, std::pair{1, 32769}}) {
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+        Bytes pixels(static_cast<std::size_t>(width) * height);
+        for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+        const DisplayImage image = Decode(Encode(pixels, width, height));
+        ASSERT_EQ(image.width, width);
+        ASSERT_EQ(image.height, height);
+        for (int row = 0; row < height; ++row) {
+            const Bytes decoded = Row(image, row);
+            ASSERT_TRUE(std::equal(pixels.begin() + static_cast<std::ptrdiff_t>(row) * width,
+                                   pixels.begin() + static_cast<std::ptrdiff_t>(row + 1) * width, decoded.begin()));
+        }
+    }
+    // A header of earlier versions for a zero width (xmax 0xFFFF, bytes per
+    // line 0) now reads 65536 wide with rows of no bytes: refused.
+    Bytes legacy = Encode(Bytes(3, 0), 1, 3);
+    legacy[8] = legacy[9] = 0xFF;
+    legacy[66] = legacy[67] = 0;
+    Decode(legacy, PcxDecode::Refused);
 }
 
 TEST(PcxReaderTest, MarkerIsLookedForRightAfterTheImageData) {
