@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/interruption.h"
 #include "cli/notice_printer.h"
 #include "cli/progress_bar.h"
 #include "convert/error_notifier.h"
@@ -71,6 +72,12 @@ bool ConvertOne(const std::string& name, NoticePrinter& notices) {
 
 }  // namespace
 
+bool StandardOutputWritten() {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+    std::fprintf(stderr, "%s: cannot write standard output: %s\n", kProgramName, std::strerror(errno));
+    return false;
+}
+
 int RunBatch(const Options& options) {
     if (options.folder && !platform::ChangeDirectory(options.folder->c_str()))
         return Refuse(*options.folder, std::string("cannot enter folder: ") + std::strerror(errno));
@@ -82,6 +89,7 @@ int RunBatch(const Options& options) {
         return Refuse(options.folder.value_or("."), "cannot list folder");
     }
 
+    HandleInterruptions();
     ProgressBar progress(!options.quiet && platform::IsTerminal(stderr));
     NoticePrinter notices(progress);
     showErrors = true;
@@ -96,6 +104,6 @@ int RunBatch(const Options& options) {
     ReleasePalette();
 
     std::printf("Successfully converted %d files\n", imagesWritten);
-    std::fflush(stdout);
+    if (!StandardOutputWritten()) return kExitNotices;
     return skipped || notices.count() > 0 ? kExitNotices : kExitClean;
 }

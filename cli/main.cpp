@@ -33,11 +33,11 @@ int main(int argc, char** argv) {
     if (!ParseOptions(argc, argv, options)) return kExitRefused;
     if (options.help) {
         std::fputs(kUsage, stdout);
-        return kExitClean;
+        return StandardOutputWritten() ? kExitClean : kExitNotices;
     }
     if (options.version) {
         std::printf("%s %s\n", kProgramName, KELVANE_VERSION);
-        return kExitClean;
+        return StandardOutputWritten() ? kExitClean : kExitNotices;
     }
     return RunBatch(options);
 }

@@ -5,7 +5,9 @@
 #include <utility>
 
 #include "cli/options.h"
+#include "cli/printable.h"
 #include "cli/progress_bar.h"
+#include "convert/error_notifier.h"
 
 namespace {
 
@@ -17,30 +19,20 @@ bool IsLineBreak(char c) { return c == '\n' || c == '\r'; }
 
 }  // namespace
 
-std::string NoticeLine(const std::string& name, const char* text) {
+std::string NoticeLine(const std::string& name, const char* text, const char* reason) {
     std::string body(text);
     const std::size_t question = std::strlen(kFurtherNotices);
     if (body.size() >= question && body.compare(body.size() - question, question, kFurtherNotices) == 0)
         body.erase(body.size() - question);
-
-    std::string folded;
-    bool pendingBreak = false;
-    for (char c : body) {
-        if (IsLineBreak(c)) {
-            pendingBreak = true;
-            continue;
-        }
-        if (pendingBreak && !folded.empty()) folded += ' ';
-        pendingBreak = false;
-        folded += c;
-    }
-    while (!folded.empty() && folded.back() == ' ') folded.pop_back();
-    return std::string(kProgramName) + ": " + name + ": " + folded;
+    // Our texts break lines only before their question and at their end.
+    while (!body.empty() && (IsLineBreak(body.back()) || body.back() == ' ')) body.pop_back();
+    if (reason != nullptr && *reason != '\0') body = body + ": " + reason;
+    return std::string(kProgramName) + ": " + Printable(name) + ": " + Printable(body);
 }
 
 NoticePrinter::NoticePrinter(ProgressBar& progress) : progress_(progress) {
     previousBox_ = platform::SetMessageBoxHandler([this](HWND, const char* text, const char*, UINT style) {
-        Report(text != nullptr ? text : "");
+        Report(text != nullptr ? text : "", noticeReason);
         return (style & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
     });
     previousSend_ = platform::SetSendMessageHandler([](HWND, UINT, WPARAM, LPARAM) { return LRESULT{0}; });
@@ -51,9 +43,9 @@ NoticePrinter::~NoticePrinter() {
     platform::SetSendMessageHandler(std::move(previousSend_));
 }
 
-void NoticePrinter::Report(const char* text) {
+void NoticePrinter::Report(const char* text, const char* reason) {
     progress_.Clear();
-    std::fprintf(stderr, "%s\n", NoticeLine(file_, text).c_str());
+    std::fprintf(stderr, "%s\n", NoticeLine(file_, text, reason).c_str());
     std::fflush(stderr);
     ++count_;
 }

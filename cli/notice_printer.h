@@ -10,10 +10,11 @@
 
 class ProgressBar;
 
-// "kelvane-convert: NAME: TEXT", where TEXT is text without its closing
-// question ("Do you wish to receive further error notification?"), every run
-// of line breaks folded to one space, and no space at its end.
-std::string NoticeLine(const std::string& name, const char* text);
+// "kelvane-convert: NAME: TEXT[: REASON]", where TEXT is text without its
+// closing question ("Do you wish to receive further error notification?") and
+// the line breaks and spaces at its end, REASON the system's reason when there
+// is one; control bytes of the name (and of the path in TEXT) as \xNN.
+std::string NoticeLine(const std::string& name, const char* text, const char* reason = nullptr);
 
 class NoticePrinter {
 public:
@@ -29,7 +30,7 @@ public:
     void SetFile(const std::string& name) { file_ = name; }
 
     // Prints a notice of the converter's own about the current file.
-    void Report(const char* text);
+    void Report(const char* text, const char* reason = nullptr);
 
     // Notices printed so far.
     int count() const { return count_; }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "cli/interruption.h"
+#include "cli/printable.h"
 #include "platform/terminal.h"
 
 namespace {
@@ -18,13 +20,14 @@ void ProgressBar::Show(std::size_t done, std::size_t total, const std::string& n
     if (!enabled_) return;
     const std::size_t filled = total == 0 ? kBarWidth : done * kBarWidth / total;
     std::string line = "[" + std::string(filled, '#') + std::string(kBarWidth - filled, '.') + "] " +
-                       std::to_string(done) + "/" + std::to_string(total) + " " + name;
+                       std::to_string(done) + "/" + std::to_string(total) + " " + Printable(name);
     // One column short of the width, so that the terminal never wraps the line.
     const std::size_t width = columns_ > 1 ? static_cast<std::size_t>(columns_ - 1) : 0;
     line.resize(width, ' ');
     std::fprintf(stderr, "\r%s", line.c_str());
     std::fflush(stderr);
     drawn_ = true;
+    SetProgressLineDrawn(true);
 }
 
 void ProgressBar::Clear() {
@@ -33,4 +36,5 @@ void ProgressBar::Clear() {
     std::fprintf(stderr, "\r%s\r", std::string(width, ' ').c_str());
     std::fflush(stderr);
     drawn_ = false;
+    SetProgressLineDrawn(false);
 }

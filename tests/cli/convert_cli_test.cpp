@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -164,7 +167,7 @@ TEST_F(ConverterTest, EveryNoticeIsOneLineAndTheRunGoesOn) {
     EXPECT_EQ(run.out, "Successfully converted 3 files\n");
     const std::string image = test::OutputPath("wide.pcx"), blocked = test::OutputPath("blocked.pcx");
     EXPECT_THAT(Lines(run.err),
-                ElementsAre("kelvane-convert: blocked.dc6: Unable to write " + blocked + "!",
+                ElementsAre("kelvane-convert: blocked.dc6: Unable to write " + blocked + "!: Is a directory",
                             "kelvane-convert: blocks.dc6: DC6 file has invalid number of blocks and can not be converted!",
                             "kelvane-convert: empty.dc6: cannot be read",
                             "kelvane-convert: frames.dc6: DC6 file has invalid frame data and can not be converted!",
@@ -268,6 +271,113 @@ TEST_F(ConverterTest, TheProgressBarIsDrawnOnATerminalOnly) {
                              bar("[############............] 2/4 bad.dc6") + "\r" + blank +
                              "\rkelvane-convert: bad.dc6: " + kNotVersion6 + "\r\n" +
                              bar("[##################......] 3/4 c.dc6") + "\r" + blank + "\r");
+}
+
+// Whatever stands in the output folder, the run writes only the files it
+// created itself, never through a link, and every image of the run once.
+TEST_F(ConverterTest, TheOutputFolderCannotBeTurnedAgainstTheRun) {
+    test::WriteFile("victim.txt", {'k', 'e', 'e', 'p'});
+    fs::create_directory("PCXFiles");
+    // A link where an image goes, and files where temporary files went.
+    fs::create_symlink("../victim.txt", test::OutputPath("linked.pcx"));
+    test::WriteFile(test::OutputPath("~kelvane1.tmp"), {1, 2, 3});
+    fs::create_symlink("../victim.txt", test::OutputPath("~kelvane2.tmp"));
+    test::WriteFile("linked.dc6", Stitched());
+    // A 0600 image is replaced by one with the same bits.
+    test::WriteFile(test::OutputPath("private.pcx"), {0});
+    fs::permissions(test::OutputPath("private.pcx"), fs::perms::owner_read | fs::perms::owner_write);
+    test::WriteFile("private.dc6", Stitched());
+    // Two images of the run that would share one output path.
+    test::WriteFile("walk.dc6", Separate());
+    test::WriteFile("walk0.dc6", Stitched());
+    // A frame without a pixel does not replace the good image of its name.
+    test::WriteFile(test::OutputPath("flat.pcx"), {7, 7, 7});
+    test::Dc6Frame flat;
+    flat.width = 5;
+    flat.coded = {0x80, 0xEE, 0xEE, 0xEE, 0xEE};
+    test::WriteFile("flat.dc6", Dc6Builder().Add(flat).Build());
+
+    const test::ConverterRun run = RunConverter({});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "Successfully converted 4 files\n");
+    EXPECT_THAT(Lines(run.err),
+                ElementsAre("kelvane-convert: flat.dc6: Image " + test::OutputPath("flat.pcx") +
+                                " is too large or has invalid dimensions and was not written.",
+                            "kelvane-convert: walk0.dc6: Image " + test::OutputPath("walk0.pcx") +
+                                " was already written in this run and was not replaced."));
+    EXPECT_EQ(test::ReadFile("victim.txt"), (test::Bytes{'k', 'e', 'e', 'p'}));
+    EXPECT_FALSE(fs::is_symlink(test::OutputPath("linked.pcx")));
+    EXPECT_EQ(test::ReadPcxFile(test::OutputPath("linked.pcx")).width, 6);
+    EXPECT_EQ(test::ReadFile(test::OutputPath("~kelvane1.tmp")), (test::Bytes{1, 2, 3}));
+    EXPECT_TRUE(fs::is_symlink(test::OutputPath("~kelvane2.tmp")));
+    struct stat status {};
+    ASSERT_EQ(stat(test::OutputPath("private.pcx").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    EXPECT_EQ(test::ReadPcxFile(test::OutputPath("walk0.pcx")).width, 3);  // walk.dc6's first frame
+    EXPECT_EQ(test::ReadFile(test::OutputPath("flat.pcx")), (test::Bytes{7, 7, 7}));
+    EXPECT_THAT(Names(Outputs()), ElementsAre("flat.pcx", "linked.pcx", "private.pcx", "walk0.pcx", "walk1.pcx",
+                                              "~kelvane1.tmp", "~kelvane2.tmp"));
+}
+
+TEST_F(ConverterTest, AnInterruptedRunLeavesOnlyWholeImages) {
+    // Enough large sprites that the run is still busy when the first image lands.
+    const test::Bytes big = Dc6Builder().AddRows(Picture(1500, 1000)).Build();
+    for (int i = 0; i < 150; ++i) test::WriteFile("s" + std::to_string(1000 + i) + ".dc6", big);
+    test::RunControl control;
+    control.interruptWhen = [] { return fs::exists(test::OutputPath("s1000.pcx")); };
+    const test::ConverterRun run = test::RunConverterControlled({"-q"}, control);
+    ASSERT_EQ(run.status, 128 + SIGINT) << run.err;
+    EXPECT_EQ(run.err, "kelvane-convert: interrupted\n");
+    const auto outputs = Outputs();
+    EXPECT_GE(outputs.size(), 1u);
+    EXPECT_LT(outputs.size(), 150u);
+    const test::Bytes expected = outputs.at("s1000.pcx");
+    for (const auto& [name, bytes] : outputs) EXPECT_EQ(bytes, expected) << name;
+}
+
+TEST_F(ConverterTest, AFifoIsRefusedNotWaitedOn) {
+    ASSERT_EQ(mkfifo("a.dc6", 0600), 0);
+    ASSERT_EQ(mkfifo("pipe.pal", 0600), 0);
+    test::WriteFile("b.dc6", Stitched());
+    test::RunControl control;
+    control.secondsAllowed = 20;
+    const test::ConverterRun scan = test::RunConverterControlled({}, control);
+    EXPECT_EQ(scan.status, 1);
+    EXPECT_EQ(scan.err, "kelvane-convert: a.dc6: cannot be read\n");
+    EXPECT_EQ(scan.out, "Successfully converted 1 files\n");
+    const test::ConverterRun palette = test::RunConverterControlled({"-p", "pipe.pal"}, control);
+    EXPECT_EQ(palette.status, 2);
+    EXPECT_EQ(palette.err, "kelvane-convert: pipe.pal: cannot be read\n");
+}
+
+TEST_F(ConverterTest, AnImageWithoutMemoryIsNamedAndFailsTheRun) {
+    if (test::ConverterIsInstrumented()) GTEST_SKIP() << "sanitizers and Valgrind need more address space";
+    // 64 bytes that ask for a 512 MiB canvas, under a 256 MiB limit.
+    test::Dc6Frame huge;
+    huge.width = 65535;
+    huge.height = 8192;
+    huge.coded = {0x80, 0xEE, 0xEE, 0xEE, 0xEE};
+    test::WriteFile("huge.dc6", Dc6Builder().Add(huge).Build());
+    test::RunControl control;
+    control.memoryLimit = 256ull << 20;
+    const test::ConverterRun run = test::RunConverterControlled({}, control);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "Successfully converted 0 files\n");
+    EXPECT_EQ(run.err, "kelvane-convert: huge.dc6: Not enough memory for image " + test::OutputPath("huge.pcx") +
+                           "; it was not written.\n");
+}
+
+TEST_F(ConverterTest, NamesAreEscapedAndLostOutputIsAFailure) {
+    const std::string name = "\x1b[2Jwipe\nline.dc6";
+    test::WriteFile(name, OldVersion());
+    const test::ConverterRun run = RunConverter({});
+    EXPECT_EQ(run.err, std::string("kelvane-convert: \\x1B[2Jwipe\\x0Aline.dc6: ") + kNotVersion6 + "\n");
+
+    test::RunControl full;
+    full.standardOutput = "/dev/full";
+    const test::ConverterRun lost = test::RunConverterControlled({"-q"}, full);
+    EXPECT_EQ(lost.status, 1);
+    EXPECT_THAT(lost.err, HasSubstr("cannot write standard output: No space left on device"));
 }
 
 TEST_F(ConverterTest, HelpAndVersionTouchNothing) {

@@ -2,12 +2,18 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
 #include <filesystem>
 #include <stdexcept>
 
@@ -120,6 +126,59 @@ ConverterRun RunConverterOnTerminal(const std::vector<std::string>& arguments, i
     run.status = Wait(child);
     run.out = out.Contents();
     return run;
+}
+
+ConverterRun RunConverterControlled(const std::vector<std::string>& arguments, const RunControl& control) {
+    CaptureFile out(".out"), err(".err");
+    std::vector<std::string> copies(arguments);
+    copies.insert(copies.begin(), KELVANE_CONVERT);
+    std::vector<char*> argv;
+    for (std::string& argument : copies) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    // fork and exec rather than posix_spawn: the limit must hold from the
+    // converter's first instruction.
+    const pid_t child = fork();
+    if (child < 0) throw std::runtime_error("cannot start the converter");
+    if (child == 0) {
+        if (control.memoryLimit != 0) {
+            const rlimit limit{control.memoryLimit, control.memoryLimit};
+            if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+        }
+        const int outFd = control.standardOutput != nullptr ? open(control.standardOutput, O_WRONLY) : out.fd;
+        if (outFd < 0 || dup2(outFd, STDOUT_FILENO) < 0 || dup2(err.fd, STDERR_FILENO) < 0) _exit(126);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    ConverterRun run;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(control.secondsAllowed);
+    bool interrupted = false;
+    for (;;) {
+        int status = 0;
+        const pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child) {
+            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            break;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child, SIGKILL);
+            Wait(child);
+            run.status = -2;
+            break;
+        }
+        if (!interrupted && control.interruptWhen && control.interruptWhen()) {
+            kill(child, SIGINT);
+            interrupted = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    run.out = out.Contents();
+    run.err = err.Contents();
+    return run;
+}
+
+bool ConverterIsInstrumented() {
+    const char* preload = std::getenv("LD_PRELOAD");
+    return KELVANE_SANITIZED || (preload != nullptr && std::strstr(preload, "valgrind") != nullptr);
 }
 
 }  // namespace test

@@ -2,6 +2,8 @@
 // directory, with real standard streams, and hands back what it wrote.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,5 +23,19 @@ ConverterRun RunConverterIntoPipe(const std::vector<std::string>& arguments);
 
 // Standard error is a terminal of the given width.
 ConverterRun RunConverterOnTerminal(const std::vector<std::string>& arguments, int columns);
+
+// A run the test steers while it goes.
+struct RunControl {
+    std::uint64_t memoryLimit = 0;          // the address space allowed in bytes; 0: no limit
+    std::function<bool()> interruptWhen;    // asked every few milliseconds; true sends SIGINT
+    int secondsAllowed = 60;                // then the converter is killed and status is -2
+    const char* standardOutput = nullptr;   // a file to open as standard output instead of catching it
+};
+
+ConverterRun RunConverterControlled(const std::vector<std::string>& arguments, const RunControl& control);
+
+// True when the converter runs under a sanitizer or Valgrind, which need more
+// address space than a memory limit leaves.
+bool ConverterIsInstrumented();
 
 }  // namespace test
