@@ -36,12 +36,15 @@ void ProgressWindow::TakeKeys() {
     // close the count box, Escape the program). Looking into the queue also
     // keeps the run from looking hung: Windows takes a thread that has not
     // done so for five seconds for one and shows a frozen copy of its windows.
+    // System keys too: Alt+F4 would close the window mid-run, Alt+Space open
+    // its system menu in a loop of its own. Whatever window of the thread the
+    // keys were meant for, none of them is dispatched.
     MSG key;
-    while (::PeekMessageA(&key, GetSafeHwnd(), WM_KEYFIRST, WM_KEYLAST, PM_REMOVE | PM_NOYIELD)) PreTranslateMessage(&key);
+    while (::PeekMessageA(&key, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE | PM_NOYIELD)) PreTranslateMessage(&key);
 }
 
 BOOL ProgressWindow::PreTranslateMessage(MSG* message) {
-    if (message->message == WM_KEYDOWN) return TRUE;
+    if (message->message >= WM_KEYFIRST && message->message <= WM_KEYLAST) return TRUE;
     return CDialog::PreTranslateMessage(message);
 }
 

@@ -262,26 +262,39 @@ TEST_F(ConversionRunTest, TheWindowShowsEachFileAndStepOnScreenWhileTheRunWorksA
         ASSERT_TRUE(recorder.WaitForPause(k)) << k;
         ASSERT_TRUE(uitest::GrabScreen(shots[k], "mid-run-" + std::to_string(k)));
         if (k == 1) {
-            // The keys a dialog acts on, into the progress window.
+            // The keys a dialog acts on, and the system keys that close a
+            // window (Alt+F4) or open its system menu (Alt+Space), into the
+            // progress window.
             ASSERT_EQ(::GetForegroundWindow(), recorder.Runs().at(0).window);
             std::vector<INPUT> keys;
-            for (WORD key : {VK_RETURN, VK_ESCAPE, VK_TAB, VK_SPACE, VK_DOWN}) {
-                for (DWORD flags : {DWORD{0}, DWORD{KEYEVENTF_KEYUP}}) {
-                    INPUT input = {};
-                    input.type = INPUT_KEYBOARD;
-                    input.ki.wVk = key;
-                    input.ki.dwFlags = flags;
-                    keys.push_back(input);
-                }
+            const auto key = [&](WORD code, DWORD flags) {
+                INPUT input = {};
+                input.type = INPUT_KEYBOARD;
+                input.ki.wVk = code;
+                input.ki.dwFlags = flags;
+                keys.push_back(input);
+            };
+            for (WORD code : {VK_RETURN, VK_ESCAPE, VK_TAB, VK_SPACE, VK_DOWN}) {
+                key(code, 0);
+                key(code, KEYEVENTF_KEYUP);
+            }
+            for (WORD code : {VK_F4, VK_SPACE}) {
+                key(VK_MENU, 0);
+                key(code, 0);
+                key(code, KEYEVENTF_KEYUP);
+                key(VK_MENU, KEYEVENTF_KEYUP);
             }
             ::SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
         }
         recorder.Resume(k == 3);
     }
-    // The keys closed neither the window nor the count, nor the program.
+    // The keys closed neither the window nor the count, nor the program, and
+    // opened no system menu.
     EXPECT_EQ(Count(program), "Successfully converted 4 files");
     ::SendMessageA(program.MainWindow(), WM_NULL, 0, 0);
     EXPECT_EQ(program.FindWindowOfThread("#32770"), nullptr);
+    EXPECT_EQ(program.FindWindowOfThread("#32768"), nullptr);
+    EXPECT_EQ(uitest::FolderContents("PCXFiles").size(), 4u);
     EXPECT_FALSE(program.Finished());
     const ProgressRecord run = recorder.Runs().at(0);
     EXPECT_EQ(run.stepsWhenHidden, 4);
@@ -524,19 +537,20 @@ TEST_F(ConversionRunTest, WithoutItsWindowTheRunConvertsNothingAndSaysSo) {
     EXPECT_EQ(program.Title(), "Kelvane Converter: (0/1 files)");
 }
 
-TEST(ProgressWindowTest, ConsumesKeyPressesAndPassesEverythingElseOn) {
+TEST(ProgressWindowTest, ConsumesEveryKeyboardMessageAndPassesEverythingElseOn) {
     ProgressWindow window;
-    for (int key : {VK_RETURN, VK_ESCAPE, VK_TAB, VK_DOWN, VK_F1, int{'A'}}) {
-        MSG press = {};
-        press.message = WM_KEYDOWN;
-        press.wParam = static_cast<WPARAM>(key);
-        EXPECT_TRUE(window.PreTranslateMessage(&press)) << key;
+    for (UINT message : {WM_KEYDOWN, WM_KEYUP, WM_CHAR, WM_SYSKEYDOWN, WM_SYSKEYUP, WM_SYSCHAR}) {
+        for (int key : {VK_RETURN, VK_ESCAPE, VK_F4, VK_SPACE, VK_F10, int{'A'}}) {
+            MSG press = {};
+            press.message = message;
+            press.wParam = static_cast<WPARAM>(key);
+            EXPECT_TRUE(window.PreTranslateMessage(&press)) << message << " " << key;
+        }
     }
-    // With no window, the dialog manager takes none of them either.
-    for (UINT message : {WM_KEYUP, WM_CHAR, WM_SYSKEYDOWN, WM_SYSCHAR, WM_LBUTTONDOWN}) {
+    // With no window, the dialog manager takes none of the others either.
+    for (UINT message : {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_TIMER}) {
         MSG other = {};
         other.message = message;
-        other.wParam = VK_RETURN;
         EXPECT_FALSE(window.PreTranslateMessage(&other)) << message;
     }
 }
