@@ -8,16 +8,18 @@ ASAN   := $(BUILD)/asan
 WIN    := $(BUILD)/win
 RELEASE := $(BUILD)/release
 FUZZ   := $(BUILD)/fuzz
+PACKAGE := $(BUILD)/package
 FUZZ_SECONDS ?= 60
 # The sample sprites, written by the native build.
 SAMPLES := $(NATIVE)/samples
 VERSION := $(shell sed -n 's/^project.Kelvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 DIST    := dist/kelvane-converter-$(VERSION)
+DEB     := dist/kelvane-converter_$(VERSION)_$(shell dpkg --print-architecture 2>/dev/null || echo amd64).deb
 # make run starts the program in a fresh folder laid out as the release is.
 RUNDIR  := $(BUILD)/run
 
 .PHONY: all setup native asan win release check check-native check-asan check-win run dist bench clean \
-        fuzzers fuzz check-fuzz memcheck
+        fuzzers fuzz check-fuzz memcheck deb check-deb
 
 all: native win
 
@@ -37,6 +39,10 @@ $(WIN)/CMakeCache.txt: | setup
 $(FUZZ)/CMakeCache.txt: | setup
 	cmake -S . -B $(FUZZ) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVANE_FUZZ=ON \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+
+$(PACKAGE)/CMakeCache.txt: | setup
+	cmake -S . -B $(PACKAGE) -DCMAKE_BUILD_TYPE=Release -DKELVANE_PACKAGE=ON \
+	  -DKELVANE_WIN_BUILD=$(abspath $(WIN)) -DKELVANE_DIST_DIR=$(abspath dist)
 
 $(RELEASE)/CMakeCache.txt: | setup
 	cmake -S . -B $(RELEASE) -DCMAKE_BUILD_TYPE=Release
@@ -84,7 +90,12 @@ memcheck: native
 	    --track-origins=yes --trace-children=yes -q $$test || exit 1; \
 	done
 
-check: check-native check-asan check-win check-fuzz memcheck
+# The package unpacked: its tools against the native tree's, its man pages,
+# desktop entry, and lintian.
+check-deb: deb native
+	sh tests/package/package_test.sh $(DEB) $(NATIVE)
+
+check: check-native check-asan check-win check-fuzz memcheck check-deb
 
 # Starts kelvane.exe under Wine in a folder holding the sample sprites and
 # the help file, as a user who unpacked the release would.
@@ -95,6 +106,15 @@ run: native win
 # The release: dist/kelvane-converter-VERSION/ and its zip.
 dist: native win
 	tools/make-dist $(WIN) $(NATIVE) $(DIST) $(DIST).zip
+
+# The Debian package dist/kelvane-converter_VERSION_ARCH.deb: the tools from
+# a Release tree of its own, the Windows program and its help from the
+# Windows tree.
+deb: $(PACKAGE)/CMakeCache.txt $(WIN)/CMakeCache.txt
+	cmake --build $(WIN) -j $(JOBS) --target kelvane help_file
+	cmake --build $(PACKAGE) -j $(JOBS)
+	cd $(PACKAGE) && cpack -G DEB
+	@echo $(DEB)
 
 bench: release
 	bench/run $(RELEASE)
