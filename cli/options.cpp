@@ -4,29 +4,44 @@
 #include <cstring>
 
 const char kUsage[] =
-    "Usage: kelvane-convert [-C DIR] [-p PALETTE] [-q] [FILE.dc6 ...]\n"
+    "Usage: kelvane-convert [-C DIR] [-o DIR] [-f pcx|png] [--json] [--sheet]\n"
+    "                       [--no-transparency] [-p PALETTE] [--export-palette FILE]\n"
+    "                       [-q] [FILE.dc6 ...]\n"
     "       kelvane-convert --help | --version\n"
     "\n"
-    "Converts DC6 sprite files into 8-bit PCX images in the sub-folder PCXFiles,\n"
-    "exactly as Kelvane Converter's Convert does. With no FILE, converts every\n"
-    "*.dc6 of the folder (letter case ignored), in name order; with FILEs, those\n"
-    "files of the folder, in the order given.\n"
+    "Converts DC6 sprite files into images. By default it writes 8-bit PCX files\n"
+    "into the sub-folder PCXFiles, exactly as Kelvane Converter's Convert does.\n"
+    "With no FILE, converts every *.dc6 of the folder (letter case ignored), in\n"
+    "name order; with FILEs, those files of the folder, in the order given.\n"
     "\n"
-    "  -C DIR      work in DIR: the sprite files, PALETTE and PCXFiles are\n"
-    "              taken relative to it\n"
-    "  -p PALETTE  write with a palette file of exactly 768 bytes (blue, green,\n"
-    "              red per entry) instead of the built-in palette\n"
-    "  -q          no progress bar\n"
-    "  --help      show this text\n"
-    "  --version   show the version\n"
+    "  -C DIR               work in DIR: the sprite files, PALETTE and the output\n"
+    "                       folder are taken relative to it\n"
+    "  -o, --output DIR     write the images into DIR (default PCXFiles), created\n"
+    "                       when missing\n"
+    "  -f, --format FORMAT  pcx (default) or png: indexed 8-bit PNG with the whole\n"
+    "                       256-colour palette in order and transparent pixels\n"
+    "                       marked (RGBA when an image uses all 256 indices)\n"
+    "  --json               write NAME.json beside the images: a frame manifest\n"
+    "                       (frame rectangles, offsets, header fields, terminator)\n"
+    "  --sheet              all images of a sprite in one picture, left to right\n"
+    "  --no-transparency    PNG: the indices exactly as the PCX file has them\n"
+    "  -p PALETTE           write with a palette file instead of the built-in one:\n"
+    "                       768 bytes (blue, green, red per entry), JASC-PAL, RIFF\n"
+    "                       PAL, GIMP .gpl or Photoshop .act\n"
+    "  --export-palette FILE  write the run's palette as FILE.gpl, FILE.pal\n"
+    "                       (JASC-PAL) or FILE.act, for an editor\n"
+    "  -q                   no progress bar\n"
+    "  --help               show this text\n"
+    "  --version            show the version\n"
     "\n"
     "Notices about damaged files go to standard error, one line each:\n"
     "kelvane-convert: NAME: TEXT. The last line on standard output says how\n"
-    "many PCX files were written.\n"
+    "many images were written.\n"
     "\n"
     "Exit status: 0 every file converted without a notice; 1 some notice was\n"
     "given or some file skipped; 2 usage error, refused palette, or DIR that\n"
-    "cannot be entered.\n";
+    "cannot be entered; 128 + N when ended by signal N (the image in hand is\n"
+    "dropped, the images before it stay whole).\n";
 
 namespace {
 
@@ -43,6 +58,9 @@ bool TakeValue(int argc, char** argv, int& i, std::optional<std::string>& value)
     }
     if (i + 1 >= argc) return Refuse("option needs a value:", argv[i]);
     value = argv[++i];
+    if (options.format && *options.format != "pcx" && *options.format != "png")
+        return Refuse("unknown format (pcx or png):", options.format->c_str());
+    if (options.output && options.output->empty()) return Refuse("empty output folder", "");
     return true;
 }
 
@@ -62,6 +80,21 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.version = true;
         } else if (std::strcmp(argument, "-q") == 0) {
             options.quiet = true;
+        } else if (std::strcmp(argument, "--json") == 0) {
+            options.manifest = true;
+        } else if (std::strcmp(argument, "--sheet") == 0) {
+            options.sheet = true;
+        } else if (std::strcmp(argument, "--no-transparency") == 0) {
+            options.noTransparency = true;
+        } else if (bool refused = false; TakeLongValue(argc, argv, i, "--output", options.output, refused) ||
+                                         TakeLongValue(argc, argv, i, "--format", options.format, refused) ||
+                                         TakeLongValue(argc, argv, i, "--export-palette", options.exportPalette,
+                                                       refused)) {
+            if (refused) return false;
+        } else if (argument[1] == 'o') {
+            if (!TakeValue(argc, argv, i, options.output)) return false;
+        } else if (argument[1] == 'f') {
+            if (!TakeValue(argc, argv, i, options.format)) return false;
         } else if (argument[1] == 'C') {
             if (!TakeValue(argc, argv, i, options.folder)) return false;
         } else if (argument[1] == 'p') {
@@ -70,5 +103,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             return Refuse("unknown option", argument);
         }
     }
+    if (options.format && *options.format != "pcx" && *options.format != "png")
+        return Refuse("unknown format (pcx or png):", options.format->c_str());
+    if (options.output && options.output->empty()) return Refuse("empty output folder", "");
     return true;
 }

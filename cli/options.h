@@ -1,6 +1,8 @@
 // The command line of kelvane-convert.
 //
-//   kelvane-convert [-C DIR] [-p PALETTE] [-q] [FILE.dc6 ...]
+//   kelvane-convert [-C DIR] [-o DIR] [-f pcx|png] [--json] [--sheet]
+//                   [--no-transparency] [-p PALETTE] [--export-palette FILE]
+//                   [-q] [FILE.dc6 ...]
 //   kelvane-convert --help | --version
 #pragma once
 
@@ -11,6 +13,12 @@
 struct Options {
     std::optional<std::string> folder;   // -C: the folder to work in; none: the current one
     std::optional<std::string> palette;  // -p: a palette file; none: the built-in palette
+    std::optional<std::string> output;   // -o: the output folder; none: PCXFiles
+    std::optional<std::string> format;   // -f: "pcx" (none) or "png"
+    std::optional<std::string> exportPalette;  // --export-palette: where to write the run's palette
+    bool manifest = false;               // --json
+    bool sheet = false;                  // --sheet
+    bool noTransparency = false;         // --no-transparency
     bool quiet = false;                  // -q: no progress bar
     bool help = false;                   // --help
     bool version = false;                // --version

@@ -4,12 +4,16 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "convert/error_notifier.h"
+#include "convert/image_writer.h"
+#include "convert/manifest.h"
+#include "convert/output_options.h"
 #include "image/palette.h"
-#include "image/pcx_writer.h"
 #include "platform/files.h"
 #include "platform/heap_block.h"
+#include "platform/output_file.h"
 #include "sprite/frame_decoder.h"
 
 std::int64_t frameX[kMaxBlocks] = {};
@@ -21,8 +25,13 @@ namespace {
 constexpr std::int32_t kTileWidth = 256;  // a frame this wide lets the next one share its row
 constexpr std::int64_t kMaxDimension = 0xFFFF;
 
-const char kStitchedPath[] = "PCXFiles" KV_PATH_SEPARATOR "%s.pcx";
-const char kSeparatePath[] = "PCXFiles" KV_PATH_SEPARATOR "%s%i.pcx";
+// Header fields the conversion does not interpret, kept for the manifest.
+constexpr std::uint32_t kFileField4 = 4, kFileField8 = 8, kFileField16 = 16;
+constexpr std::uint32_t kFrameField0 = 0, kFrameField20 = 20, kFrameField24 = 24;
+constexpr std::uint32_t kFrameXOffset = 12, kFrameYOffset = 16;
+
+const char kStitchedPath[] = "%s" KV_PATH_SEPARATOR "%s.%s";
+const char kSeparatePath[] = "%s" KV_PATH_SEPARATOR "%s%i.%s";
 const char kInvalidSize[] =
     "Image %s is too large or has invalid dimensions and was not written.\n\n"
     "Do you wish to receive further error notification?";
@@ -57,6 +66,11 @@ std::string PathKey(const char* path) {
 struct OutputPath {
     char text[2 * kNameBufferSize];
     bool Fits() const { return std::strlen(text) < static_cast<std::size_t>(kNameBufferSize); }
+    // The file's name without its folder, as the manifest names it.
+    const char* Name() const {
+        const char* slash = std::strrchr(text, platform::kPathSeparator);
+        return slash == nullptr ? text : slash + 1;
+    }
 };
 
 void Notify(const char* format, const char* path, const char* reason = nullptr) {
@@ -72,24 +86,9 @@ bool ValidImageSize(std::int64_t width, std::int64_t height) {
            static_cast<std::uint64_t>(width * height) <= kMaxCanvasPixels;
 }
 
-// Writes a decoded canvas and counts it, or tells the user why not.
-void WriteImage(const OutputPath& path, const std::uint8_t* canvas, std::int32_t width, std::int32_t height) {
-    std::string reason;
-    if (WritePcx(path.text, canvas, width, height, width, currentPalette, &reason)) {
-        ++imagesWritten;
-        pathsWritten.insert(PathKey(path.text));
-    } else {
-        Notify(kUnableToWrite, path.text, reason.c_str());
-    }
-}
-
-// Checks an image before its canvas is made: size, path, not yet written in
-// this run. False after a notice.
-bool Writable(const OutputPath& path, std::int64_t width, std::int64_t height) {
-    if (!ValidImageSize(width, height)) {
-        Notify(kInvalidSize, path.text);
-        return false;
-    }
+// Checks an output path: it fits, and the run has not written it yet. False
+// after a notice.
+bool PathFree(const OutputPath& path) {
     if (!path.Fits()) {
         Notify(kUnableToWrite, path.text, kPathTooLong);
         return false;
@@ -101,19 +100,72 @@ bool Writable(const OutputPath& path, std::int64_t width, std::int64_t height) {
     return true;
 }
 
-// A canvas for the image at path, or null after telling the user.
-std::uint8_t* CanvasFor(const OutputPath& path, std::int32_t width, std::int32_t height) {
-    std::uint8_t* canvas = AllocateCanvas(width, height);
-    if (canvas == nullptr) Notify(kNoMemory, path.text);
-    return canvas;
+// One frame of an image: which frame, and where its top-left pixel lies.
+struct Placement {
+    std::int32_t frame;
+    std::int64_t x;
+    std::int64_t y;
+};
+
+// One image to write: its path, its size, and the frames decoded onto it.
+struct PlannedImage {
+    OutputPath path;
+    std::int64_t width = 0;
+    std::int64_t height = 0;
+    std::vector<Placement> frames;
+};
+
+// What became of each frame, for the manifest.
+struct FrameOutcome {
+    const PlannedImage* image = nullptr;  // the image holding it, when written
+    std::int64_t x = 0;
+    std::int64_t y = 0;
+    int transparentIndex = -1;
+    bool rgba = false;
+};
+
+// Decodes the image's frames onto a fresh canvas and writes it. Returns the
+// transparent index and format of the file written, or false after a notice.
+bool WritePlannedImage(const PlannedImage& image, WrittenImage* written) {
+    if (!ValidImageSize(image.width, image.height)) {
+        Notify(kInvalidSize, image.path.text);
+        return false;
+    }
+    if (!PathFree(image.path)) return false;
+    const auto width = static_cast<std::int32_t>(image.width);
+    const auto height = static_cast<std::int32_t>(image.height);
+    HeapBlock canvas(AllocateCanvas(width, height));
+    // Which pixels are opaque matters only where transparency is written.
+    const bool needsMask = outputOptions.format == ImageFormat::Png && outputOptions.transparency;
+    HeapBlock opaque;
+    if (canvas && needsMask) opaque.reset(static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(width) * height, 1)));
+    if (!canvas || (needsMask && !opaque)) {
+        Notify(kNoMemory, image.path.text);
+        return false;
+    }
+    for (const Placement& placed : image.frames) {
+        SelectFrame(frameTable[placed.frame]);
+        DecodeFrame(frameData, frameLength, frameWidth, frameHeight, canvas.get(), width, height, placed.x, placed.y,
+                    opaque.get());
+    }
+    std::string reason;
+    if (!WriteImageFile(image.path.text, canvas.get(), opaque.get(), width, height, written, &reason)) {
+        Notify(kUnableToWrite, image.path.text, reason.c_str());
+        return false;
+    }
+    ++imagesWritten;
+    pathsWritten.insert(PathKey(image.path.text));
+    return true;
 }
 
-void WriteStitched(char* name) {
-    // The layout first: the canvas size depends on every frame.
+// Stitched mode: all frames on one image, in rows; a frame continues its
+// predecessor's row only when that predecessor is exactly 256 pixels wide.
+std::vector<PlannedImage> PlanStitched(const char* name) {
     frameWidth = 0;
     frameHeight = 0;
     std::int64_t x = 0;
     std::int64_t height = 0;
+    PlannedImage image;
     for (std::int32_t i = 0; i < blockCount; ++i) {
         if (frameWidth != kTileWidth) x = 0;
         SelectFrame(frameTable[i]);
@@ -121,40 +173,106 @@ void WriteStitched(char* name) {
         if (x == 0) height += frameHeight;  // a row is as high as its first frame
         frameY[i] = height - frameHeight;   // frames of a row share its bottom line
         x += frameWidth;
+        // Frames that do not fit (a wider row above the last, a frame taller
+        // than the rows up to its own) are clipped by the decoder.
+        image.frames.push_back({i, frameX[i], frameY[i]});
     }
-    const std::int64_t width = x;  // the last row's width, not the widest row's
-
-    StripExtension(name);
-    OutputPath path;
-    std::snprintf(path.text, sizeof path.text, kStitchedPath, name);
-    if (!Writable(path, width, height)) return;
-    const auto canvasWidth = static_cast<std::int32_t>(width);
-    const auto canvasHeight = static_cast<std::int32_t>(height);
-    HeapBlock canvas(CanvasFor(path, canvasWidth, canvasHeight));
-    if (!canvas) return;
-
-    // Frames that do not fit (a wider row above the last, a frame taller than
-    // the rows up to its own) are clipped by the decoder.
-    for (std::int32_t i = 0; i < blockCount; ++i) {
-        SelectFrame(frameTable[i]);
-        DecodeFrame(frameData, frameLength, frameWidth, frameHeight, canvas.get(), canvasWidth, canvasHeight,
-                    frameX[i], frameY[i]);
-    }
-    WriteImage(path, canvas.get(), canvasWidth, canvasHeight);
+    image.width = x;  // the last row's width, not the widest row's
+    image.height = height;
+    std::snprintf(image.path.text, sizeof image.path.text, kStitchedPath, outputOptions.folder.c_str(), name,
+                  ImageExtension(outputOptions.format));
+    return {image};
 }
 
-void WriteSeparate(char* name) {
-    StripExtension(name);
+// Separate mode: every frame an image of its own.
+std::vector<PlannedImage> PlanSeparate(const char* name) {
+    std::vector<PlannedImage> images;
     for (std::int32_t i = 0; i < blockCount; ++i) {
         SelectFrame(frameTable[i]);
-        OutputPath path;
-        std::snprintf(path.text, sizeof path.text, kSeparatePath, name, i);
-        if (!Writable(path, frameWidth, frameHeight)) continue;
-        HeapBlock canvas(CanvasFor(path, frameWidth, frameHeight));
-        if (!canvas) continue;
-        DecodeFrame(frameData, frameLength, frameWidth, frameHeight, canvas.get(), frameWidth, frameHeight, 0, 0);
-        WriteImage(path, canvas.get(), frameWidth, frameHeight);
+        PlannedImage image;
+        image.width = frameWidth;
+        image.height = frameHeight;
+        image.frames.push_back({i, 0, 0});
+        std::snprintf(image.path.text, sizeof image.path.text, kSeparatePath, outputOptions.folder.c_str(), name, i,
+                      ImageExtension(outputOptions.format));
+        images.push_back(image);
     }
+    return images;
+}
+
+// A sheet: the images side by side, left to right, top-aligned. An image
+// that could not be written on its own stays out, with its notice.
+std::vector<PlannedImage> PlanSheet(std::vector<PlannedImage> images, const char* name) {
+    if (images.size() == 1) return images;
+    PlannedImage sheet;
+    std::snprintf(sheet.path.text, sizeof sheet.path.text, kStitchedPath, outputOptions.folder.c_str(), name,
+                  ImageExtension(outputOptions.format));
+    for (const PlannedImage& image : images) {
+        if (!ValidImageSize(image.width, image.height)) {
+            Notify(kInvalidSize, image.path.text);
+            continue;
+        }
+        for (const Placement& placed : image.frames) sheet.frames.push_back({placed.frame, sheet.width + placed.x, placed.y});
+        sheet.width += image.width;
+        if (image.height > sheet.height) sheet.height = image.height;
+    }
+    if (sheet.frames.empty()) return {};
+    return {sheet};
+}
+
+// The manifest of the sprite, NAME.json in the output folder.
+void WriteManifest(const char* spriteName, const char* name, const std::vector<FrameOutcome>& outcomes) {
+    OutputPath path;
+    std::snprintf(path.text, sizeof path.text, kStitchedPath, outputOptions.folder.c_str(), name, "json");
+    if (!PathFree(path)) return;
+    if (!IsManifestFileName(spriteName) || !IsManifestFileName(path.Name())) {
+        Notify(kUnableToWrite, path.text, "the name cannot stand in a manifest");
+        return;
+    }
+    SpriteManifest manifest;
+    manifest.version = KELVANE_VERSION_TEXT;
+    manifest.sprite = spriteName;
+    manifest.layout = separateFrames ? ManifestLayout::kSeparate : ManifestLayout::kStitched;
+    for (int i = 0; i < 4; ++i) manifest.terminator[static_cast<std::size_t>(i)] = terminator[i];
+    manifest.header4to7 = ReadUint32(spriteData + kFileField4);
+    manifest.header8to11 = ReadUint32(spriteData + kFileField8);
+    manifest.header16to19 = ReadUint32(spriteData + kFileField16);
+    manifest.palette = outputOptions.paletteName;
+    bool commonIndex = true;
+    for (std::int32_t i = 0; i < blockCount; ++i) {
+        const std::uint8_t* header = frameTable[i];
+        const FrameOutcome& outcome = outcomes[static_cast<std::size_t>(i)];
+        FrameEntry entry;
+        if (outcome.image != nullptr) entry.filename = outcome.image->path.Name();
+        entry.x = static_cast<std::int32_t>(outcome.x);
+        entry.y = static_cast<std::int32_t>(outcome.y);
+        entry.width = ReadInt32(header + 4);
+        entry.height = ReadInt32(header + 8);
+        entry.xOffset = ReadInt32(header + kFrameXOffset);
+        entry.yOffset = ReadInt32(header + kFrameYOffset);
+        entry.header0to3 = ReadUint32(header + kFrameField0);
+        entry.header20to23 = ReadUint32(header + kFrameField20);
+        entry.header24to27 = ReadUint32(header + kFrameField24);
+        if (outcome.transparentIndex >= 0) entry.transparentIndex = static_cast<std::uint8_t>(outcome.transparentIndex);
+        if (i > 0 && entry.transparentIndex != manifest.frames.front().transparentIndex) commonIndex = false;
+        if (outcome.image != nullptr && !manifest.image) {
+            manifest.image = entry.filename;
+            manifest.imageWidth = static_cast<std::int32_t>(outcome.image->width);
+            manifest.imageHeight = static_cast<std::int32_t>(outcome.image->height);
+            manifest.format = outcome.rgba ? ManifestImageFormat::kRgba : ManifestImageFormat::kIndexed;
+        }
+        manifest.frames.push_back(entry);
+    }
+    if (commonIndex) manifest.transparentIndex = manifest.frames.front().transparentIndex;
+
+    const std::string text = ManifestToJson(manifest);
+    platform::OutputFile file;
+    if (!file.Open(path.text) || !file.Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) ||
+        !file.Commit()) {
+        Notify(kUnableToWrite, path.text, file.Reason().c_str());
+        return;
+    }
+    pathsWritten.insert(PathKey(path.text));
 }
 
 }  // namespace
@@ -165,10 +283,21 @@ void StartConversionRun() {
 }
 
 void WriteSpriteImages(char* name) {
-    if (separateFrames)
-        WriteSeparate(name);
-    else
-        WriteStitched(name);
+    const std::string spriteName = name;
+    StripExtension(name);
+    std::vector<PlannedImage> images = separateFrames ? PlanSeparate(name) : PlanStitched(name);
+    if (outputOptions.sheet) images = PlanSheet(std::move(images), name);
+
+    std::vector<FrameOutcome> outcomes(static_cast<std::size_t>(blockCount));
+    for (const PlannedImage& image : images) {
+        WrittenImage written;
+        if (!WritePlannedImage(image, &written)) continue;
+        for (const Placement& placed : image.frames) {
+            FrameOutcome& outcome = outcomes[static_cast<std::size_t>(placed.frame)];
+            outcome = {&image, placed.x, placed.y, written.transparentIndex, written.rgba};
+        }
+    }
+    if (outputOptions.manifest) WriteManifest(spriteName.c_str(), name, outcomes);
 }
 
 void StripExtension(char* name) {

@@ -1,0 +1,6 @@
+#include "convert/output_options.h"
+
+OutputOptions outputOptions;
+std::function<void(const std::string& text)> informationHandler;
+
+const char* ImageExtension(ImageFormat format) { return format == ImageFormat::Png ? "png" : "pcx"; }
