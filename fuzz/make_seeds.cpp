@@ -3,15 +3,20 @@
 // fuzzers start from well-formed input and mutate from there.
 //
 //   make_seeds FOLDER
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "image/palette.h"
+#include "image/palette_files.h"
 #include "image/pcx_writer.h"
+#include "image/png_writer.h"
 #include "tests/support/dc6_builder.h"
+#include "tests/support/png_assembler.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -160,6 +165,96 @@ void WritePcxSeeds(const std::filesystem::path& folder) {
     variant("header-only.pcx", [&](Bytes& f) { f.resize(data); });
 }
 
+// The PNG writer's own files (indexed with and without tRNS, RGBA), and
+// files of other writers made by hand: every depth below 8, Adam7, all
+// five filters, IDAT split in pieces.
+void WritePngSeeds(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder);
+    std::uint8_t paletteRgb[kPaletteSize];
+    std::memcpy(paletteRgb, builtInPalette, kPaletteSize);
+    const int width = 11, height = 7;
+    Bytes pixels(static_cast<std::size_t>(width) * height), opaque(pixels.size());
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<std::uint8_t>(i % 9 < 5 ? 0 : 40 + i % 3);  // runs of a few colours on index 0
+        opaque[i] = pixels[i] != 0;
+    }
+    auto written = [&](const char* name, auto write) {
+        MemorySink sink;
+        if (!write(sink)) {
+            std::fprintf(stderr, "make_seeds: cannot write %s\n", name);
+            std::exit(1);
+        }
+        test::WriteFile(folder / name, sink.data);
+    };
+    written("indexed.png", [&](ByteSink& sink) {
+        return WriteIndexedPng(sink, pixels.data(), width, height, width, paletteRgb, -1);
+    });
+    written("indexed-trns.png", [&](ByteSink& sink) {
+        return WriteIndexedPng(sink, pixels.data(), width, height, width, paletteRgb, 0);
+    });
+    written("indexed-trns-40.png", [&](ByteSink& sink) {
+        return WriteIndexedPng(sink, pixels.data(), width, height, width, paletteRgb, 40, 9);
+    });
+    written("rgba.png", [&](ByteSink& sink) {
+        return WriteRgbaPng(sink, pixels.data(), opaque.data(), width, height, width, paletteRgb);
+    });
+    written("one-pixel.png", [&](ByteSink& sink) {
+        return WriteIndexedPng(sink, pixels.data(), 1, 1, 1, paletteRgb, -1, 0);
+    });
+
+    using test::PngChunk;
+    for (int depth : {1, 2, 4, 8}) {
+        for (int interlace : {0, 1}) {
+            Bytes samples(static_cast<std::size_t>(width) * height);
+            for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::uint8_t>((i * 5) % (1 << depth));
+            const Bytes idat = test::Deflated(test::RawImage(samples, width, height, depth, interlace, {0, 1, 2, 3, 4}));
+            const Bytes half(idat.begin(), idat.begin() + static_cast<std::ptrdiff_t>(idat.size() / 2));
+            const Bytes rest(idat.begin() + static_cast<std::ptrdiff_t>(idat.size() / 2), idat.end());
+            const std::string name = "depth" + std::to_string(depth) + (interlace ? "-adam7" : "") + ".png";
+            test::WriteFile(folder / name,
+                            test::PngFile({PngChunk("IHDR", test::IhdrData(width, height, depth, 3, interlace)),
+                                           PngChunk("PLTE", test::PngPalette(std::min(1 << depth, 256))),
+                                           PngChunk("tRNS", {0, 128}), PngChunk("IDAT", half),
+                                           PngChunk("IDAT", rest), PngChunk("IEND", {})}));
+        }
+    }
+    Bytes rgba(static_cast<std::size_t>(width) * height * 4);
+    for (std::size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<std::uint8_t>(i * 13);
+    test::WriteFile(folder / "rgba-adam7.png",
+                    test::PngFile({PngChunk("IHDR", test::IhdrData(width, height, 8, 6, 1)),
+                                   PngChunk("IDAT", test::Deflated(test::RawImage(rgba, width, height, 32, true,
+                                                                                  {4, 3, 2, 1, 0}))),
+                                   PngChunk("IEND", {})}));
+    test::WriteFile(folder / "rgb.png", test::PngFile({PngChunk("IHDR", test::IhdrData(2, 2, 8, 2)),
+                                                       PngChunk("IDAT", test::Deflated(Bytes(14, 0))),
+                                                       PngChunk("IEND", {})}));
+}
+
+void WritePaletteSeeds(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder);
+    std::uint8_t rgb[kPaletteSize];
+    for (std::size_t i = 0; i < kPaletteSize; ++i) rgb[i] = static_cast<std::uint8_t>(i * 7);
+    for (const char* name : {"export.gpl", "export.pal", "export.act"}) {
+        PaletteFormat format;
+        PaletteFormatForName(name, &format);
+        MemorySink sink;
+        WritePaletteFile(sink, format, rgb);
+        test::WriteFile(folder / name, sink.data);
+    }
+    test::WriteFile(folder / "raw.pal", Bytes(builtInPalette, builtInPalette + kPaletteSize));
+    Bytes counted(rgb, rgb + kPaletteSize);
+    counted.insert(counted.end(), {0x00, 0x10, 0x00, 0x03});
+    test::WriteFile(folder / "counted.act", counted);
+    const std::string gimp = "\xEF\xBB\xBFGIMP Palette\r\nName: x\r\nColumns: 3\r\n# c\r\n\r\n 1 2 3\tred\r\n4 5 6\r\n";
+    test::WriteFile(folder / "bom.gpl", Bytes(gimp.begin(), gimp.end()));
+    const std::string jasc = "JASC-PAL\n0100\n2\n1 2 3\n4 5 6\n\n";
+    test::WriteFile(folder / "short.pal", Bytes(jasc.begin(), jasc.end()));
+    Bytes riff = {'R', 'I', 'F', 'F', 28, 0, 0, 0, 'P', 'A', 'L', ' ', 'L', 'I', 'S', 'T', 1, 0, 0, 0, 'x', 0,
+                  'd', 'a', 't', 'a', 12, 0, 0, 0, 0x00, 0x03, 2, 0, 10, 20, 30, 0, 40, 50, 60, 0};
+    riff[4] = static_cast<std::uint8_t>(riff.size() - 8);
+    test::WriteFile(folder / "riff.pal", riff);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -170,5 +265,7 @@ int main(int argc, char** argv) {
     const std::filesystem::path folder(argv[1]);
     WriteDc6Seeds(folder / "dc6_fuzzer");
     WritePcxSeeds(folder / "pcx_reader_fuzzer");
+    WritePngSeeds(folder / "png_reader_fuzzer");
+    WritePaletteSeeds(folder / "palette_file_fuzzer");
     return 0;
 }

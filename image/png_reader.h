@@ -1,0 +1,64 @@
+// Reading PNG files from memory: indexed images at 1, 2, 4 or 8 bits, and
+// RGBA at 8 bits, interlaced or not.
+//
+// Layout read (all integers big-endian):
+//
+//   0   89 50 4E 47 0D 0A 1A 0A        the signature
+//   then chunks: length (4, at most 2^31 - 1), type (4 ASCII letters; bit 5
+//   of the first clear = critical), data, CRC-32 of type and data (4).
+//     IHDR  first, 13 bytes: width, height (4 each), bit depth, colour type,
+//           compression 0, filter method 0, interlace 0 (none) or 1 (Adam7)
+//     PLTE  3 bytes per entry; for colour type 3 required before the first
+//           IDAT, with 1 to 2^depth entries; ignored for colour type 6
+//     tRNS  colour type 3: one alpha byte per leading palette entry
+//     IDAT  consecutive chunks whose data, joined, is one zlib stream
+//     IEND  empty; ends the file (bytes after it are not read)
+//   Other ancillary chunks are skipped; other critical chunks refuse the file.
+//
+// The zlib stream inflates to the raw image: per pass (one, or Adam7's
+// seven, skipping passes without pixels) its rows top first, each a filter
+// byte 0..4 (None, Sub, Up, Average, Paeth) and ceil(width x bits per pixel
+// / 8) bytes. Pixels below 8 bits are packed from the most significant bit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The largest width and height read: the sprite format's limit.
+inline constexpr std::int32_t kPngMaxDimension = 65535;
+
+inline constexpr int kPngColourIndexed = 3;
+inline constexpr int kPngColourRgba = 6;
+
+struct PngPicture {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    int colourType = 0;
+    int bitDepth = 0;
+    bool interlaced = false;
+    std::vector<std::uint8_t> indices;     // colour type 3: width x height, one index per pixel, rows top first
+    std::vector<std::uint8_t> rgba;        // colour type 6: width x height x 4, red, green, blue, alpha
+    std::vector<std::uint8_t> paletteRgb;  // colour type 3: 3 x entries (1..256), red, green, blue
+    std::vector<std::uint8_t> alpha;       // colour type 3: one per palette entry, 255 where tRNS gives none
+};
+
+enum class PngRead {
+    Decoded,      // picture holds the image
+    NotPng,       // no PNG signature
+    Damaged,      // the file breaks the format, or its data does
+    Unsupported,  // a valid colour type and depth that this reader does not decode
+    TooLarge,     // width or height above kPngMaxDimension, or no memory for the image
+};
+
+// Decodes the length bytes at file. On Decoded, picture holds the image
+// (indices, paletteRgb and alpha for colour type 3; rgba for type 6) and
+// every index is below the palette's entry count. On any other result the
+// vectors are empty and reason holds a short English phrase for the user
+// ("CRC error in chunk IDAT"); width, height, colourType, bitDepth and
+// interlaced are filled in once a valid IHDR was read, so that Unsupported
+// and TooLarge say what the file is. reason may be null. Never reads outside
+// file[0, length); memory for the image is taken only when the IDAT data can
+// inflate to the size IHDR announces. Throws nothing.
+PngRead ReadPng(const std::uint8_t* file, std::size_t length, PngPicture* picture, std::string* reason);
