@@ -50,7 +50,7 @@ bool Refuse(const char* what, const char* argument) {
     return false;
 }
 
-// Takes the value of -C or -p, attached ("-Cdir") or the next argument.
+// Takes the value of a short option, attached ("-Cdir") or the next argument.
 bool TakeValue(int argc, char** argv, int& i, std::optional<std::string>& value) {
     if (argv[i][2] != '\0') {
         value = argv[i] + 2;
@@ -58,9 +58,25 @@ bool TakeValue(int argc, char** argv, int& i, std::optional<std::string>& value)
     }
     if (i + 1 >= argc) return Refuse("option needs a value:", argv[i]);
     value = argv[++i];
-    if (options.format && *options.format != "pcx" && *options.format != "png")
-        return Refuse("unknown format (pcx or png):", options.format->c_str());
-    if (options.output && options.output->empty()) return Refuse("empty output folder", "");
+    return true;
+}
+
+// Takes the value of a long option, "--name=value" or "--name value"; false
+// when argument is not that option. refused: the value is missing.
+bool TakeLongValue(int argc, char** argv, int& i, const char* name, std::optional<std::string>& value,
+                   bool& refused) {
+    const std::size_t length = std::strlen(name);
+    if (std::strncmp(argv[i], name, length) != 0) return false;
+    if (argv[i][length] == '=') {
+        value = argv[i] + length + 1;
+        return true;
+    }
+    if (argv[i][length] != '\0') return false;
+    if (i + 1 >= argc) {
+        refused = !Refuse("option needs a value:", argv[i]);
+        return true;
+    }
+    value = argv[++i];
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/manifest.h"
 #include "image/palette.h"
 #include "image/palette_files.h"
 #include "image/pcx_writer.h"
@@ -253,6 +254,61 @@ void WritePaletteSeeds(const std::filesystem::path& folder) {
                   'd', 'a', 't', 'a', 12, 0, 0, 0, 0x00, 0x03, 2, 0, 10, 20, 30, 0, 40, 50, 60, 0};
     riff[4] = static_cast<std::uint8_t>(riff.size() - 8);
     test::WriteFile(folder / "riff.pal", riff);
+// Manifests as the converter writes them: both layouts, one and twelve
+// frames, frames without an image, values at the edges of their ranges.
+void WriteManifestSeeds(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder);
+    auto seed = [&](const char* name, const SpriteManifest& manifest) {
+        const std::string text = ManifestToJson(manifest);
+        test::WriteFile(folder / name, Bytes(text.begin(), text.end()));
+    };
+    SpriteManifest stitched;
+    stitched.version = "1.0.0";
+    stitched.image = "walk.png";
+    stitched.imageWidth = 296;
+    stitched.imageHeight = 30;
+    stitched.sprite = "walk.dc6";
+    stitched.terminator = {0xEE, 0xEE, 0xEE, 0xEE};
+    for (int i = 0; i < 2; ++i) {
+        FrameEntry frame;
+        frame.filename = "walk.png";
+        frame.x = 256 * i;
+        frame.width = i == 0 ? 256 : 40;
+        frame.height = 30;
+        stitched.frames.push_back(frame);
+    }
+    seed("stitched.json", stitched);
+
+    SpriteManifest separate = stitched;
+    separate.layout = ManifestLayout::kSeparate;
+    separate.format = ManifestImageFormat::kRgba;
+    separate.image = "run0.png";
+    separate.sprite = "run.dc6";
+    separate.palette = "game.gpl";
+    separate.transparentIndex = 0;
+    separate.header4to7 = 0xFFFFFFFF;
+    separate.frames.clear();
+    for (int i = 0; i < 12; ++i) {
+        FrameEntry frame;
+        if (i != 5) frame.filename = "run" + std::to_string(i) + ".png";
+        frame.width = i == 5 ? 0 : 1 + i;
+        frame.height = 65535 - i;
+        frame.xOffset = i % 2 == 0 ? -2147483647 - 1 : 12;
+        frame.yOffset = -i;
+        frame.header0to3 = static_cast<std::uint32_t>(i);
+        frame.header24to27 = 0xFFFFFFFF;
+        frame.transparentIndex = static_cast<std::uint8_t>(255 - i);
+        separate.frames.push_back(frame);
+    }
+    seed("separate-twelve.json", separate);
+
+    SpriteManifest none = stitched;
+    none.image.reset();
+    none.imageWidth = none.imageHeight = 0;
+    none.frames.resize(1);
+    none.frames[0].filename.reset();
+    none.frames[0].width = 0;
+    seed("no-image.json", none);
 }
 
 }  // namespace
@@ -267,5 +323,6 @@ int main(int argc, char** argv) {
     WritePcxSeeds(folder / "pcx_reader_fuzzer");
     WritePngSeeds(folder / "png_reader_fuzzer");
     WritePaletteSeeds(folder / "palette_file_fuzzer");
+    WriteManifestSeeds(folder / "manifest_fuzzer");
     return 0;
 }

@@ -384,7 +384,7 @@ TEST_F(ConverterTest, HelpAndVersionTouchNothing) {
     test::WriteFile("walk.dc6", Stitched());
     const test::ConverterRun help = RunConverter({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_THAT(help.out, StartsWith("Usage: kelvane-convert [-C DIR] [-p PALETTE] [-q] [FILE.dc6 ...]\n"));
+    EXPECT_THAT(help.out, StartsWith("Usage: kelvane-convert [-C DIR] [-o DIR] [-f pcx|png] [--json] [--sheet]\n"));
     const test::ConverterRun version = RunConverter({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, std::string("kelvane-convert ") + KELVANE_VERSION + "\n");
