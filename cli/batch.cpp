@@ -12,9 +12,15 @@
 #include "cli/notice_printer.h"
 #include "cli/progress_bar.h"
 #include "convert/error_notifier.h"
+#include "cli/printable.h"
 #include "convert/frame_placement.h"
+#include "convert/output_options.h"
 #include "convert/sprite_conversion.h"
 #include "image/palette.h"
+#include "image/palette_files.h"
+#include "platform/heap_block.h"
+#include "platform/output_file.h"
+#include "sprite/dc6_file.h"
 #include "platform/directory.h"
 #include "platform/files.h"
 #include "platform/terminal.h"
@@ -28,6 +34,40 @@ int Refuse(const std::string& subject, const std::string& reason) {
     return kExitRefused;
 }
 
+// Palette files larger than this are no palette: refused before reading.
+constexpr std::uintmax_t kMaxPaletteFileSize = 1 << 20;
+
+// The file's name without its folder, as the manifest names the palette.
+std::string BaseName(const std::string& path) {
+    const std::size_t cut = path.find_last_of("/" KV_PATH_SEPARATOR);
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+// Reads a palette file of any format the editors write; false after saying
+// why it was refused. A palette of fewer than 256 colours is padded with black.
+bool LoadAnyPalette(const std::string& path) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (!platform::PathExists(path.c_str())) return Refuse(path, "does not exist") == 0;
+    if (!error && size > kMaxPaletteFileSize) return Refuse(path, "is too large for a palette file") == 0;
+    std::uint32_t length = 0;
+    HeapBlock bytes(LoadWholeFile(path.c_str(), &length));
+    if (!bytes) return Refuse(path, "cannot be read") == 0;
+    PaletteFile palette;
+    std::string reason;
+    if (ParsePaletteFile(path, bytes.get(), length, &palette, &reason) != PaletteParse::Parsed)
+        return Refuse(path, reason) == 0;
+    if (palette.colours < 256)
+        std::fprintf(stderr, "%s: %s: holds %d colours; the other %d entries are black\n", kProgramName,
+                     Printable(path).c_str(), palette.colours, 256 - palette.colours);
+    auto* block = static_cast<std::uint8_t*>(std::malloc(kPaletteSize));
+    if (block == nullptr) return Refuse(path, "cannot be read: not enough memory") == 0;
+    std::memcpy(block, palette.storedBgr, kPaletteSize);
+    currentPalette = block;
+    paletteIsBuiltIn = false;
+    return true;
+}
+
 // Makes the run's palette current, reordered once, as a run of the program
 // does. Returns false after saying why the palette file was refused.
 bool SettlePalette(const std::optional<std::string>& file) {
@@ -35,18 +75,40 @@ bool SettlePalette(const std::optional<std::string>& file) {
     paletteIsBuiltIn = true;
     if (!file) {
         UseBuiltInPalette();
-    } else if (const std::string& path = *file; LoadPaletteFile(path.c_str()) != PaletteLoad::Loaded) {
-        std::error_code error;
-        const std::uintmax_t size = std::filesystem::file_size(path, error);
-        if (!platform::PathExists(path.c_str()))
-            Refuse(path, "does not exist");
-        else if (!error && size != kPaletteSize)
-            Refuse(path, "is " + std::to_string(size) + " bytes long; a palette file holds exactly 768 bytes");
-        else
-            Refuse(path, "cannot be read");
-        return false;
+        outputOptions.paletteName = "built-in";
+    } else {
+        if (!LoadAnyPalette(*file)) return false;
+        outputOptions.paletteName = BaseName(*file);
     }
     ReorderPalette();
+    return true;
+}
+
+// Writes the run's palette (red, green, blue by now) for an editor.
+bool ExportPalette(const std::string& path) {
+    PaletteFormat format;
+    if (!PaletteFormatForName(path, &format))
+        return Refuse(path, "unknown palette format: the name must end in .gpl, .pal or .act") == 0;
+    platform::OutputFile file;
+    if (!file.Open(path.c_str()) || !WritePaletteFile(file, format, currentPalette) || !file.Commit())
+        return Refuse(path, "cannot be written: " + file.Reason()) == 0;
+    return true;
+}
+
+// The output choices of the command line, for the conversion's core.
+bool SettleOutput(const Options& options) {
+    outputOptions = OutputOptions();
+    if (options.output) outputOptions.folder = *options.output;
+    outputOptions.format = options.format && *options.format == "png" ? ImageFormat::Png : ImageFormat::Pcx;
+    outputOptions.transparency = !options.noTransparency;
+    outputOptions.manifest = options.manifest;
+    outputOptions.sheet = options.sheet;
+    // The program's own folder is made when a run starts; one of the user's
+    // may need its parents made too.
+    std::error_code error;
+    if (options.output && !platform::PathExists(options.output->c_str()) &&
+        !std::filesystem::create_directories(*options.output, error))
+        return Refuse(*options.output, "cannot create folder: " + error.message()) == 0;
     return true;
 }
 
@@ -82,6 +144,10 @@ int RunBatch(const Options& options) {
     if (options.folder && !platform::ChangeDirectory(options.folder->c_str()))
         return Refuse(*options.folder, std::string("cannot enter folder: ") + std::strerror(errno));
     if (!SettlePalette(options.palette)) return kExitRefused;
+    if ((options.exportPalette && !ExportPalette(*options.exportPalette)) || !SettleOutput(options)) {
+        ReleasePalette();
+        return kExitRefused;
+    }
 
     std::vector<std::string> files = options.files;
     if (files.empty() && !platform::FindEntries(kSpritePattern, files)) {
@@ -92,15 +158,22 @@ int RunBatch(const Options& options) {
     HandleInterruptions();
     ProgressBar progress(!options.quiet && platform::IsTerminal(stderr));
     NoticePrinter notices(progress);
+    std::string current;
+    informationHandler = [&](const std::string& text) {
+        progress.Clear();
+        std::fprintf(stderr, "%s: %s: %s\n", kProgramName, Printable(current).c_str(), Printable(text).c_str());
+    };
     showErrors = true;
     StartConversionRun();
     EnsureOutputFolder();
     bool skipped = false;
     for (std::size_t i = 0; i < files.size(); ++i) {
         progress.Show(i, files.size(), files[i]);
+        current = files[i];
         if (!ConvertOne(files[i], notices)) skipped = true;
     }
     progress.Clear();
+    informationHandler = nullptr;
     ReleasePalette();
 
     std::printf("Successfully converted %d files\n", imagesWritten);

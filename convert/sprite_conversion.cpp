@@ -1,12 +1,14 @@
 #include "convert/sprite_conversion.h"
 
 #include "convert/frame_placement.h"
+#include "convert/output_options.h"
 #include "platform/files.h"
 #include "platform/heap_block.h"
 #include "sprite/dc6_file.h"
 
 void EnsureOutputFolder() {
-    if (!platform::PathExists(kOutputFolder)) platform::MakeDirectory(kOutputFolder);
+    const char* folder = outputOptions.folder.c_str();
+    if (!platform::PathExists(folder)) platform::MakeDirectory(folder);
 }
 
 SpriteOutcome ConvertSpriteFile(char* name) {

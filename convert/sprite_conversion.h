@@ -3,10 +3,8 @@
 // so they write the same bytes under the same names.
 #pragma once
 
-// The output folder, relative to the current directory.
-inline constexpr char kOutputFolder[] = "PCXFiles";
-
-// Creates the output folder when nothing of that name exists. An existing
+// Creates the output folder (outputOptions.folder, "PCXFiles" unless the
+// command line chose another) when nothing of that name exists. An existing
 // entry of any kind is taken as the folder; a failed creation shows later, as
 // write failures of the images.
 void EnsureOutputFolder();
