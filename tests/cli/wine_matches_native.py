@@ -2,10 +2,11 @@
 """kelvane-convert.exe under Wine against the native kelvane-convert.
 
 Both convert their own copy of the sample folder (with a folder named x.dc6
-and an empty sprite file added), once with the built-in palette and once with
--C and the sample palette. The exit status, the lines on standard output and
-standard error, and every file in PCXFiles must be the same, byte for byte.
-Windows' line ends and path separator are the only differences allowed.
+and an empty sprite file added): with the built-in palette, with -C and the
+sample palette, as PNG with manifests, and as sheets. The exit status, the
+lines on standard output and standard error, and every file written must be
+the same, byte for byte. Windows' line ends and path separator are the only
+differences allowed.
 """
 import argparse
 import os
@@ -15,7 +16,7 @@ import tempfile
 
 
 def normalised(text):
-    return text.replace(b"\r\n", b"\n").replace(b"PCXFiles\\", b"PCXFiles/")
+    return text.replace(b"\r\n", b"\n").replace(b"\\", b"/")
 
 
 def run(command, folder):
@@ -23,8 +24,8 @@ def run(command, folder):
     return done.returncode, normalised(done.stdout), normalised(done.stderr)
 
 
-def outputs(folder):
-    output = os.path.join(folder, "PCXFiles")
+def outputs(folder, output="PCXFiles"):
+    output = os.path.join(folder, output)
     files = {}
     for name in sorted(os.listdir(output)):
         with open(os.path.join(output, name), "rb") as file:
@@ -56,23 +57,27 @@ def main():
     with tempfile.TemporaryDirectory(prefix="wine-cli-", dir=os.path.dirname(args.windows)) as work:
         native = make_folder(work, "native", args.samples)
         windows = make_folder(work, "windows", args.samples)
-        rounds = [  # (title, (folder, arguments) natively, (folder, arguments) under Wine)
-            ("built-in palette", (native, []), (windows, [])),
+        png = ["-f", "png", "--json", "-o", "PNG"]
+        sheets = ["--sheet", "--json", "-f", "png", "-p", "warm.pal", "-o", "Sheets"]
+        rounds = [  # (title, (folder, arguments) natively, (folder, arguments) under Wine, output folder)
+            ("built-in palette", (native, []), (windows, []), "PCXFiles"),
             ("-C and -p warm.pal",
-             (work, ["-C", "native", "-p", "warm.pal"]), (work, ["-C", "windows", "-p", "warm.pal"])),
+             (work, ["-C", "native", "-p", "warm.pal"]), (work, ["-C", "windows", "-p", "warm.pal"]), "PCXFiles"),
+            ("-f png --json", (native, png), (windows, png), "PNG"),
+            ("--sheet --json -f png -p warm.pal", (native, sheets), (windows, sheets), "Sheets"),
         ]
-        for title, (native_cwd, native_args), (windows_cwd, windows_args) in rounds:
+        for title, (native_cwd, native_args), (windows_cwd, windows_args), output in rounds:
             native_run = run([args.native] + native_args, native_cwd)
             windows_run = run([args.wine_run, args.windows] + windows_args, windows_cwd)
-            native_files, windows_files = outputs(native), outputs(windows)
-            print(f"{title}: status {native_run[0]}, {len(native_files)} PCX files, "
+            native_files, windows_files = outputs(native, output), outputs(windows, output)
+            print(f"{title}: status {native_run[0]}, {len(native_files)} files, "
                   f"{len(native_run[2].splitlines())} notices")
             for what, mine, theirs in [
                 ("exit status", native_run[0], windows_run[0]),
                 ("standard output", native_run[1], windows_run[1]),
                 ("standard error", native_run[2], windows_run[2]),
-                ("PCX file names", sorted(native_files), sorted(windows_files)),
-                ("PCX file bytes", native_files, windows_files),
+                ("file names", sorted(native_files), sorted(windows_files)),
+                ("file bytes", native_files, windows_files),
                 ("something converted", True, bool(native_files)),
             ]:
                 checks += 1
