@@ -124,7 +124,8 @@ TEST_F(ConverterTest, RefusedPalettesAndFoldersEndTheRunBeforeAnythingIsWritten)
         std::string message;
     };
     const Case cases[] = {
-        {{"-p", "short.pal"}, "kelvane-convert: short.pal: is 767 bytes long; a palette file holds exactly 768 bytes\n"},
+        {{"-p", "short.pal"},
+         "kelvane-convert: short.pal: not a palette file: neither 768 bytes nor a JASC-PAL, RIFF, GIMP or .act palette\n"},
         {{"-p", "none.pal"}, "kelvane-convert: none.pal: does not exist\n"},
         {{"-C", "nowhere"}, "kelvane-convert: nowhere: cannot enter folder: No such file or directory\n"},
         {{"-x"}, "kelvane-convert: unknown option '-x'\nTry 'kelvane-convert --help'.\n"},
