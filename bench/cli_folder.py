@@ -63,6 +63,28 @@ def main():
         print(f"  convert  {convert:7.3f} s   {files / convert:8.0f} files/s   {megapixels / convert:7.1f} MB of pixels/s")
         print(f"  cp -r    {copied:7.3f} s   (the same output bytes)")
         print(f"  ratio    {convert / copied:7.2f}     (target: at most 2)")
+
+        # PNG: the same folder with -f png, against ImageMagick's mogrify
+        # turning the PCX files of the first run into PNG files.
+        png_output = os.path.join(sprites, "PNG")
+        png_times = []
+        for round_ in range(ROUNDS):
+            if os.path.isdir(png_output):
+                os.rename(png_output, os.path.join(sprites, f"png{round_}"))
+            png_times.append(timed([converter, "-q", "-C", sprites, "-f", "png", "-o", "PNG"]))
+        png = min(png_times)
+        png_bytes = sum(os.path.getsize(os.path.join(png_output, name)) for name in os.listdir(png_output))
+        mogrified = os.path.join(sprites, "mogrify")
+        shutil.copytree(output, mogrified)
+        mogrify = timed(["mogrify", "-format", "png", os.path.join(mogrified, "*.pcx")])
+        magick_bytes = sum(os.path.getsize(os.path.join(mogrified, name))
+                           for name in os.listdir(mogrified) if name.endswith(".png"))
+        print(f"kelvane-convert -q -f png on the same folder, best of {ROUNDS}, "
+              f"against ImageMagick's mogrify -format png of its PCX files (one run):")
+        print(f"  png      {png:7.3f} s   {png_bytes / 1e6:8.1f} MB of PNG files")
+        print(f"  mogrify  {mogrify:7.3f} s   {magick_bytes / 1e6:8.1f} MB of PNG files")
+        print(f"  speed    {mogrify / png:7.1f} x    (target: at least 10 x)")
+        print(f"  size     {png_bytes / magick_bytes:7.2f}     (target: at most 1)")
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
