@@ -81,30 +81,31 @@ void DecodeTypicalFrame(benchmark::State& state) {
 }
 BENCHMARK(DecodeTypicalFrame)->Unit(benchmark::kMicrosecond);
 
-// A sheet of sprite frames as the converter writes them: 256 pixels wide
-// (the stitched tile width), creature-like shapes on a transparent ground
-// (index 0, opaque 0), each shape shaded in horizontal runs of 1 to 8 pixels
-// from a ramp of six colours, with a dark outline.
+// Sprite images as the converter writes them: creature-like shapes on a
+// transparent ground (index 0, opaque 0), each shape shaded in horizontal
+// runs of 1 to longestRun pixels from a ramp of six colours, with a dark
+// outline; one shape per 128 x 128 cell.
 struct SpriteSheet {
-    int width = 256, height = 0;
+    int width = 0, height = 0;
     std::vector<std::uint8_t> pixels, opaque;
 };
 
-SpriteSheet MakeSpriteSheet(int height, unsigned seed) {
+SpriteSheet MakeSpriteSheet(int width, int height, int longestRun, unsigned seed) {
     SpriteSheet sheet;
+    sheet.width = width;
     sheet.height = height;
     sheet.pixels.assign(static_cast<std::size_t>(sheet.width) * height, 0);
     sheet.opaque.assign(sheet.pixels.size(), 0);
     std::mt19937 random(seed);
     for (int top = 0; top + 64 <= height; top += 128) {
-        for (int left = 0; left + 64 <= sheet.width; left += 128) {
+        for (int left = 0; left + 64 <= width; left += 128) {
             const int rx = 20 + static_cast<int>(random() % 40), ry = 28 + static_cast<int>(random() % 34);
             const int cx = left + 64, cy = top + 64;
             const int ramp = 16 + 8 * static_cast<int>(random() % 28);  // six shades from here
             for (int y = cy - ry; y <= cy + ry && y < height; ++y) {
                 int x = cx - rx;
                 while (x <= cx + rx) {
-                    const int run = 1 + static_cast<int>(random() % 8);
+                    const int run = 1 + static_cast<int>(random() % static_cast<unsigned>(longestRun));
                     const int shade = static_cast<int>(random() % 6);
                     for (int i = 0; i < run && x <= cx + rx; ++i, ++x) {
                         const double dx = double(x - cx) / rx, dy = double(y - cy) / ry;
@@ -121,14 +122,22 @@ SpriteSheet MakeSpriteSheet(int height, unsigned seed) {
     return sheet;
 }
 
-// What each writer makes of a 256 x 2048 sheet (32 shapes, about 45 % of
-// it opaque), per zlib level and strategy (0 default, 1 filtered, 2 RLE).
-// Measured on this machine (2 cores, g++ -O3, zlib 1.2.13), ms per sheet
-// and bytes written:
-//
-//   indexed  level 1: see bench/run's output in the report of the png branch
+// The images of the PNG benchmarks: 0 a stitched sheet 256 x 2048 (the
+// tile width; 32 shapes, textured in runs of 1 to 8), 1 the same with
+// flatter shading (runs of 1 to 24), 2 one 128 x 128 frame, textured.
+SpriteSheet BenchImage(int kind) {
+    switch (kind) {
+    case 1: return MakeSpriteSheet(256, 2048, 24, 11);
+    case 2: return MakeSpriteSheet(128, 128, 8, 12);
+    default: return MakeSpriteSheet(256, 2048, 8, 11);
+    }
+}
+
+// Each writer per zlib level, strategy (0 default, 1 filtered, 2 RLE) and
+// image; "bytes" is the file's size. The figures behind kPngLevel and
+// kPngStrategy are in png_writer.h.
 void WritePngSheet(benchmark::State& state, bool rgba) {
-    const SpriteSheet sheet = MakeSpriteSheet(2048, 11);
+    const SpriteSheet sheet = BenchImage(static_cast<int>(state.range(2)));
     const int level = static_cast<int>(state.range(0));
     const auto strategy = static_cast<PngStrategy>(state.range(1));
     std::uint8_t paletteRgb[kPaletteSize];
@@ -153,11 +162,11 @@ void WritePngSheet(benchmark::State& state, bool rgba) {
 }
 void WritePngIndexed(benchmark::State& state) { WritePngSheet(state, false); }
 void WritePngRgba(benchmark::State& state) { WritePngSheet(state, true); }
-BENCHMARK(WritePngIndexed)->ArgsProduct({{1, 3, 6, 9}, {0, 1, 2}})->Unit(benchmark::kMillisecond);
-BENCHMARK(WritePngRgba)->ArgsProduct({{1, 3, 6, 9}, {0, 1, 2}})->Unit(benchmark::kMillisecond);
+BENCHMARK(WritePngIndexed)->ArgsProduct({{1, 3, 6, 9}, {0, 1, 2}, {0, 1, 2}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(WritePngRgba)->ArgsProduct({{1, 3, 6, 9}, {0, 1, 2}, {0, 1, 2}})->Unit(benchmark::kMicrosecond);
 
 void ReadPngSheet(benchmark::State& state) {
-    const SpriteSheet sheet = MakeSpriteSheet(2048, 11);
+    const SpriteSheet sheet = BenchImage(0);
     MemorySink sink;
     WriteIndexedPng(sink, sheet.pixels.data(), sheet.width, sheet.height, sheet.width, builtInPalette, 0);
     for (auto _ : state) {
