@@ -254,6 +254,8 @@ void WritePaletteSeeds(const std::filesystem::path& folder) {
                   'd', 'a', 't', 'a', 12, 0, 0, 0, 0x00, 0x03, 2, 0, 10, 20, 30, 0, 40, 50, 60, 0};
     riff[4] = static_cast<std::uint8_t>(riff.size() - 8);
     test::WriteFile(folder / "riff.pal", riff);
+}
+
 // Manifests as the converter writes them: both layouts, one and twelve
 // frames, frames without an image, values at the edges of their ranges.
 void WriteManifestSeeds(const std::filesystem::path& folder) {
