@@ -130,13 +130,17 @@ Bytes WritePicture(const std::filesystem::path& path, int width, int height, int
 
 void WritePcxSeeds(const std::filesystem::path& folder) {
     std::filesystem::create_directories(folder);
-    // The writer's own files, of odd sizes and none.
+    // The writer's own files, of odd sizes, and the empty ones earlier
+    // versions wrote for frames without pixels (xmax or ymax 0xFFFF).
     WritePicture(folder / "one-pixel.pcx", 1, 1, 0xFF);
     WritePicture(folder / "five-by-two.pcx", 5, 2, 1);
     WritePicture(folder / "tall.pcx", 1, 9, 0xC0);
     WritePicture(folder / "eight-wide.pcx", 8, 3, 7);
-    WritePicture(folder / "no-width.pcx", 0, 4, 0);
-    WritePicture(folder / "no-height.pcx", 6, 0, 0);
+    Bytes empty = WritePicture(folder / "no-width.pcx", 1, 1, 0);
+    empty.erase(empty.begin() + 128);  // the one pixel
+    empty[8] = empty[9] = 0xFF;        // xmax
+    empty[66] = empty[67] = 0;         // bytes per line
+    test::WriteFile(folder / "no-width.pcx", empty);
     const Bytes picture = WritePicture(folder / "picture.pcx", 13, 7, 3);
 
     // The same picture changed where other writers differ or files go wrong.
