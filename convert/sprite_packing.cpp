@@ -379,9 +379,13 @@ bool PackManifest(const std::string& manifestPath, Dc6File* sprite, std::string*
         record.header24to27 = entry.header24to27;
         FramePixels pixels;
         if (!entry.filename) {
-            // The converter writes no image for a frame without pixels.
+            // The converter writes no image for a frame without pixels, nor
+            // for one it could not write: such a frame can only come back empty.
             if (entry.width != 0 && entry.height != 0)
-                return Refuse(report, manifestPath, "frame " + std::to_string(i) + " has pixels but no image");
+                report->notices.emplace_back(manifestPath, "frame " + std::to_string(i) +
+                                                               " has no image; it is packed without pixels");
+            if (!CutFrame(SourceImage(), 0, 0, entry.width, entry.height, -1, nullptr, &pixels, &reason))
+                return Refuse(report, manifestPath, reason);
         } else {
             const SourceImage& image = images[*entry.filename];
             const std::string path = folder + *entry.filename;
