@@ -13,6 +13,11 @@ machine. Both create their files in a new sub-folder of the sprite folder, and
 earlier outputs are moved aside, not deleted, until the end: ext4 is slow to
 create files in a place where many were deleted in the last minutes, and that
 must fall on both sides alike. The folder is removed afterwards.
+
+Then the way back: the folder converted with `-f png --json`, and every
+manifest packed again with kelvane-pack, one process per sprite as a user's
+script would run it, both timed the same way (best of three). Target: packing
+takes no longer than converting.
 """
 import os
 import shutil
@@ -22,6 +27,7 @@ import tempfile
 import time
 
 ROUNDS = 5
+PACK_ROUNDS = 3
 
 
 def timed(command):
@@ -34,6 +40,7 @@ def timed(command):
 def main():
     build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/release")
     converter = os.path.join(build, "cli", "kelvane-convert")
+    packer = os.path.join(build, "cli", "kelvane-pack")
     generator = os.path.join(build, "bench", "make_bench_sprites")
     work = tempfile.mkdtemp(prefix="cli-bench-", dir=build)
     try:
@@ -63,8 +70,32 @@ def main():
         print(f"  convert  {convert:7.3f} s   {files / convert:8.0f} files/s   {megapixels / convert:7.1f} MB of pixels/s")
         print(f"  cp -r    {copied:7.3f} s   (the same output bytes)")
         print(f"  ratio    {convert / copied:7.2f}     (target: at most 2)")
+        bench_packing(converter, packer, sprites, files)
     finally:
         shutil.rmtree(work, ignore_errors=True)
+
+
+def bench_packing(converter, packer, sprites, files):
+    """Converts the folder to PNG with manifests, then packs every manifest."""
+    png_times, pack_times = [], []
+    for round_ in range(PACK_ROUNDS):
+        images = os.path.join(sprites, f"png{round_}")
+        png_times.append(timed([converter, "-q", "-C", sprites, "-f", "png", "--json", "-o", images]))
+        manifests = sorted(name for name in os.listdir(images) if name.endswith(".json"))
+        packed = os.path.join(sprites, f"packed{round_}")
+        os.mkdir(packed)
+        os.sync()
+        start = time.perf_counter()
+        for manifest in manifests:
+            subprocess.run([packer, "-C", images, "-o", os.path.join(packed, manifest[:-5] + ".dc6"), manifest],
+                           check=True)
+        pack_times.append(time.perf_counter() - start)
+    convert, pack = min(png_times), min(pack_times)
+    print(f"kelvane-convert -f png --json, then kelvane-pack on each of the {len(manifests)} manifests "
+          f"(one process each), best of {PACK_ROUNDS}:")
+    print(f"  convert  {convert:7.3f} s   {files / convert:8.0f} files/s")
+    print(f"  pack     {pack:7.3f} s   {files / pack:8.0f} files/s")
+    print(f"  ratio    {pack / convert:7.2f}     (target: at most 1)")
 
 
 if __name__ == "__main__":
