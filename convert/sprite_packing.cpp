@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <string>
 #include <optional>
 
 #include "convert/manifest.h"
@@ -162,27 +163,36 @@ bool PaletteDiffers(const SourceImage& image, const Rgb768& reference) {
 }
 
 // Colour to palette index, for RGBA images: -1 where several entries share
-// the colour. Colours are 0xRRGGBB.
+// the colour. Colours are 0xRRGGBB. An open-addressing table: images run to
+// millions of pixels, each looked up.
 class ColourIndex {
 public:
     explicit ColourIndex(const Rgb768& palette) {
+        keys_.fill(kEmpty);
         for (int i = 0; i < 256; ++i) {
             const std::size_t at = 3 * static_cast<std::size_t>(i);
             const std::uint32_t colour = static_cast<std::uint32_t>(palette[at]) << 16 |
                                          static_cast<std::uint32_t>(palette[at + 1]) << 8 | palette[at + 2];
-            auto found = index_.find(colour);
-            if (found == index_.end()) index_.emplace(colour, i);
-            else found->second = -1;
+            std::size_t slot = Slot(colour);
+            while (keys_[slot] != kEmpty && keys_[slot] != colour) slot = (slot + 1) % kSlots;
+            values_[slot] = keys_[slot] == kEmpty ? static_cast<std::int16_t>(i) : static_cast<std::int16_t>(-1);
+            keys_[slot] = colour;
         }
     }
     // The index, -1 for a shared colour, -2 for a colour not in the palette.
     int Find(std::uint32_t colour) const {
-        auto found = index_.find(colour);
-        return found == index_.end() ? -2 : found->second;
+        for (std::size_t slot = Slot(colour);; slot = (slot + 1) % kSlots) {
+            if (keys_[slot] == colour) return values_[slot];
+            if (keys_[slot] == kEmpty) return -2;
+        }
     }
 
 private:
-    std::map<std::uint32_t, int> index_;
+    static constexpr std::size_t kSlots = 1024;  // at most 256 used: probes stay short
+    static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;  // no 24-bit colour
+    static std::size_t Slot(std::uint32_t colour) { return (colour * 2654435761u) >> 22; }
+    std::array<std::uint32_t, kSlots> keys_;
+    std::array<std::int16_t, kSlots> values_{};
 };
 
 // A frame's pixels and opaque marks, width x height, rows top first.
@@ -232,14 +242,12 @@ bool CutFrame(const SourceImage& image, std::int64_t x, std::int64_t y, std::int
             const std::uint32_t colour = static_cast<std::uint32_t>(rgba[0]) << 16 |
                                          static_cast<std::uint32_t>(rgba[1]) << 8 | rgba[2];
             const int index = colours->Find(colour);
-            const std::string where = " (pixel " + std::to_string(column) + "," + std::to_string(row) + ")";
-            if (index == -2) {
-                *reason = "colour #" + Hex(colour, 6) + where + " is not in the palette";
-                return false;
-            }
-            if (index == -1) {
+            if (index < 0) {
+                const std::string where = " (pixel " + std::to_string(column) + "," + std::to_string(row) + ")";
                 *reason = "colour #" + Hex(colour, 6) + where +
-                          " is shared by several palette entries, so its index cannot be told; " + kSaveIndexed;
+                          (index == -2 ? " is not in the palette"
+                                       : " is shared by several palette entries, so its index cannot be told; " +
+                                             std::string(kSaveIndexed));
                 return false;
             }
             frame->pixels.get()[to] = static_cast<std::uint8_t>(index);
