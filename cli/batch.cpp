@@ -30,7 +30,7 @@ namespace {
 constexpr char kSpritePattern[] = "*.dc6";
 
 int Refuse(const std::string& subject, const std::string& reason) {
-    std::fprintf(stderr, "%s: %s: %s\n", kProgramName, subject.c_str(), reason.c_str());
+    std::fprintf(stderr, "%s: %s: %s\n", programName, subject.c_str(), reason.c_str());
     return kExitRefused;
 }
 
@@ -58,7 +58,7 @@ bool LoadAnyPalette(const std::string& path) {
     if (ParsePaletteFile(path, bytes.get(), length, &palette, &reason) != PaletteParse::Parsed)
         return Refuse(path, reason) == 0;
     if (palette.colours < 256)
-        std::fprintf(stderr, "%s: %s: holds %d colours; the other %d entries are black\n", kProgramName,
+        std::fprintf(stderr, "%s: %s: holds %d colours; the other %d entries are black\n", programName,
                      Printable(path).c_str(), palette.colours, 256 - palette.colours);
     auto* block = static_cast<std::uint8_t*>(std::malloc(kPaletteSize));
     if (block == nullptr) return Refuse(path, "cannot be read: not enough memory") == 0;
@@ -136,7 +136,7 @@ bool ConvertOne(const std::string& name, NoticePrinter& notices) {
 
 bool StandardOutputWritten() {
     if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
-    std::fprintf(stderr, "%s: cannot write standard output: %s\n", kProgramName, std::strerror(errno));
+    std::fprintf(stderr, "%s: cannot write standard output: %s\n", programName, std::strerror(errno));
     return false;
 }
 
@@ -161,7 +161,7 @@ int RunBatch(const Options& options) {
     std::string current;
     informationHandler = [&](const std::string& text) {
         progress.Clear();
-        std::fprintf(stderr, "%s: %s: %s\n", kProgramName, Printable(current).c_str(), Printable(text).c_str());
+        std::fprintf(stderr, "%s: %s: %s\n", programName, Printable(current).c_str(), Printable(text).c_str());
     };
     showErrors = true;
     StartConversionRun();

@@ -13,6 +13,8 @@
 #include "cli/options.h"
 #include "platform/output_file.h"
 
+const char* programName = "kelvane-convert";
+
 namespace {
 
 volatile std::sig_atomic_t progressLineDrawn = 0;
@@ -36,7 +38,7 @@ extern "C" void OnInterruption(int signal) {
 #endif
     }
     if (progressLineDrawn) WriteError("\n");
-    WriteError(kProgramName);
+    WriteError(programName);
     WriteError(": interrupted\n");
     _exit(128 + signal);
 }

@@ -1,9 +1,13 @@
-// What kelvane-convert does when it is told to stop (SIGINT, SIGTERM, SIGHUP;
+// What a command-line program does when it is told to stop (SIGINT, SIGTERM, SIGHUP;
 // SIGXFSZ when a file outgrows its limit): the image being written is
 // dropped, its temporary file removed, every image finished before stays
-// whole; "kelvane-convert: interrupted" goes to standard error and the
+// whole; "PROGRAM: interrupted" goes to standard error and the
 // process ends with 128 + the signal's number.
 #pragma once
+
+// The program's name in its messages: "kelvane-convert" unless its main
+// sets another before anything is printed.
+extern const char* programName;
 
 // Installs the handlers for the rest of the process.
 void HandleInterruptions();

@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
         return StandardOutputWritten() ? kExitClean : kExitNotices;
     }
     if (options.version) {
-        std::printf("%s %s\n", kProgramName, KELVANE_VERSION);
+        std::printf("%s %s\n", programName, KELVANE_VERSION);
         return StandardOutputWritten() ? kExitClean : kExitNotices;
     }
     return RunBatch(options);

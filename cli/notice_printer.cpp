@@ -27,7 +27,7 @@ std::string NoticeLine(const std::string& name, const char* text, const char* re
     // Our texts break lines only before their question and at their end.
     while (!body.empty() && (IsLineBreak(body.back()) || body.back() == ' ')) body.pop_back();
     if (reason != nullptr && *reason != '\0') body = body + ": " + reason;
-    return std::string(kProgramName) + ": " + Printable(name) + ": " + Printable(body);
+    return std::string(programName) + ": " + Printable(name) + ": " + Printable(body);
 }
 
 NoticePrinter::NoticePrinter(ProgressBar& progress) : progress_(progress) {

@@ -46,7 +46,7 @@ const char kUsage[] =
 namespace {
 
 bool Refuse(const char* what, const char* argument) {
-    std::fprintf(stderr, "%s: %s '%s'\nTry '%s --help'.\n", kProgramName, what, argument, kProgramName);
+    std::fprintf(stderr, "%s: %s '%s'\nTry '%s --help'.\n", programName, what, argument, programName);
     return false;
 }
 

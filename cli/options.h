@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/interruption.h"  // programName
+
 struct Options {
     std::optional<std::string> folder;   // -C: the folder to work in; none: the current one
     std::optional<std::string> palette;  // -p: a palette file; none: the built-in palette
@@ -37,6 +39,3 @@ bool ParseOptions(int argc, char** argv, Options& options);
 
 // The text of --help.
 extern const char kUsage[];
-
-// The program's name in its messages.
-inline constexpr char kProgramName[] = "kelvane-convert";

@@ -230,7 +230,7 @@ bool ReadFrame(Reader& in, const Json& entry, std::size_t index, FrameEntry* fra
     std::int64_t w = 0;
     std::int64_t h = 0;
     if (!in.Field(*rect, rectPath, "x", 0, kMaxManifestExtent, &frame->x) ||
-        !in.Field(*rect, rectPath, "y", 0, kMaxManifestExtent, &frame->y) ||
+        !in.Field(*rect, rectPath, "y", kMinManifestFrameY, kMaxManifestExtent, &frame->y) ||
         !in.Whole(*rect, rectPath, "w", 0, kMaxDimension, &w) || !in.Whole(*rect, rectPath, "h", 0, kMaxDimension, &h))
         return false;
     if (w != frame->width) return in.Fail(rectPath + ".w", "expected the frame's width, " + std::to_string(frame->width));

@@ -36,7 +36,7 @@ enum class ManifestImageFormat { kIndexed, kRgba };  // "I8", "RGBA8888"
 struct FrameEntry {
     std::optional<std::string> filename;  // a plain file name; none when no image holds the frame
     std::int32_t x = 0;                   // the frame's top-left pixel in its image, 0..kMaxManifestExtent
-    std::int32_t y = 0;
+    std::int32_t y = 0;                   // kMinManifestFrameY..kMaxManifestExtent
     std::int32_t width = 0;               // 0..65535, also the rectangle's size
     std::int32_t height = 0;
     std::int32_t xOffset = 0;
@@ -73,6 +73,11 @@ struct SpriteManifest {
 // Images and sheets hold up to 12 frames side by side or stacked, each up to
 // 65535 pixels: positions and image sizes may exceed one frame's limit.
 inline constexpr std::int32_t kMaxManifestExtent = 12 * 0xFFFF;
+
+// A stitched frame taller than the first frame of its row starts above the
+// image (the part above is cut off): its y may be as low as minus a frame's
+// largest height.
+inline constexpr std::int32_t kMinManifestFrameY = -0xFFFF;
 
 // Largest manifest text ManifestFromJson reads.
 inline constexpr std::size_t kMaxManifestSize = 1 << 20;

@@ -25,9 +25,9 @@ namespace {
 // Starts the converter with its standard output and error on the given
 // descriptors (dup2 clears their close-on-exec flag; every other descriptor
 // of ours has it set); returns its process id.
-pid_t Start(const std::vector<std::string>& arguments, int out, int err) {
+pid_t Start(const std::vector<std::string>& arguments, int out, int err, const char* path = KELVANE_CONVERT) {
     std::vector<char*> argv;
-    std::string program = KELVANE_CONVERT;
+    std::string program = path;
     argv.push_back(program.data());
     std::vector<std::string> copies(arguments);
     for (std::string& argument : copies) argv.push_back(argument.data());
@@ -87,9 +87,13 @@ struct CaptureFile {
 }  // namespace
 
 ConverterRun RunConverter(const std::vector<std::string>& arguments) {
+    return RunProgram(KELVANE_CONVERT, arguments);
+}
+
+ConverterRun RunProgram(const char* program, const std::vector<std::string>& arguments) {
     CaptureFile out(".out"), err(".err");
     ConverterRun run;
-    run.status = Wait(Start(arguments, out.fd, err.fd));
+    run.status = Wait(Start(arguments, out.fd, err.fd, program));
     run.out = out.Contents();
     run.err = err.Contents();
     return run;

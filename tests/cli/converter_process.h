@@ -18,6 +18,9 @@ struct ConverterRun {
 // Standard output and standard error go to files outside the current directory.
 ConverterRun RunConverter(const std::vector<std::string>& arguments);
 
+// Another program of the build (kelvane-pack), run the same way.
+ConverterRun RunProgram(const char* program, const std::vector<std::string>& arguments);
+
 // Standard error is a pipe.
 ConverterRun RunConverterIntoPipe(const std::vector<std::string>& arguments);
 

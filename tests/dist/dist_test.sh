@@ -21,7 +21,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 mkdir "$work/unpacked"
 (cd "$work/unpacked" && unzip -q "$work/kelvane-converter.zip")
 folder="$work/unpacked/kelvane-converter"
-for file in kelvane.exe kelvane-convert.exe Kelvane.chm README.txt warm.pal; do
+for file in kelvane.exe kelvane-convert.exe kelvane-pack.exe Kelvane.chm README.txt warm.pal; do
     [ -s "$folder/$file" ] || fail "the package has no $file"
 done
 sprites=$(ls "$folder"/*.dc6 | wc -l)

@@ -1,0 +1,31 @@
+// The command line of kelvane-pack.
+//
+//   kelvane-pack [-C DIR] [-o OUT.dc6] MANIFEST.json
+//   kelvane-pack [-C DIR] -o OUT.dc6 [--like SPRITE.dc6] [--offset N:X,Y ...] IMAGE...
+//   kelvane-pack --help | --version
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct PackOptions {
+    std::optional<std::string> folder;  // -C: the folder to work in
+    std::optional<std::string> output;  // -o: the sprite file to write
+    std::optional<std::string> like;    // --like: the sprite whose header values are taken
+    std::map<int, std::pair<std::int32_t, std::int32_t>> offsets;  // --offset: frame -> x, y
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> files;     // one manifest, or the images
+    bool manifest = false;              // files is one *.json manifest
+};
+
+// Reads argv into options and checks that they make one of the forms above.
+// Returns false after telling the user on standard error what is wrong.
+bool ParsePackOptions(int argc, char** argv, PackOptions& options);
+
+// The text of --help.
+extern const char kPackUsage[];

@@ -1,0 +1,263 @@
+#include "convert/sprite_packing.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <random>
+
+#include "convert/frame_placement.h"
+#include "convert/output_options.h"
+#include "convert/sprite_conversion.h"
+#include "image/palette.h"
+#include "tests/support/core_state.h"
+#include "tests/support/png_assembler.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using test::Bytes;
+
+class SpritePackingTest : public test::CoreTest {
+protected:
+    SpritePackingTest() {
+        UseBuiltInPalette();
+        ReorderPalette();
+        outputOptions.format = ImageFormat::Png;
+        outputOptions.manifest = true;
+        outputOptions.folder = "out";
+    }
+
+    // Converts name (in the current folder) into out/.
+    void Convert(const std::string& name) {
+        EnsureOutputFolder();
+        StartConversionRun();
+        char buffer[kNameBufferSize] = {};
+        std::strncpy(buffer, name.c_str(), sizeof buffer - 1);
+        ASSERT_EQ(ConvertSpriteFile(buffer), SpriteOutcome::Converted);
+    }
+
+    // Packs the manifest into the bytes of a sprite file; empty on refusal.
+    Bytes Pack(const std::string& manifest, PackReport* report) {
+        Dc6File sprite;
+        std::string name;
+        if (!PackManifest(manifest, &sprite, &name, report)) return {};
+        MemorySink sink;
+        EXPECT_TRUE(WriteDc6(sink, sprite));
+        return sink.data;
+    }
+
+    static std::map<std::string, Bytes> FolderFiles(const fs::path& folder) {
+        std::map<std::string, Bytes> files;
+        for (const auto& entry : fs::directory_iterator(folder))
+            files[entry.path().filename().string()] = test::ReadFile(entry.path());
+        return files;
+    }
+
+    test::TempFolder folder;
+};
+
+// Terminators that collide with the coding: end-of-row bytes, common run
+// codes, and the plain default.
+const test::Terminator kTerminators[] = {
+    {0xEE, 0xEE, 0xEE, 0xEE}, {0x80, 0x80, 0x80, 0x80}, {0x00, 0x81, 0x01, 0x80},
+    {0x05, 0x80, 0x01, 0x03}, {0x80, 0x01, 0x80, 0x01}, {0x81, 0x81, 0x81, 0x81},
+};
+
+// A random sprite the converter accepts: stitched (all offsets zero) or
+// separate, 1 to 12 frames, rows all transparent, pixels equal to the
+// terminator's bytes, raw header fields set.
+Bytes RandomSprite(std::mt19937& random, const test::Terminator& terminator) {
+    auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    const bool separate = pick(0, 1) == 1;
+    const int choice = pick(0, 3);
+    const int frames = choice == 0 ? 1 : choice == 1 ? 12 : pick(2, 11);
+    const int palette[] = {terminator[0], terminator[1], terminator[2], terminator[3], 0x80, 0x81, 0x01, 0x7F, 0xFF, 0};
+    test::Dc6Builder builder;
+    builder.Terminate(terminator);
+    for (int f = 0; f < frames; ++f) {
+        const int width = pick(0, 9) == 0 ? 256 : pick(0, 30);
+        const int height = pick(0, 9) == 0 ? 0 : pick(1, 12);
+        test::PixelRows rows(static_cast<std::size_t>(height), std::vector<int>(static_cast<std::size_t>(width)));
+        for (auto& row : rows) {
+            const bool empty = pick(0, 4) == 0;
+            for (int& pixel : row)
+                pixel = empty || pick(0, 2) == 0 ? test::kSkip : pick(0, 3) == 0 ? pick(0, 255) : palette[pick(0, 9)];
+        }
+        const int x = separate ? pick(-300, 300) : 0;
+        const int y = separate ? pick(-300, 300) : 0;
+        builder.AddRows(rows, x, y);
+    }
+    Bytes file = builder.Build();
+    test::PutInt32(file, 4, pick(0, 1) ? -1 : 1);
+    test::PutInt32(file, 8, pick(0, 1000));
+    test::PutInt32(file, 16, pick(-5, 5));
+    for (int f = 0; f < frames; ++f) {
+        std::uint32_t at = 0;
+        std::memcpy(&at, file.data() + 24 + 4 * f, 4);
+        test::PutInt32(file, at, pick(0, 3));
+        test::PutInt32(file, at + 20, pick(-2, 2));
+        test::PutInt32(file, at + 24, 0x12345678);
+    }
+    return file;
+}
+
+// Convert, pack, convert again: the same images and manifest. Pack those
+// again: the same sprite file.
+TEST_F(SpritePackingTest, RoundTripOfRandomSpritesIsExactAndPackingIsIdempotent) {
+    std::mt19937 random(14);
+    int cases = 0, uncodable = 0;
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const test::Terminator& terminator = kTerminators[round % std::size(kTerminators)];
+        fs::remove_all("one");
+        fs::remove_all("two");
+        fs::create_directories("one");
+        fs::create_directories("two");
+        test::WriteFile("one/s.dc6", RandomSprite(random, terminator));
+        fs::current_path("one");
+        Convert("s.dc6");
+        fs::current_path("..");
+
+        PackReport report;
+        const Bytes packed = Pack("one/out/s.json", &report);
+        if (packed.empty()) {
+            ASSERT_THAT(report.reason, HasSubstr("cannot be coded")) << report.subject;
+            ++uncodable;
+            continue;
+        }
+        // Frames the converter wrote no image for (a stitched image whose
+        // last row is empty) come back empty, with a notice.
+        for (const auto& notice : report.notices) EXPECT_THAT(notice.second, HasSubstr("has no image"));
+        ++cases;
+        test::WriteFile("two/s.dc6", packed);
+        fs::current_path("two");
+        Convert("s.dc6");
+        fs::current_path("..");
+        ASSERT_EQ(FolderFiles("one/out"), FolderFiles("two/out"));
+
+        PackReport again;
+        ASSERT_EQ(Pack("two/out/s.json", &again), packed) << again.reason;
+    }
+    RecordProperty("uncodable", uncodable);
+    EXPECT_GE(cases, 285);
+    EXPECT_LE(uncodable, 15);
+}
+
+Bytes IndexedPng(int width, int height, const Bytes& indices, const Bytes& alpha = {}) {
+    std::vector<Bytes> chunks = {test::PngChunk("IHDR", test::IhdrData(width, height, 8, 3)),
+                                 test::PngChunk("PLTE", test::PngPalette(256))};
+    if (!alpha.empty()) chunks.push_back(test::PngChunk("tRNS", alpha));
+    chunks.push_back(test::PngChunk("IDAT", test::Deflated(test::RawImage(indices, width, height, 8, false, {0}))));
+    chunks.push_back(test::PngChunk("IEND", {}));
+    return test::PngFile(chunks);
+}
+
+TEST_F(SpritePackingTest, LooseImagesTakeTheirTransparentEntryTheOffsetsAndTheLikeSprite) {
+    // Index 5 is the one fully transparent entry.
+    test::WriteFile("a.png", IndexedPng(3, 2, {5, 1, 5, 2, 5, 5}, Bytes{255, 255, 255, 255, 255, 0}));
+    test::WriteFile("like.dc6", test::Dc6Builder().Terminate({1, 2, 3, 4}).AddRows({{1}}).Build());
+    SpriteTemplate like;
+    std::string reason;
+    ASSERT_TRUE(ReadSpriteTemplate("like.dc6", &like, &reason)) << reason;
+    Dc6File sprite;
+    PackReport report;
+    ASSERT_TRUE(PackLooseImages({{"a.png", -3, 7}}, like, &sprite, &report)) << report.reason;
+    ASSERT_EQ(sprite.frames.size(), 1u);
+    EXPECT_EQ(sprite.terminator, (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
+    EXPECT_EQ(sprite.frames[0].xOffset, -3);
+    EXPECT_EQ(sprite.frames[0].yOffset, 7);
+    // Bottom row: 2, then the transparent tail; top row: skip, 1.
+    EXPECT_EQ(sprite.frames[0].coded, (Bytes{0x01, 2, 0x80, 0x81, 0x01, 1, 0x80, 1, 2, 3, 4}));
+}
+
+TEST_F(SpritePackingTest, RefusesWhatCannotBePackedAndSaysWhy) {
+    auto refusal = [](const std::vector<LooseFrame>& frames) {
+        Dc6File sprite;
+        PackReport report;
+        EXPECT_FALSE(PackLooseImages(frames, SpriteTemplate(), &sprite, &report));
+        return report.subject + ": " + report.reason;
+    };
+    test::WriteFile("grey.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(1, 1, 8, 0)),
+                                               test::PngChunk("IDAT", test::Deflated({0, 9})),
+                                               test::PngChunk("IEND", {})}));
+    EXPECT_THAT(refusal({{"grey.png"}}), HasSubstr("grey.png: is a grey, RGB or 16-bit PNG image; save it as an indexed"));
+    test::WriteFile("half.png", IndexedPng(1, 1, {0}, Bytes{255, 128}));
+    EXPECT_THAT(refusal({{"half.png"}}), HasSubstr("half.png: has partly transparent colours"));
+    test::WriteFile("two.png", IndexedPng(1, 1, {0}, Bytes{0, 0}));
+    EXPECT_THAT(refusal({{"two.png"}}), HasSubstr("more than one fully transparent palette entry"));
+    test::WriteFile("wide.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(65536, 1, 8, 3)),
+                                               test::PngChunk("PLTE", test::PngPalette(1)),
+                                               test::PngChunk("IEND", {})}));
+    EXPECT_THAT(refusal({{"wide.png"}}), HasSubstr("wide.png: is too large for a frame"));
+    test::WriteFile("ok.png", IndexedPng(1, 1, {0}));
+    EXPECT_THAT(refusal(std::vector<LooseFrame>(13, {"ok.png"})), HasSubstr("13 images given"));
+
+    // A manifest that lost a field, and an RGBA image with a colour the
+    // palette does not have.
+    test::WriteFile("s.dc6", test::Dc6Builder().AddRows({{1, 2}}).Build());
+    Convert("s.dc6");
+    std::string text(reinterpret_cast<const char*>(test::ReadFile("out/s.json").data()),
+                     test::ReadFile("out/s.json").size());
+    PackReport report;
+    test::WriteFile("out/damaged.json", Bytes(text.begin(), text.begin() + text.find("\"meta\"")));
+    EXPECT_TRUE(Pack("out/damaged.json", &report).empty());
+    EXPECT_THAT(report.reason, HasSubstr("is not a manifest this program reads"));
+    test::WriteFile("out/s.png",
+                    test::PngFile({test::PngChunk("IHDR", test::IhdrData(2, 1, 8, 6)),
+                                   test::PngChunk("IDAT", test::Deflated(test::RawImage(
+                                                              {1, 2, 3, 255, 0, 0, 0, 0}, 2, 1, 32, false, {0}))),
+                                   test::PngChunk("IEND", {})}));
+    EXPECT_TRUE(Pack("out/s.json", &report).empty());
+    EXPECT_THAT(report.subject, HasSubstr("s.png"));
+    EXPECT_THAT(report.reason, HasSubstr("colour #010203 (pixel 0,0) is not in the palette"));
+}
+
+// Images the converter wrote as RGBA (every index used) go back by colour;
+// a palette of the run with one colour at two entries makes them ambiguous;
+// an edited palette is a notice, not a failure.
+TEST_F(SpritePackingTest, RgbaImagesGoBackByColourAndOtherPalettesAreANotice) {
+    test::PixelRows every(1);
+    for (int i = 0; i < 256; ++i) every[0].push_back(i);
+    test::WriteFile("s.dc6", test::Dc6Builder().AddRows(every, 1, 0).AddRows({{1, 2}}, 2, 0).Build());
+    Convert("s.dc6");
+    const Bytes rgba = test::ReadFile("out/s0.png");
+    PackReport report;
+    const Bytes packed = Pack("out/s.json", &report);
+    ASSERT_FALSE(packed.empty()) << report.reason;
+    fs::create_directories("two");
+    test::WriteFile("two/s.dc6", packed);
+    fs::current_path("two");
+    Convert("s.dc6");
+    fs::current_path("..");
+    EXPECT_EQ(test::ReadFile("two/out/s0.png"), rgba);
+
+    // The run's palette from the indexed sibling, entry 1 made equal to entry 0.
+    std::string text(reinterpret_cast<const char*>(test::ReadFile("out/s.json").data()),
+                     test::ReadFile("out/s.json").size());
+    text.replace(text.find("\"built-in\""), 10, "\"game.pal\"");
+    test::WriteFile("out/s.json", Bytes(text.begin(), text.end()));
+    Bytes palette;
+    for (int i = 0; i < 256; ++i)
+        for (int c : {2, 1, 0}) palette.push_back(builtInPalette[3 * (i == 1 ? 0 : i) + c]);
+    test::WriteFile("out/s1.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(2, 1, 8, 3)),
+                                                 test::PngChunk("PLTE", palette),
+                                                 test::PngChunk("IDAT", test::Deflated({0, 1, 2})),
+                                                 test::PngChunk("IEND", {})}));
+    EXPECT_TRUE(Pack("out/s.json", &report).empty());
+    EXPECT_THAT(report.subject, HasSubstr("s0.png"));
+    EXPECT_THAT(report.reason, HasSubstr("is shared by several palette entries"));
+
+    test::WriteFile("t.dc6", test::Dc6Builder().AddRows({{1, 2}}).Build());
+    Convert("t.dc6");
+    test::WriteFile("out/t.png", IndexedPng(2, 1, {1, 2}));
+    EXPECT_FALSE(Pack("out/t.json", &report).empty()) << report.reason;
+    ASSERT_EQ(report.notices.size(), 1u);
+    EXPECT_THAT(report.notices[0].second, HasSubstr("indices are used as they are"));
+}
+
+}  // namespace
