@@ -4,6 +4,7 @@
 
 #include "convert/error_notifier.h"
 #include "convert/frame_placement.h"
+#include "convert/output_options.h"
 #include "image/palette.h"
 #include "sprite/dc6_file.h"
 
@@ -18,6 +19,8 @@ void ResetCoreState() {
     currentPalette = nullptr;
     paletteIsBuiltIn = false;
     StartConversionRun();
+    outputOptions = OutputOptions();
+    informationHandler = nullptr;
     spriteData = nullptr;
     spriteSize = 0;
     std::memset(terminator, 0, sizeof terminator);
