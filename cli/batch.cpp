@@ -10,20 +10,20 @@
 
 #include "cli/interruption.h"
 #include "cli/notice_printer.h"
+#include "cli/printable.h"
 #include "cli/progress_bar.h"
 #include "convert/error_notifier.h"
-#include "cli/printable.h"
 #include "convert/frame_placement.h"
 #include "convert/output_options.h"
 #include "convert/sprite_conversion.h"
 #include "image/palette.h"
 #include "image/palette_files.h"
-#include "platform/heap_block.h"
-#include "platform/output_file.h"
-#include "sprite/dc6_file.h"
 #include "platform/directory.h"
 #include "platform/files.h"
+#include "platform/heap_block.h"
+#include "platform/output_file.h"
 #include "platform/terminal.h"
+#include "sprite/dc6_file.h"
 
 namespace {
 
@@ -133,12 +133,6 @@ bool ConvertOne(const std::string& name, NoticePrinter& notices) {
 }
 
 }  // namespace
-
-bool StandardOutputWritten() {
-    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
-    std::fprintf(stderr, "%s: cannot write standard output: %s\n", programName, std::strerror(errno));
-    return false;
-}
 
 int RunBatch(const Options& options) {
     if (options.folder && !platform::ChangeDirectory(options.folder->c_str()))

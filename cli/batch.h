@@ -8,7 +8,3 @@
 // program's Convert, reports notices on standard error and ends standard
 // output with "Successfully converted %d files". Returns the exit status.
 int RunBatch(const Options& options);
-
-// Flushes standard output; false, after saying so on standard error, when
-// what was printed there could not all be written (a full disk, a closed pipe).
-bool StandardOutputWritten();

@@ -10,10 +10,9 @@
 #include <unistd.h>
 #endif
 
-#include "cli/options.h"
+#include "cli/command_line.h"
 #include "platform/output_file.h"
 
-const char* programName = "kelvane-convert";
 
 namespace {
 

@@ -5,10 +5,6 @@
 // process ends with 128 + the signal's number.
 #pragma once
 
-// The program's name in its messages: "kelvane-convert" unless its main
-// sets another before anything is printed.
-extern const char* programName;
-
 // Installs the handlers for the rest of the process.
 void HandleInterruptions();
 

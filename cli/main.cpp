@@ -1,5 +1,6 @@
 // kelvane-convert: the command-line batch converter on the program's core.
 #include <cstdio>
+#include <string>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -31,13 +32,7 @@ int main(int argc, char** argv) {
     KeepFreedBlocks();
     Options options;
     if (!ParseOptions(argc, argv, options)) return kExitRefused;
-    if (options.help) {
-        std::fputs(kUsage, stdout);
-        return StandardOutputWritten() ? kExitClean : kExitNotices;
-    }
-    if (options.version) {
-        std::printf("%s %s\n", programName, KELVANE_VERSION);
-        return StandardOutputWritten() ? kExitClean : kExitNotices;
-    }
+    if (options.help) return PrintAndEnd(kUsage);
+    if (options.version) return PrintAndEnd(std::string(programName) + " " + KELVANE_VERSION + "\n");
     return RunBatch(options);
 }

@@ -43,45 +43,6 @@ const char kUsage[] =
     "cannot be entered; 128 + N when ended by signal N (the image in hand is\n"
     "dropped, the images before it stay whole).\n";
 
-namespace {
-
-bool Refuse(const char* what, const char* argument) {
-    std::fprintf(stderr, "%s: %s '%s'\nTry '%s --help'.\n", programName, what, argument, programName);
-    return false;
-}
-
-// Takes the value of a short option, attached ("-Cdir") or the next argument.
-bool TakeValue(int argc, char** argv, int& i, std::optional<std::string>& value) {
-    if (argv[i][2] != '\0') {
-        value = argv[i] + 2;
-        return true;
-    }
-    if (i + 1 >= argc) return Refuse("option needs a value:", argv[i]);
-    value = argv[++i];
-    return true;
-}
-
-// Takes the value of a long option, "--name=value" or "--name value"; false
-// when argument is not that option. refused: the value is missing.
-bool TakeLongValue(int argc, char** argv, int& i, const char* name, std::optional<std::string>& value,
-                   bool& refused) {
-    const std::size_t length = std::strlen(name);
-    if (std::strncmp(argv[i], name, length) != 0) return false;
-    if (argv[i][length] == '=') {
-        value = argv[i] + length + 1;
-        return true;
-    }
-    if (argv[i][length] != '\0') return false;
-    if (i + 1 >= argc) {
-        refused = !Refuse("option needs a value:", argv[i]);
-        return true;
-    }
-    value = argv[++i];
-    return true;
-}
-
-}  // namespace
-
 bool ParseOptions(int argc, char** argv, Options& options) {
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
@@ -102,25 +63,26 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.sheet = true;
         } else if (std::strcmp(argument, "--no-transparency") == 0) {
             options.noTransparency = true;
-        } else if (bool refused = false; TakeLongValue(argc, argv, i, "--output", options.output, refused) ||
-                                         TakeLongValue(argc, argv, i, "--format", options.format, refused) ||
-                                         TakeLongValue(argc, argv, i, "--export-palette", options.exportPalette,
-                                                       refused)) {
-            if (refused) return false;
+        } else if (IsLongOption(argument, "--output")) {
+            if (!TakeOptionValue(argc, argv, i, 8, options.output)) return false;
+        } else if (IsLongOption(argument, "--format")) {
+            if (!TakeOptionValue(argc, argv, i, 8, options.format)) return false;
+        } else if (IsLongOption(argument, "--export-palette")) {
+            if (!TakeOptionValue(argc, argv, i, 16, options.exportPalette)) return false;
         } else if (argument[1] == 'o') {
-            if (!TakeValue(argc, argv, i, options.output)) return false;
+            if (!TakeOptionValue(argc, argv, i, 2, options.output)) return false;
         } else if (argument[1] == 'f') {
-            if (!TakeValue(argc, argv, i, options.format)) return false;
+            if (!TakeOptionValue(argc, argv, i, 2, options.format)) return false;
         } else if (argument[1] == 'C') {
-            if (!TakeValue(argc, argv, i, options.folder)) return false;
+            if (!TakeOptionValue(argc, argv, i, 2, options.folder)) return false;
         } else if (argument[1] == 'p') {
-            if (!TakeValue(argc, argv, i, options.palette)) return false;
+            if (!TakeOptionValue(argc, argv, i, 2, options.palette)) return false;
         } else {
-            return Refuse("unknown option", argument);
+            return RefuseCommandLine("unknown option", argument);
         }
     }
     if (options.format && *options.format != "pcx" && *options.format != "png")
-        return Refuse("unknown format (pcx or png):", options.format->c_str());
-    if (options.output && options.output->empty()) return Refuse("empty output folder", "");
+        return RefuseCommandLine("unknown format (pcx or png):", options.format->c_str());
+    if (options.output && options.output->empty()) return RefuseCommandLine("empty output folder", "");
     return true;
 }

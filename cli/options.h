@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/interruption.h"  // programName
+#include "cli/command_line.h"  // programName, the exit statuses
 
 struct Options {
     std::optional<std::string> folder;   // -C: the folder to work in; none: the current one
@@ -26,11 +26,6 @@ struct Options {
     bool version = false;                // --version
     std::vector<std::string> files;      // empty: every *.dc6 of the folder
 };
-
-// Exit statuses.
-inline constexpr int kExitClean = 0;     // every file converted without a notice
-inline constexpr int kExitNotices = 1;   // some notice was given or some file skipped
-inline constexpr int kExitRefused = 2;   // usage error, refused palette, folder not entered
 
 // Reads argv into options. Options and file names may be mixed; "--" ends the
 // options. Returns false after telling the user on standard error what is

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/command_line.h"
 #include "cli/interruption.h"
 #include "cli/pack_options.h"
 #include "cli/printable.h"
@@ -19,10 +20,6 @@
 
 namespace {
 
-constexpr int kExitClean = 0;
-constexpr int kExitNotices = 1;
-constexpr int kExitRefused = 2;
-
 void PrintNotice(const std::string& subject, const std::string& text) {
     std::fprintf(stderr, "%s: %s: %s\n", programName, Printable(subject).c_str(), Printable(text).c_str());
 }
@@ -30,12 +27,6 @@ void PrintNotice(const std::string& subject, const std::string& text) {
 int Refuse(const std::string& subject, const std::string& text) {
     PrintNotice(subject, text);
     return kExitRefused;
-}
-
-bool StandardOutputWritten() {
-    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
-    std::fprintf(stderr, "%s: cannot write standard output: %s\n", programName, std::strerror(errno));
-    return false;
 }
 
 int Pack(const PackOptions& options) {
@@ -88,13 +79,7 @@ int main(int argc, char** argv) {
     HandleInterruptions();
     PackOptions options;
     if (!ParsePackOptions(argc, argv, options)) return kExitRefused;
-    if (options.help) {
-        std::fputs(kPackUsage, stdout);
-        return StandardOutputWritten() ? kExitClean : kExitNotices;
-    }
-    if (options.version) {
-        std::printf("%s %s\n", programName, KELVANE_VERSION);
-        return StandardOutputWritten() ? kExitClean : kExitNotices;
-    }
+    if (options.help) return PrintAndEnd(kPackUsage);
+    if (options.version) return PrintAndEnd(std::string(programName) + " " + KELVANE_VERSION + "\n");
     return Pack(options);
 }

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/interruption.h"
+#include "cli/command_line.h"
 
 const char kPackUsage[] =
     "Usage: kelvane-pack [-C DIR] [-o OUT.dc6] MANIFEST.json\n"
@@ -39,27 +39,6 @@ const char kPackUsage[] =
 
 namespace {
 
-bool Refuse(const char* what, const char* argument) {
-    std::fprintf(stderr, "%s: %s '%s'\nTry '%s --help'.\n", programName, what, argument, programName);
-    return false;
-}
-
-// Takes the value of -X or --name: attached ("-Cdir", "--name=value") or the next argument.
-bool TakeValue(int argc, char** argv, int& i, std::size_t nameLength, std::optional<std::string>& value) {
-    const char* rest = argv[i] + nameLength;
-    if (*rest == '=' && nameLength > 2) {
-        value = rest + 1;
-        return true;
-    }
-    if (*rest != '\0') {
-        value = rest;
-        return true;
-    }
-    if (i + 1 >= argc) return Refuse("option needs a value:", argv[i]);
-    value = argv[++i];
-    return true;
-}
-
 bool ParseNumber(const char*& text, long long low, long long high, long long* value) {
     if (*text != '-' && (*text < '0' || *text > '9')) return false;
     errno = 0;
@@ -76,10 +55,10 @@ bool ParseOffset(const std::string& text, PackOptions& options) {
     long long frame = 0, x = 0, y = 0;
     if (!ParseNumber(p, 0, 11, &frame) || *p++ != ':' || !ParseNumber(p, INT32_MIN, INT32_MAX, &x) || *p++ != ',' ||
         !ParseNumber(p, INT32_MIN, INT32_MAX, &y) || *p != '\0')
-        return Refuse("offset is not N:X,Y with N 0 to 11:", text.c_str());
+        return RefuseCommandLine("offset is not N:X,Y with N 0 to 11:", text.c_str());
     if (!options.offsets.emplace(static_cast<int>(frame), std::make_pair(static_cast<std::int32_t>(x),
                                                                         static_cast<std::int32_t>(y))).second)
-        return Refuse("offset given twice for frame", text.c_str());
+        return RefuseCommandLine("offset given twice for frame", text.c_str());
     return true;
 }
 
@@ -106,34 +85,34 @@ bool ParsePackOptions(int argc, char** argv, PackOptions& options) {
             options.help = true;
         } else if (argument == "--version") {
             options.version = true;
-        } else if (argument.rfind("--output", 0) == 0 && (argument.size() == 8 || argument[8] == '=')) {
-            if (!TakeValue(argc, argv, i, 8, options.output)) return false;
-        } else if (argument.rfind("--like", 0) == 0 && (argument.size() == 6 || argument[6] == '=')) {
-            if (!TakeValue(argc, argv, i, 6, options.like)) return false;
-        } else if (argument.rfind("--offset", 0) == 0 && (argument.size() == 8 || argument[8] == '=')) {
-            if (!TakeValue(argc, argv, i, 8, offset) || !ParseOffset(*offset, options)) return false;
+        } else if (IsLongOption(argv[i], "--output")) {
+            if (!TakeOptionValue(argc, argv, i, 8, options.output)) return false;
+        } else if (IsLongOption(argv[i], "--like")) {
+            if (!TakeOptionValue(argc, argv, i, 6, options.like)) return false;
+        } else if (IsLongOption(argv[i], "--offset")) {
+            if (!TakeOptionValue(argc, argv, i, 8, offset) || !ParseOffset(*offset, options)) return false;
         } else if (argument[1] == 'o' && argument.size() >= 2) {
-            if (!TakeValue(argc, argv, i, 2, options.output)) return false;
+            if (!TakeOptionValue(argc, argv, i, 2, options.output)) return false;
         } else if (argument[1] == 'C') {
-            if (!TakeValue(argc, argv, i, 2, options.folder)) return false;
+            if (!TakeOptionValue(argc, argv, i, 2, options.folder)) return false;
         } else {
-            return Refuse("unknown option", argument.c_str());
+            return RefuseCommandLine("unknown option", argument.c_str());
         }
     }
     if (options.help || options.version) return true;
-    if (options.files.empty()) return Refuse("nothing to pack: give a manifest or images", "");
-    if (options.output && options.output->empty()) return Refuse("empty output file name", "");
+    if (options.files.empty()) return RefuseCommandLine("nothing to pack: give a manifest or images", "");
+    if (options.output && options.output->empty()) return RefuseCommandLine("empty output file name", "");
     options.manifest = options.files.size() == 1 && EndsWithJson(options.files.front());
     if (options.manifest) {
-        if (options.like) return Refuse("--like is for images, not for a manifest:", options.like->c_str());
-        if (!options.offsets.empty()) return Refuse("--offset is for images, not for a manifest:", "--offset");
+        if (options.like) return RefuseCommandLine("--like is for images, not for a manifest:", options.like->c_str());
+        if (!options.offsets.empty()) return RefuseCommandLine("--offset is for images, not for a manifest:", "--offset");
         return true;
     }
     for (const std::string& file : options.files)
-        if (EndsWithJson(file)) return Refuse("a manifest is packed on its own:", file.c_str());
-    if (!options.output) return Refuse("images need -o OUT.dc6:", options.files.front().c_str());
+        if (EndsWithJson(file)) return RefuseCommandLine("a manifest is packed on its own:", file.c_str());
+    if (!options.output) return RefuseCommandLine("images need -o OUT.dc6:", options.files.front().c_str());
     for (const auto& entry : options.offsets)
         if (static_cast<std::size_t>(entry.first) >= options.files.size())
-            return Refuse("offset for a frame that no image gives:", std::to_string(entry.first).c_str());
+            return RefuseCommandLine("offset for a frame that no image gives:", std::to_string(entry.first).c_str());
     return true;
 }

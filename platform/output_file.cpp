@@ -83,6 +83,14 @@ const char* TemporaryFileInProgress() { return inProgress ? inProgressPath : nul
 
 OutputFile::~OutputFile() { Discard(); }
 
+void OutputFile::Begin(const char* path, std::string* folder, std::string* name) {
+    Discard();
+    failed_ = false;
+    reason_.clear();
+    target_ = path;
+    SplitPath(target_, folder, name);
+}
+
 bool OutputFile::Fail(const char* reason) {
     if (!failed_) reason_ = reason;
     failed_ = true;
@@ -94,12 +102,8 @@ bool OutputFile::Fail(const char* reason) {
 bool OutputFile::Fail(int error) { return Fail(SystemMessage(static_cast<DWORD>(error)).c_str()); }
 
 bool OutputFile::Open(const char* path) {
-    Discard();
-    failed_ = false;
-    reason_.clear();
-    target_ = path;
     std::string folder, name;
-    SplitPath(target_, &folder, &name);
+    Begin(path, &folder, &name);
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string candidate = folder + RandomName();
         // CREATE_NEW: only a name that did not exist, never through a link.
@@ -165,12 +169,8 @@ void OutputFile::Discard() {
 bool OutputFile::Fail(int error) { return Fail(std::strerror(error)); }
 
 bool OutputFile::Open(const char* path) {
-    Discard();
-    failed_ = false;
-    reason_.clear();
-    target_ = path;
     std::string folder, name;
-    SplitPath(target_, &folder, &name);
+    Begin(path, &folder, &name);
     folder_ = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder_ < 0) return Fail(errno);
 #ifdef O_TMPFILE

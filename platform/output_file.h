@@ -44,6 +44,8 @@ public:
     const std::string& Reason() const { return reason_; }
 
 private:
+    // Forgets any earlier file and takes path as the new target.
+    void Begin(const char* path, std::string* folder, std::string* name);
     bool Fail(int error);
     bool Fail(const char* reason);
 
