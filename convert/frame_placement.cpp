@@ -238,6 +238,7 @@ void WriteManifest(const char* spriteName, const char* name, const std::vector<F
     manifest.header8to11 = ReadUint32(spriteData + kFileField8);
     manifest.header16to19 = ReadUint32(spriteData + kFileField16);
     manifest.palette = outputOptions.paletteName;
+    manifest.transparency = outputOptions.format == ImageFormat::Png && outputOptions.transparency;
     bool commonIndex = true;
     for (std::int32_t i = 0; i < blockCount; ++i) {
         const std::uint8_t* header = frameTable[i];

@@ -15,8 +15,9 @@ bool WritePng(const char* path, std::uint8_t* canvas, const std::uint8_t* opaque
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     *written = WrittenImage();
     if (opaque != nullptr) {
-        written->transparentIndex = ChooseTransparentIndex(canvas, opaque, count, terminator[3]);
-        written->rgba = written->transparentIndex < 0;
+        const int index = ChooseTransparentIndex(canvas, opaque, count, terminator[3]);
+        written->rgba = index == kNoIndexLeft;
+        written->transparentIndex = index >= 0 ? index : -1;
         if (written->transparentIndex >= 0 && written->transparentIndex != terminator[3])
             MarkTransparent(canvas, opaque, count, static_cast<std::uint8_t>(written->transparentIndex));
     }

@@ -7,7 +7,7 @@
 #include <string>
 
 struct WrittenImage {
-    int transparentIndex = -1;  // the index of the transparent pixels; -1: none marked
+    int transparentIndex = -1;  // the index of the transparent pixels; -1: none marked (or none there)
     bool rgba = false;          // written as RGBA: opaque pixels use all 256 indices
 };
 

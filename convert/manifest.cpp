@@ -171,6 +171,16 @@ public:
 
     // A field that sheet tools write and we do not store: absent, or
     // required to hold exactly what we would write.
+    // A true or false that may be absent (then false).
+    bool OptionalBoolean(const Json& object, const std::string& path, const char* key, bool* out) {
+        const auto it = object.find(key);
+        *out = false;
+        if (it == object.end()) return true;
+        if (!it.value().is_boolean()) return Fail(Join(path, key), "expected true or false");
+        *out = it.value().get<bool>();
+        return true;
+    }
+
     bool OptionalFlag(const Json& object, const std::string& path, const char* key) {
         const auto it = object.find(key);
         if (it != object.end() && !(it.value().is_boolean() && !it.value().get<bool>()))
@@ -249,7 +259,8 @@ bool ReadMeta(Reader& in, const Json& meta, SpriteManifest* m) {
     if (!in.Text(meta, path, "app", &m->app) || !in.Text(meta, path, "version", &m->version) ||
         !in.Name(meta, path, "image", true, &m->image) || !in.Name(meta, path, "sprite", false, &sprite) ||
         !in.Name(meta, path, "palette", false, &palette) ||
-        !in.Index(meta, path, "transparentIndex", &m->transparentIndex))
+        !in.Index(meta, path, "transparentIndex", &m->transparentIndex) ||
+        !in.OptionalBoolean(meta, path, "transparency", &m->transparency))
         return false;
     m->sprite = *sprite;
     m->palette = *palette;
@@ -329,6 +340,7 @@ bool SpriteManifest::operator==(const SpriteManifest& o) const {
            imageWidth == o.imageWidth && imageHeight == o.imageHeight && sprite == o.sprite && layout == o.layout &&
            terminator == o.terminator && header4to7 == o.header4to7 && header8to11 == o.header8to11 &&
            header16to19 == o.header16to19 && palette == o.palette && transparentIndex == o.transparentIndex &&
+           transparency == o.transparency &&
            frames == o.frames;
 }
 
@@ -359,6 +371,7 @@ std::string ManifestToJson(const SpriteManifest& manifest) {
                       {"bytes16to19", manifest.header16to19}};
     meta["palette"] = manifest.palette;
     meta["transparentIndex"] = OrNull(manifest.transparentIndex);
+    meta["transparency"] = manifest.transparency;
 
     Json root = Json::object();
     root["frames"] = std::move(frames);

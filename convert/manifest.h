@@ -20,7 +20,10 @@
 //       "terminator": [t0, t1, t2, t3],
 //       "header": {"bytes4to7", "bytes8to11", "bytes16to19"},    raw file header fields
 //       "palette": "built-in" | the palette file's name,
-//       "transparentIndex": the index common to all images | null } }
+//       "transparentIndex": the index common to all images | null,
+//       "transparency": true when the images mark their transparent pixels
+//                       (a null transparentIndex then means an image has none);
+//                       false or absent: the fill byte stands for them } }
 #pragma once
 
 #include <array>
@@ -65,6 +68,7 @@ struct SpriteManifest {
     std::uint32_t header16to19 = 0;
     std::string palette = "built-in";  // "built-in" or a plain file name
     std::optional<std::uint8_t> transparentIndex;
+    bool transparency = false;         // transparent pixels are marked in the images
     std::vector<FrameEntry> frames;    // 1..12
 
     bool operator==(const SpriteManifest& other) const;

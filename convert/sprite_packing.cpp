@@ -402,8 +402,11 @@ bool PackManifest(const std::string& manifestPath, Dc6File* sprite, std::string*
                               "is an RGBA image and the palette \"" + manifest.palette +
                                   "\" is not built in, nor held by an indexed image of the sprite, so its "
                                   "colours cannot be turned back into indices; " + kSaveIndexed);
+            // Images that mark their transparent pixels and name no index
+            // have none; in the others the fill byte stands for them.
             const int transparent = entry.transparentIndex     ? *entry.transparentIndex
                                     : manifest.transparentIndex ? *manifest.transparentIndex
+                                    : manifest.transparency     ? -1
                                                                 : manifest.terminator[3];
             if (!CutFrame(image, entry.x, entry.y, entry.width, entry.height, transparent,
                           colours ? &*colours : nullptr, &pixels, &reason))

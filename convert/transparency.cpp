@@ -5,11 +5,16 @@
 int ChooseTransparentIndex(const std::uint8_t* pixels, const std::uint8_t* opaque, std::size_t count,
                            std::uint8_t fill) {
     std::array<bool, 256> used{};
-    for (std::size_t i = 0; i < count; ++i) used[pixels[i]] |= opaque[i] != 0;
+    bool anyTransparent = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        used[pixels[i]] |= opaque[i] != 0;
+        anyTransparent |= opaque[i] == 0;
+    }
+    if (!anyTransparent) return kNoTransparentPixel;
     if (!used[fill]) return fill;
     for (int index = 0; index < 256; ++index)
         if (!used[static_cast<std::size_t>(index)]) return index;
-    return -1;
+    return kNoIndexLeft;
 }
 
 void MarkTransparent(std::uint8_t* pixels, const std::uint8_t* opaque, std::size_t count, std::uint8_t index) {

@@ -11,8 +11,12 @@
 #include <cstddef>
 #include <cstdint>
 
-// Returns T for count pixels with their opaque marks (non-zero: opaque), or
-// -1 when opaque pixels use all 256 indices and no index is left for T.
+// Returns T for count pixels with their opaque marks (non-zero: opaque);
+// kNoTransparentPixel when every pixel is opaque and none needs an index;
+// kNoIndexLeft when opaque pixels use all 256 indices and some pixel is
+// transparent.
+inline constexpr int kNoTransparentPixel = -1;
+inline constexpr int kNoIndexLeft = -2;
 int ChooseTransparentIndex(const std::uint8_t* pixels, const std::uint8_t* opaque, std::size_t count,
                            std::uint8_t fill);
 

@@ -80,6 +80,7 @@ def main():
         write(f"{work}/free.dc6", sprite((free, 0, 0)))
         write(f"{work}/taken.dc6", sprite((taken, 0, 0)))
         write(f"{work}/all.dc6", sprite((everything, 0, 0)))
+        write(f"{work}/full.dc6", sprite((everything[:16], 0, 0)))  # every index, nothing transparent
         # A stitched sprite with a gap above its second frame, and a separate
         # one with negative offsets.
         tile = [[(x + y) % 200 for x in range(256)] for y in range(4)]
@@ -107,6 +108,10 @@ def main():
         check("all: RGBA", image.mode == "RGBA", image.mode)
         check("all: colour of index 37", image.getpixel((5, 2)) == tuple(palette[111:114]) + (255,))
         check("all: transparent row", image.getpixel((3, 16))[3] == 0)
+
+        image = Image.open(f"{out}/full.png")
+        check("full: indexed without tRNS", image.mode == "P" and "transparency" not in image.info, image.info)
+        check("full: indices", list(image.getdata()) == [v for row in everything[:16] for v in row])
 
         image = Image.open(f"{out}/tiles.png").convert("RGBA")
         check("tiles: size", image.size == (260, 4), image.size)

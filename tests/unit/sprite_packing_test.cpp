@@ -69,8 +69,9 @@ const test::Terminator kTerminators[] = {
 };
 
 // A random sprite the converter accepts: stitched (all offsets zero) or
-// separate, 1 to 12 frames, rows all transparent, pixels equal to the
-// terminator's bytes, raw header fields set.
+// separate, 1 to 12 frames, rows all transparent, frames without a
+// transparent pixel, pixels equal to the terminator's bytes, raw header
+// fields set.
 Bytes RandomSprite(std::mt19937& random, const test::Terminator& terminator) {
     auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
     const bool separate = pick(0, 1) == 1;
@@ -83,10 +84,14 @@ Bytes RandomSprite(std::mt19937& random, const test::Terminator& terminator) {
         const int width = pick(0, 9) == 0 ? 256 : pick(0, 30);
         const int height = pick(0, 9) == 0 ? 0 : pick(1, 12);
         test::PixelRows rows(static_cast<std::size_t>(height), std::vector<int>(static_cast<std::size_t>(width)));
+        // Some frames have no transparent pixel at all: no index is marked.
+        const bool solid = pick(0, 5) == 0;
         for (auto& row : rows) {
-            const bool empty = pick(0, 4) == 0;
+            const bool empty = !solid && pick(0, 4) == 0;
             for (int& pixel : row)
-                pixel = empty || pick(0, 2) == 0 ? test::kSkip : pick(0, 3) == 0 ? pick(0, 255) : palette[pick(0, 9)];
+                pixel = empty || (!solid && pick(0, 2) == 0) ? test::kSkip
+                        : pick(0, 3) == 0                   ? pick(0, 255)
+                                                            : palette[pick(0, 9)];
         }
         const int x = separate ? pick(-300, 300) : 0;
         const int y = separate ? pick(-300, 300) : 0;
@@ -223,6 +228,7 @@ TEST_F(SpritePackingTest, RefusesWhatCannotBePackedAndSaysWhy) {
 TEST_F(SpritePackingTest, RgbaImagesGoBackByColourAndOtherPalettesAreANotice) {
     test::PixelRows every(1);
     for (int i = 0; i < 256; ++i) every[0].push_back(i);
+    every[0].push_back(test::kSkip);  // a transparent pixel, and no index left for it: RGBA
     test::WriteFile("s.dc6", test::Dc6Builder().AddRows(every, 1, 0).AddRows({{1, 2}}, 2, 0).Build());
     Convert("s.dc6");
     const Bytes rgba = test::ReadFile("out/s0.png");
