@@ -43,7 +43,7 @@ def main():
     work = tempfile.mkdtemp(prefix="peak-bench-", dir=build)
     try:
         print("kelvane-convert peak memory (ru_maxrss) on one-frame sprites of 64 bytes:")
-        for width, height, formats in ((65535, 8192, ("pcx",)), (65535, 16384, ("pcx",))):
+        for width, height, formats in ((65535, 8192, ("pcx", "png")), (65535, 16384, ("pcx",))):
             for image_format in formats:
                 folder = os.path.join(work, f"{width}x{height}-{image_format}")
                 os.makedirs(folder)

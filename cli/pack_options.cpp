@@ -9,6 +9,7 @@
 
 const char kPackUsage[] =
     "Usage: kelvane-pack [-C DIR] [-o OUT.dc6] MANIFEST.json\n"
+    "       kelvane-pack [-C DIR] MANIFEST.json...\n"
     "       kelvane-pack [-C DIR] -o OUT.dc6 [--like SPRITE.dc6] [--offset N:X,Y ...]\n"
     "                    IMAGE...\n"
     "       kelvane-pack --help | --version\n"
@@ -18,7 +19,8 @@ const char kPackUsage[] =
     "\n"
     "With a manifest (NAME.json, as kelvane-convert --json writes it) the images it\n"
     "names, beside it, become the frames, with its offsets, header fields,\n"
-    "terminator and transparent index. With IMAGEs, each becomes one frame, in the\n"
+    "terminator and transparent index; several manifests are packed one after the\n"
+    "other, each under its sprite's name. With IMAGEs, each becomes one frame, in the\n"
     "order given; a PNG's transparent index is its one fully transparent palette\n"
     "entry, a PCX image's the terminator's last byte.\n"
     "\n"
@@ -35,7 +37,8 @@ const char kPackUsage[] =
     "\n"
     "Exit status: 0 the sprite was written without a notice; 1 it was written\n"
     "with a notice; 2 usage error, or a refused manifest, image or sprite, or the\n"
-    "sprite could not be written; 128 + N when ended by signal N.\n";
+    "sprite could not be written (with several manifests: one of them); 128 + N\n"
+    "when ended by signal N.\n";
 
 namespace {
 
@@ -102,14 +105,18 @@ bool ParsePackOptions(int argc, char** argv, PackOptions& options) {
     if (options.help || options.version) return true;
     if (options.files.empty()) return RefuseCommandLine("nothing to pack: give a manifest or images", "");
     if (options.output && options.output->empty()) return RefuseCommandLine("empty output file name", "");
-    options.manifest = options.files.size() == 1 && EndsWithJson(options.files.front());
+    options.manifest = EndsWithJson(options.files.front());
+    for (const std::string& file : options.files)
+        if (EndsWithJson(file) != options.manifest)
+            return RefuseCommandLine("manifests and images cannot be packed together:", file.c_str());
     if (options.manifest) {
         if (options.like) return RefuseCommandLine("--like is for images, not for a manifest:", options.like->c_str());
         if (!options.offsets.empty()) return RefuseCommandLine("--offset is for images, not for a manifest:", "--offset");
+        if (options.output && options.files.size() > 1)
+            return RefuseCommandLine("-o names one sprite file; several manifests each go under their sprite's name:",
+                                     options.output->c_str());
         return true;
     }
-    for (const std::string& file : options.files)
-        if (EndsWithJson(file)) return RefuseCommandLine("a manifest is packed on its own:", file.c_str());
     if (!options.output) return RefuseCommandLine("images need -o OUT.dc6:", options.files.front().c_str());
     for (const auto& entry : options.offsets)
         if (static_cast<std::size_t>(entry.first) >= options.files.size())

@@ -1,6 +1,7 @@
 // The command line of kelvane-pack.
 //
 //   kelvane-pack [-C DIR] [-o OUT.dc6] MANIFEST.json
+//   kelvane-pack [-C DIR] MANIFEST.json...
 //   kelvane-pack [-C DIR] -o OUT.dc6 [--like SPRITE.dc6] [--offset N:X,Y ...] IMAGE...
 //   kelvane-pack --help | --version
 #pragma once
@@ -19,8 +20,8 @@ struct PackOptions {
     std::map<int, std::pair<std::int32_t, std::int32_t>> offsets;  // --offset: frame -> x, y
     bool help = false;
     bool version = false;
-    std::vector<std::string> files;     // one manifest, or the images
-    bool manifest = false;              // files is one *.json manifest
+    std::vector<std::string> files;     // the manifests, or the images
+    bool manifest = false;              // files are *.json manifests
 };
 
 // Reads argv into options and checks that they make one of the forms above.

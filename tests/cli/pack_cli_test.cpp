@@ -39,6 +39,21 @@ TEST(PackCliTest, WritesTheManifestsSpriteAndReportsOneLinePerNotice) {
     EXPECT_EQ(notice.status, 1);
     EXPECT_EQ(notice.err, "kelvane-pack: s0.png: its palette differs from the sprite's; indices are used as they are\n");
     EXPECT_TRUE(std::filesystem::exists("edited.dc6"));
+
+    // Several manifests in one run, each under its sprite's name; a refused
+    // one does not stop the others, and -o cannot name them all.
+    test::WriteFile("t.dc6", test::Dc6Builder().AddRows({{4, 5}}).Build());
+    ASSERT_EQ(test::RunConverter({"-q", "-f", "png", "--json", "-o", "out", "t.dc6"}).status, 0);
+    test::WriteFile("out/bad.json", {'{'});
+    std::filesystem::remove("out/s.dc6");
+    const test::ConverterRun several = Pack({"-C", "out", "bad.json", "t.json", "s.json"});
+    EXPECT_EQ(several.status, 2);
+    EXPECT_THAT(several.err, StartsWith("kelvane-pack: bad.json: "));
+    EXPECT_THAT(several.err, HasSubstr("\nkelvane-pack: s0.png: its palette differs"));  // the edit above
+    EXPECT_TRUE(std::filesystem::exists("out/t.dc6"));
+    EXPECT_TRUE(std::filesystem::exists("out/s.dc6"));
+    EXPECT_EQ(Pack({"-C", "out", "-o", "x.dc6", "t.json", "s.json"}).status, 2);
+    EXPECT_FALSE(std::filesystem::exists("out/x.dc6"));
 }
 
 TEST(PackCliTest, RefusalsAndUsageErrorsWriteNothing) {
