@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "convert/error_notifier.h"
 #include "convert/image_writer.h"
 #include "convert/manifest.h"
 #include "convert/output_options.h"
 #include "image/palette.h"
+#include "notice/error_notifier.h"
 #include "platform/files.h"
 #include "platform/heap_block.h"
 #include "platform/output_file.h"

@@ -24,10 +24,10 @@
 
 #include <sanitizer/asan_interface.h>
 
-#include "convert/error_notifier.h"
 #include "convert/frame_placement.h"
 #include "image/palette.h"
 #include "image/pcx_writer.h"
+#include "notice/error_notifier.h"
 #include "platform/files.h"
 #include "sprite/dc6_file.h"
 #include "sprite/frame_decoder.h"

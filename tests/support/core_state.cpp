@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "convert/error_notifier.h"
 #include "convert/frame_placement.h"
 #include "convert/output_options.h"
 #include "image/palette.h"
+#include "notice/error_notifier.h"
 #include "sprite/dc6_file.h"
 
 namespace test {

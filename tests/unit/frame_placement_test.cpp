@@ -6,8 +6,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "convert/error_notifier.h"
 #include "image/palette.h"
+#include "notice/error_notifier.h"
 #include "platform/files.h"
 #include "tests/support/core_state.h"
 #include "tests/support/current_sprite.h"
