@@ -96,6 +96,7 @@ void MainWindow::RunConversion() {
         current = next;
     }
 
+    CloseOutputFolder();
     progress.TakeKeys();
     progress.EndDialog(0);
     progress.DestroyWindow();
