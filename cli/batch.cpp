@@ -83,33 +83,60 @@ bool SettlePalette(const std::optional<std::string>& file) {
     return true;
 }
 
-// Writes the run's palette (red, green, blue by now) for an editor.
-bool ExportPalette(const std::string& path) {
+// The run's palette (red, green, blue by now) for an editor, written whole
+// into its temporary file but not yet in place: everything else that can
+// refuse the run is settled first. False after saying why it was refused: an
+// unknown format, or a name that leads to a file the run reads.
+bool PrepareExport(const std::string& path, const std::optional<std::string>& palette,
+                   const std::vector<std::string>& sprites, platform::OutputFile& file) {
     PaletteFormat format;
     if (!PaletteFormatForName(path, &format))
         return Refuse(path, "unknown palette format: the name must end in .gpl, .pal or .act") == 0;
-    platform::OutputFile file;
-    if (!file.Open(path.c_str()) || !WritePaletteFile(file, format, currentPalette) || !file.Commit())
+    platform::FileIdentity target;
+    if (platform::Identify(path.c_str(), &target)) {
+        platform::FileIdentity input;
+        if (palette && platform::Identify(palette->c_str(), &input) && input == target)
+            return Refuse(path, "is the palette file the run reads; it is not replaced") == 0;
+        for (const std::string& sprite : sprites)
+            if (platform::Identify(sprite.c_str(), &input) && input == target)
+                return Refuse(path, "is the sprite file " + Printable(sprite) + " of the run; it is not replaced") == 0;
+    }
+    if (!file.Open(path.c_str()) || !WritePaletteFile(file, format, currentPalette))
         return Refuse(path, "cannot be written: " + file.Reason()) == 0;
     return true;
 }
 
 // The output choices of the command line, for the conversion's core.
-bool SettleOutput(const Options& options) {
+void ChooseOutput(const Options& options) {
     outputOptions = OutputOptions();
     if (options.output) outputOptions.folder = *options.output;
+    outputOptions.folderNamed = options.output.has_value();
     outputOptions.format = options.format && *options.format == "png" ? ImageFormat::Png : ImageFormat::Pcx;
     outputOptions.transparency = !options.noTransparency;
     outputOptions.manifest = options.manifest;
     outputOptions.sheet = options.sheet;
-    // The program's own folder is made when a run starts; one of the user's
-    // may need its parents made too.
-    std::error_code error;
-    if (options.output && !platform::PathExists(options.output->c_str()) &&
-        !std::filesystem::create_directories(*options.output, error))
-        return Refuse(*options.output, "cannot create folder: " + error.message()) == 0;
-    return true;
 }
+
+// Makes the output folder (the user's with its parents) and opens it for the
+// run. False after saying why it cannot be used.
+bool OpenOutput(const Options& options) {
+    std::string reason;
+    if (options.output && !platform::MakeFolders(*options.output, &reason))
+        return Refuse(*options.output, "cannot create folder: " + reason) == 0;
+    if (EnsureOutputFolder(&reason)) return true;
+    if (reason == platform::kFolderIsLink)
+        return Refuse(outputOptions.folder, reason + "; name it with -o to write there") == 0;
+    return Refuse(outputOptions.folder, "cannot write into folder: " + reason) == 0;
+}
+
+// What a run leaves behind, whether it converts or is refused: nothing held.
+struct RunEnd {
+    ~RunEnd() {
+        CloseOutputFolder();
+        informationHandler = nullptr;
+        ReleasePalette();
+    }
+};
 
 // Converts one named file; false when it was skipped (nothing converted).
 bool ConvertOne(const std::string& name, NoticePrinter& notices) {
@@ -156,17 +183,20 @@ int RunBatch(const Options& options) {
         return Refuse(*options.folder, std::string("cannot tell the current folder: ") + std::strerror(errno));
     if (options.folder && !platform::ChangeDirectory(options.folder->c_str()))
         return Refuse(*options.folder, std::string("cannot enter folder: ") + std::strerror(errno));
-    if (!SettlePalette(options.palette)) return kExitRefused;
-    if ((options.exportPalette && !ExportPalette(*options.exportPalette)) || !SettleOutput(options)) {
-        ReleasePalette();
-        return kExitRefused;
-    }
 
+    // Everything that can refuse the run, before anything is written.
+    const RunEnd end;
+    ChooseOutput(options);
+    if (!SettlePalette(options.palette)) return kExitRefused;
     std::vector<std::string> files = options.files;
-    if (files.empty() && !platform::FindEntries(kSpritePattern, files)) {
-        ReleasePalette();
+    if (files.empty() && !platform::FindEntries(kSpritePattern, files))
         return Refuse(options.folder.value_or("."), "cannot list folder");
-    }
+    platform::OutputFile exported;
+    if (options.exportPalette && !PrepareExport(*options.exportPalette, options.palette, files, exported))
+        return kExitRefused;
+    if (!OpenOutput(options)) return kExitRefused;
+    if (options.exportPalette && !exported.Commit())
+        return Refuse(*options.exportPalette, "cannot be written: " + exported.Reason());
 
     ProgressBar progress(!options.quiet && platform::IsTerminal(stderr));
     NoticePrinter notices(progress);
@@ -177,7 +207,6 @@ int RunBatch(const Options& options) {
     };
     showErrors = true;
     StartConversionRun();
-    EnsureOutputFolder();
     bool skipped = false;
     for (std::size_t i = 0; i < files.size(); ++i) {
         progress.Show(i, files.size(), files[i]);
@@ -185,9 +214,6 @@ int RunBatch(const Options& options) {
         if (!ConvertOne(files[i], notices)) skipped = true;
     }
     progress.Clear();
-    CloseOutputFolder();
-    informationHandler = nullptr;
-    ReleasePalette();
 
     std::printf("Successfully converted %d files\n", imagesWritten);
     if (!StandardOutputWritten()) return kExitNotices;

@@ -27,15 +27,10 @@ void WriteError(const char* text) {
 #endif
 }
 
-// Only async-signal-safe calls: unlink (remove), write, _exit.
+// Only async-signal-safe calls: the removal of temporary files (fstatat,
+// unlinkat, nanosleep), write, _exit.
 extern "C" void OnInterruption(int signal) {
-    if (const char* temporary = platform::TemporaryFileInProgress()) {
-#ifdef _WIN32
-        _unlink(temporary);
-#else
-        unlink(temporary);
-#endif
-    }
+    platform::RemoveTemporaryFilesInProgress();
     if (progressLineDrawn) WriteError("\n");
     WriteError(programName);
     WriteError(": interrupted\n");

@@ -1,4 +1,6 @@
 // kelvane-convert: the command-line batch converter on the program's core.
+#include <cstdlib>  // first: it tells whether the C library is glibc
+
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -16,6 +18,9 @@ void KeepFreedBlocks() {
 #ifdef __GLIBC__
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    // And the heap grows in large steps rather than by each block's size:
+    // address space only, taken into use page by page.
+    mallopt(M_TOP_PAD, 32 << 20);
 #endif
 }
 

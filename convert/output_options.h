@@ -13,6 +13,7 @@ enum class ImageFormat { Pcx, Png };
 
 struct OutputOptions {
     std::string folder = "PCXFiles";  // relative to the current directory
+    bool folderNamed = false;         // the user named it: used as given, link or not
     ImageFormat format = ImageFormat::Pcx;
     bool transparency = true;         // PNG: pixels no literal wrote are transparent
     bool manifest = false;            // NAME.json beside the images

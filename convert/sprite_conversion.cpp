@@ -14,11 +14,15 @@ std::unique_ptr<platform::DiskFolder> runFolder;
 
 }  // namespace
 
-void EnsureOutputFolder() {
+bool EnsureOutputFolder(std::string* reason) {
     const char* folder = outputOptions.folder.c_str();
     if (!platform::PathExists(folder)) platform::MakeDirectory(folder);
     runFolder = std::make_unique<platform::DiskFolder>(outputOptions.folder);
     outputFolder = runFolder.get();
+    const bool open =
+        runFolder->Open(outputOptions.folderNamed ? platform::FolderLink::Follow : platform::FolderLink::Refuse);
+    if (!open && reason != nullptr) *reason = runFolder->Reason();
+    return open;
 }
 
 void CloseOutputFolder() {

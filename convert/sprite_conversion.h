@@ -3,11 +3,15 @@
 // so they write the same bytes under the same names.
 #pragma once
 
+#include <string>
+
 // Creates the output folder (outputOptions.folder, "PCXFiles" unless the
-// command line chose another) when nothing of that name exists, and makes it
-// the run's outputFolder. An existing entry of any kind is taken as the
-// folder; a failed creation shows later, as write failures of the images.
-void EnsureOutputFolder();
+// command line chose another) when nothing of that name exists, and opens it
+// as the run's outputFolder. A folder the user did not name must be a folder
+// of its own, not a link. Returns false, with the reason when asked, when the
+// folder cannot be opened; the images of the run then fail to be written,
+// each with that reason.
+bool EnsureOutputFolder(std::string* reason = nullptr);
 
 // Ends the run's hold on its output folder: outputFolder becomes none.
 void CloseOutputFolder();

@@ -3,15 +3,18 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <random>
+
+#include "platform/files.h"
 
 #ifdef _WIN32
 #include "platform/win32.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 #endif
 
@@ -22,30 +25,86 @@ constexpr int kNameAttempts = 100;
 constexpr char kTemporaryPrefix[] = "~kelvane";
 constexpr char kTemporarySuffix[] = ".tmp";
 
-// The named temporary file of the moment, for a signal handler: the text is
-// complete before the flag goes up and stays put until it comes down.
-char inProgressPath[4096];
-volatile std::sig_atomic_t inProgress = 0;
+// The record of named temporary files, for a signal handler that ends the
+// process. Each entry is taken by one file and moved through these states by
+// that file's thread alone; the handler only reads them.
+enum : int {
+    kFree = 0,
+    kClaimed = 1,    // taken; no name of ours exists
+    kRemovable = 2,  // our name exists: the handler may remove it
+    kMoving = 3,     // a name is being created or moved into place: the handler waits
+};
+constexpr int kRecordEntries = 256;
+#ifdef _WIN32
+constexpr std::size_t kRecordedName = 4096;  // the whole path
+#else
+constexpr std::size_t kRecordedName = 64;    // the name in its folder
+#endif
 
-void MarkInProgress(const std::string& path) {
-    inProgress = 0;
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    if (path.size() >= sizeof inProgressPath) return;  // too long to remember: the handler leaves it
-    std::memcpy(inProgressPath, path.c_str(), path.size() + 1);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    inProgress = 1;
+struct RecordEntry {
+    std::atomic<int> state{kFree};
+    std::atomic<const void*> owner{nullptr};  // the thread that took the entry
+    char name[kRecordedName] = {};
+#ifndef _WIN32
+    int folder = -1;
+    // The identity of the file we wrote, so that the name is removed only
+    // while it still leads to that file.
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+#endif
+};
+
+RecordEntry record[kRecordEntries];
+std::atomic<int> ending{0};  // set once by the handler: nothing is named any more
+
+// Its address tells the threads apart, in a signal handler too.
+thread_local char threadTag;
+
+static_assert(std::atomic<int>::is_always_lock_free, "the record is read in a signal handler");
+
+// An entry for a file that will name a temporary; -1 when all are taken (the
+// file then goes unrecorded, and an interruption may leave its name behind).
+int TakeEntry() {
+    for (int i = 0; i < kRecordEntries; ++i) {
+        int expected = kFree;
+        if (record[i].state.compare_exchange_strong(expected, kClaimed)) {
+            record[i].owner = &threadTag;
+            return i;
+        }
+    }
+    return -1;
 }
 
-void ClearInProgress() { inProgress = 0; }
+void SetState(int entry, int state) {
+    if (entry >= 0) record[entry].state.store(state);
+}
 
-// A name nobody can guess: 16 hex digits from the system's random source,
-// mixed with the clock so that even a weak source differs between runs.
+// Enters kMoving before a name is created or moved; false when the process is
+// being ended, and then nothing may be named.
+bool BeginMoving(int entry, int stateAfterRefusal) {
+    SetState(entry, kMoving);
+    if (ending.load() == 0) return true;
+    SetState(entry, stateAfterRefusal);
+    return false;
+}
+
+void ReleaseEntry(int& entry) {
+    SetState(entry, kFree);
+    entry = -1;
+}
+
+// A name nobody can guess beforehand: 16 hex digits from a generator seeded
+// once per thread from the system's random source and the clock.
 std::string RandomName() {
-    static std::random_device device;
-    static std::mt19937_64 mixer(
-        (static_cast<std::uint64_t>(device()) << 32 ^ device()) ^
-        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-    const std::uint64_t value = mixer() ^ (static_cast<std::uint64_t>(device()) << 32 | device());
+    thread_local std::mt19937_64 mixer = [] {
+        std::random_device device;
+        const std::uint64_t seed =
+            (static_cast<std::uint64_t>(device()) << 32 ^ device()) ^
+            static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+            reinterpret_cast<std::uintptr_t>(&threadTag);
+        return std::mt19937_64(seed);
+    }();
+    const std::uint64_t value = mixer();
     static const char kHex[] = "0123456789abcdef";
     std::string name(kTemporaryPrefix);
     for (int shift = 60; shift >= 0; shift -= 4) name += kHex[(value >> shift) & 0xF];
@@ -64,31 +123,76 @@ void SplitPath(const std::string& path, std::string* folder, std::string* name) 
     *name = cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+void RecordName(int entry, const std::string& name) {
+    if (entry < 0) return;
+    const std::size_t length = name.size() < kRecordedName - 1 ? name.size() : kRecordedName - 1;
+    std::memcpy(record[entry].name, name.c_str(), length);
+    record[entry].name[length] = '\0';
+}
+
 #ifdef _WIN32
-std::string SystemMessage(DWORD error) {
-    char text[512] = {};
-    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
-                                        text, sizeof text, nullptr);
-    std::string message(text, length);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.' ||
-                                message.back() == ' '))
-        message.pop_back();
-    return message.empty() ? "error " + std::to_string(error) : message;
+void RemoveRecorded(RecordEntry& entry) { DeleteFileA(entry.name); }
+#else
+void Pause() {
+    const timespec millisecond{0, 1000000};
+    nanosleep(&millisecond, nullptr);
+}
+
+// Removes the name in folder while it still leads to the file of that identity.
+bool RemoveIfSame(int folder, const char* name, unsigned long long device, unsigned long long inode) {
+    struct stat there {};
+    return fstatat(folder, name, &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+           static_cast<unsigned long long>(there.st_dev) == device &&
+           static_cast<unsigned long long>(there.st_ino) == inode && unlinkat(folder, name, 0) == 0;
+}
+
+void RemoveRecorded(RecordEntry& entry) { RemoveIfSame(entry.folder, entry.name, entry.device, entry.inode); }
+
+// Links the unnamed file fd under name in folder; 0 or the system's error.
+// Linking by the descriptor itself needs a privilege most users lack; its
+// refusal is remembered, and the file is then linked through /proc.
+int LinkUnnamed(int fd, int folder, const char* name) {
+    static std::atomic<bool> byDescriptorRefused{false};
+    if (!byDescriptorRefused.load()) {
+        if (linkat(fd, "", folder, name, AT_EMPTY_PATH) == 0) return 0;
+        if (errno != ENOENT) return errno;
+        byDescriptorRefused.store(true);
+    }
+    char self[32];
+    std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    return linkat(AT_FDCWD, self, folder, name, AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
 }
 #endif
 
 }  // namespace
 
-const char* TemporaryFileInProgress() { return inProgress ? inProgressPath : nullptr; }
+void RemoveTemporaryFilesInProgress() {
+    ending.store(1);
+    for (RecordEntry& entry : record) {
+        // A file being moved into place by another thread arrives whole in a
+        // moment; one being moved by the thread this handler interrupted
+        // never will.
+#ifndef _WIN32
+        for (int waited = 0; waited < 2000 && entry.state.load() == kMoving && entry.owner.load() != &threadTag;
+             ++waited)
+            Pause();
+#else
+        for (int waited = 0; waited < 2000 && entry.state.load() == kMoving && entry.owner.load() != &threadTag;
+             ++waited)
+            Sleep(1);
+#endif
+        const int state = entry.state.load();
+        if (state == kRemovable || state == kMoving) RemoveRecorded(entry);
+    }
+}
 
 OutputFile::~OutputFile() { Discard(); }
 
-void OutputFile::Begin(const char* path, std::string* folder, std::string* name) {
+void OutputFile::Begin(const char* path) {
     Discard();
     failed_ = false;
     reason_.clear();
     target_ = path;
-    SplitPath(target_, folder, name);
 }
 
 bool OutputFile::Fail(const char* reason) {
@@ -99,23 +203,29 @@ bool OutputFile::Fail(const char* reason) {
 
 #ifdef _WIN32
 
-bool OutputFile::Fail(int error) { return Fail(SystemMessage(static_cast<DWORD>(error)).c_str()); }
+bool OutputFile::Fail(int error) { return Fail(SystemReason(static_cast<DWORD>(error)).c_str()); }
 
 bool OutputFile::Open(const char* path) {
-    std::string folder, name;
-    Begin(path, &folder, &name);
+    Begin(path);
+    SplitPath(target_, &folderPath_, &name_);
+    slot_ = TakeEntry();
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::string candidate = folder + RandomName();
+        const std::string candidate = folderPath_ + RandomName();
+        RecordName(slot_, candidate);
+        if (!BeginMoving(slot_, kClaimed)) return Fail("the program is ending");
         // CREATE_NEW: only a name that did not exist, never through a link.
-        HANDLE file = CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Shared for deletion, so that an interruption can remove it.
+        HANDLE file = CreateFileA(candidate.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             handle_ = file;
             temporary_ = candidate;
-            MarkInProgress(temporary_);
+            SetState(slot_, kRemovable);
             return true;
         }
-        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
-            return Fail(static_cast<int>(GetLastError()));
+        const DWORD error = GetLastError();
+        SetState(slot_, kClaimed);
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return Fail(static_cast<int>(error));
     }
     return Fail("no free temporary name");
 }
@@ -140,15 +250,17 @@ bool OutputFile::Commit() {
     }
     const bool closed = CloseHandle(static_cast<HANDLE>(handle_)) != 0;
     handle_ = nullptr;
-    if (!closed || !MoveFileExA(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        const DWORD error = GetLastError();
-        DeleteFileA(temporary_.c_str());
-        temporary_.clear();
-        ClearInProgress();
+    DWORD error = closed ? ERROR_SUCCESS : GetLastError();
+    if (closed && !BeginMoving(slot_, kRemovable)) error = ERROR_OPERATION_ABORTED;
+    if (error == ERROR_SUCCESS && !MoveFileExA(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING))
+        error = GetLastError();
+    if (error != ERROR_SUCCESS) {
+        SetState(slot_, kRemovable);
+        Discard();
         return Fail(static_cast<int>(error));
     }
     temporary_.clear();
-    ClearInProgress();
+    ReleaseEntry(slot_);
     return true;
 }
 
@@ -161,7 +273,7 @@ void OutputFile::Discard() {
         DeleteFileA(temporary_.c_str());
         temporary_.clear();
     }
-    ClearInProgress();
+    ReleaseEntry(slot_);
 }
 
 #else
@@ -169,25 +281,44 @@ void OutputFile::Discard() {
 bool OutputFile::Fail(int error) { return Fail(std::strerror(error)); }
 
 bool OutputFile::Open(const char* path) {
-    std::string folder, name;
-    Begin(path, &folder, &name);
+    Begin(path);
+    std::string folder;
+    SplitPath(target_, &folder, &name_);
     folder_ = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder_ < 0) return Fail(errno);
+    ownsFolder_ = true;
+    return Start();
+}
+
+bool OutputFile::Open(int folder, const char* name) {
+    Begin(name);
+    name_ = name;
+    folder_ = folder;
+    ownsFolder_ = false;
+    return Start();
+}
+
+bool OutputFile::Start() {
 #ifdef O_TMPFILE
     // Unnamed until it is complete: a run killed now leaves nothing behind.
     fd_ = openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd_ >= 0) return RememberIdentity();
+    if (fd_ >= 0) return true;
 #endif
+    slot_ = TakeEntry();
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string candidate = RandomName();
-        MarkInProgress(folder + candidate);
+        RecordName(slot_, candidate);
+        if (!BeginMoving(slot_, kClaimed)) return Fail("the program is ending");
         fd_ = openat(folder_, candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd_ >= 0) {
             temporary_ = candidate;
-            return RememberIdentity();
+            if (!RememberIdentity()) return false;
+            SetState(slot_, kRemovable);
+            return true;
         }
-        ClearInProgress();
-        if (errno != EEXIST) return Fail(errno);
+        const int error = errno;
+        SetState(slot_, kClaimed);
+        if (error != EEXIST) return Fail(error);
     }
     return Fail("no free temporary name");
 }
@@ -201,6 +332,11 @@ bool OutputFile::RememberIdentity() {
     }
     device_ = static_cast<unsigned long long>(self.st_dev);
     inode_ = static_cast<unsigned long long>(self.st_ino);
+    if (slot_ >= 0) {
+        record[slot_].folder = folder_;
+        record[slot_].device = device_;
+        record[slot_].inode = inode_;
+    }
     return true;
 }
 
@@ -216,61 +352,76 @@ bool OutputFile::Write(const std::uint8_t* bytes, std::size_t length) {
     return true;
 }
 
+bool OutputFile::NameAfresh() {
+    slot_ = TakeEntry();
+    if (!RememberIdentity()) return false;
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string candidate = RandomName();
+        RecordName(slot_, candidate);
+        if (!BeginMoving(slot_, kClaimed)) return Fail("the program is ending");
+        const int error = LinkUnnamed(fd_, folder_, candidate.c_str());
+        if (error == 0) {
+            temporary_ = candidate;
+            SetState(slot_, kRemovable);
+            return true;
+        }
+        SetState(slot_, kClaimed);
+        if (error != EEXIST) return Fail(error);
+    }
+    return Fail("no free temporary name");
+}
+
 bool OutputFile::Commit() {
     if (fd_ < 0 || failed_) {
         Discard();
         return Fail("not open");
     }
-    std::string folder, name;
-    SplitPath(target_, &folder, &name);
-    // A replaced image keeps its permission bits; a link at the target is
-    // replaced, never followed.
+    const bool unnamed = temporary_.empty();
+    if (unnamed) {
+        // Complete and still unnamed: where nothing stands under the target's
+        // name, the file takes it in one step. (The descriptor is closed
+        // afterwards: unnamed files exist on local file systems only, whose
+        // close reports nothing a write did not.)
+        const int error = LinkUnnamed(fd_, folder_, name_.c_str());
+        if (error == 0) {
+            Discard();
+            return true;
+        }
+        if (error != EEXIST) {
+            Discard();
+            return Fail(error);
+        }
+    }
+    // Something stands there: a replaced image keeps its permission bits; a
+    // link is replaced, never followed.
     struct stat old {};
-    if (fstatat(folder_, name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode) &&
+    if (fstatat(folder_, name_.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(old.st_mode) &&
         fchmod(fd_, old.st_mode & 0777) != 0) {
         const int error = errno;
         Discard();
         return Fail(error);
     }
-    if (temporary_.empty()) {
-        // Name the unnamed file under a fresh name of its own, then move it.
-        const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-        for (int attempt = 0; attempt < kNameAttempts && temporary_.empty(); ++attempt) {
-            const std::string candidate = RandomName();
-            MarkInProgress(folder + candidate);
-            if (linkat(fd_, "", folder_, candidate.c_str(), AT_EMPTY_PATH) == 0 ||
-                linkat(AT_FDCWD, self.c_str(), folder_, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-                temporary_ = candidate;
-                break;
-            }
-            ClearInProgress();
-            if (errno != EEXIST) {
-                const int error = errno;
-                Discard();
-                return Fail(error);
-            }
-        }
-        if (temporary_.empty()) {
-            Discard();
-            return Fail("no free temporary name");
-        }
+    if (unnamed && !NameAfresh()) {
+        Discard();
+        return false;
     }
-    if (close(fd_) != 0) {
+    // A named file may live on a file system whose close reports a failed
+    // write: it is closed before it takes the target's place.
+    if (!unnamed && close(fd_) != 0) {
         fd_ = -1;
         const int error = errno;
         Discard();
         return Fail(error);
     }
-    fd_ = -1;
-    if (renameat(folder_, temporary_.c_str(), folder_, name.c_str()) != 0) {
-        const int error = errno;
+    if (!unnamed) fd_ = -1;
+    if (!BeginMoving(slot_, kRemovable) || renameat(folder_, temporary_.c_str(), folder_, name_.c_str()) != 0) {
+        const int error = ending.load() == 0 ? errno : ECANCELED;
+        SetState(slot_, kRemovable);
         Discard();
         return Fail(error);
     }
     temporary_.clear();
-    ClearInProgress();
-    close(folder_);
-    folder_ = -1;
+    Discard();
     return true;
 }
 
@@ -278,18 +429,15 @@ void OutputFile::Discard() {
     if (!temporary_.empty()) {
         // Remove the name only while it is still the file we made: someone
         // may have put something else there since.
-        struct stat there {};
-        if (fstatat(folder_, temporary_.c_str(), &there, AT_SYMLINK_NOFOLLOW) == 0 &&
-            static_cast<unsigned long long>(there.st_dev) == device_ &&
-            static_cast<unsigned long long>(there.st_ino) == inode_)
-            unlinkat(folder_, temporary_.c_str(), 0);
+        RemoveIfSame(folder_, temporary_.c_str(), device_, inode_);
         temporary_.clear();
     }
-    ClearInProgress();
+    ReleaseEntry(slot_);
     if (fd_ >= 0) close(fd_);
     fd_ = -1;
-    if (folder_ >= 0) close(folder_);
+    if (ownsFolder_ && folder_ >= 0) close(folder_);
     folder_ = -1;
+    ownsFolder_ = false;
 }
 
 #endif

@@ -46,13 +46,39 @@ private:
     std::string path_;
 };
 
-// A folder on disk, relative to the current directory or absolute. Its files
-// go through the safe write path (platform/output_file.h).
+// How a folder that is a link is taken: the folder the user named is used as
+// given; a folder of the scanned folder's own (PCXFiles) must be one, so a
+// link there (or, on Windows, a junction or other reparse point) is refused.
+enum class FolderLink { Follow, Refuse };
+
+// A folder on disk, relative to the current directory or absolute, held open
+// from Open to destruction, so that its files go where it was when it was
+// opened, whatever is renamed meanwhile. Its files go through the safe write
+// path (platform/output_file.h).
 class DiskFolder : public OutputFolder {
 public:
     explicit DiskFolder(std::string path) : OutputFolder(std::move(path)) {}
+    ~DiskFolder() override;
+
+    // Opens the folder. False, with Reason(), when it is not there, is no
+    // folder, or is a link that rule refuses; every Begin then fails with
+    // that reason.
+    bool Open(FolderLink rule);
+    const std::string& Reason() const { return reason_; }
+
     std::unique_ptr<PendingFile> Begin(const char* name, std::string* reason) override;
+
+private:
+    std::string reason_ = "the folder is not open";
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
 };
+
+// Why a link was refused as a folder of the scanned folder's own.
+extern const char kFolderIsLink[];
 
 // Files kept in memory by name; a committed file replaces one of its name.
 class MemoryFolder : public OutputFolder {

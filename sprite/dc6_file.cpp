@@ -5,7 +5,6 @@
 
 #include "notice/error_notifier.h"
 #include "platform/files.h"
-#include "platform/heap_block.h"
 
 std::uint8_t* spriteData = nullptr;
 std::uint32_t spriteSize = 0;
@@ -36,7 +35,7 @@ constexpr std::uint32_t kFrameLengthOffset = 28;
 
 // Files larger than this are not read: offsets and lengths are 32-bit, and
 // the block must also hold the slack.
-constexpr long long kMaxFileSize = 0xFFFFFFFFll - kFileSlack;
+constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFull - kFileSlack;
 
 const char kNotVersion6[] =
     "GetFileInfoDC6: dc6 file is not version 6 and can not be converted!\n\n"
@@ -55,24 +54,10 @@ std::int32_t HeaderField(std::uint32_t offset) { return ReadInt32(spriteData + o
 }  // namespace
 
 std::uint8_t* LoadWholeFile(const char* path, std::uint32_t* size) {
-    std::FILE* file = platform::OpenRegularFile(path);
-    if (file == nullptr) return nullptr;
-    long long length = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
-    if (length <= 0 || length > kMaxFileSize) {
-        std::fclose(file);
-        return nullptr;
-    }
-    const std::size_t bytes = static_cast<std::size_t>(length);
-    HeapBlock block(static_cast<std::uint8_t*>(std::malloc(bytes + kFileSlack)));
-    if (!block || std::fseek(file, 0, SEEK_SET) != 0 || std::fread(block.get(), 1, bytes, file) != bytes) {
-        std::fclose(file);
-        return nullptr;
-    }
-    std::fclose(file);
-    std::memset(block.get() + bytes, 0, kFileSlack);
-    *size = static_cast<std::uint32_t>(bytes);
-    return block.release();
+    std::uint64_t length = 0;
+    std::uint8_t* block = platform::ReadWholeFile(path, kFileSlack, kMaxFileSize, &length);
+    if (block != nullptr) *size = static_cast<std::uint32_t>(length);
+    return block;
 }
 
 int GetFileInfoDC6() {

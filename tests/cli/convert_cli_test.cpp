@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <sstream>
 
@@ -318,6 +319,58 @@ TEST_F(ConverterTest, TheOutputFolderCannotBeTurnedAgainstTheRun) {
     EXPECT_EQ(test::ReadFile(test::OutputPath("flat.pcx")), (test::Bytes{7, 7, 7}));
     EXPECT_THAT(Names(Outputs()), ElementsAre("flat.pcx", "linked.pcx", "private.pcx", "walk0.pcx", "walk1.pcx",
                                               "~kelvane1.tmp", "~kelvane2.tmp"));
+}
+
+// Nothing is written that the user did not ask for: no input replaced by an
+// output under another spelling, no planted link followed, nothing written
+// before the run is refused, and no run refused for a folder another run made.
+TEST_F(ConverterTest, NothingIsWrittenWhereNobodyAsked) {
+    test::WriteFile("walk.dc6", Stitched());
+    test::WriteFile("warm.pal", Palette768());
+    fs::create_hard_link("walk.dc6", "walk.gpl");
+    fs::create_directory("elsewhere");
+    test::WriteFile("elsewhere/walk.json", {'k', 'e', 'e', 'p'});
+    test::WriteFile("blocker", {1});
+    test::WriteFile("old.act", {2});
+    const auto refused = [](const std::vector<std::string>& arguments, const std::string& message) {
+        SCOPED_TRACE(message);
+        const test::ConverterRun run = RunConverter(arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, "kelvane-convert: " + message + "\n");
+        EXPECT_FALSE(fs::exists("PCXFiles"));
+    };
+    // The export would replace an input of the run, however it is named.
+    refused({"-p", "warm.pal", "--export-palette", "./warm.pal"},
+            "./warm.pal: is the palette file the run reads; it is not replaced");
+    refused({"--export-palette", "walk.gpl"}, "walk.gpl: is the sprite file walk.dc6 of the run; it is not replaced");
+    EXPECT_EQ(test::ReadFile("warm.pal"), Palette768());
+    EXPECT_EQ(test::ReadFile("walk.gpl"), Stitched());
+    // An output folder that cannot be made refuses the run before the export.
+    refused({"-o", "blocker/out", "--export-palette", "old.act"}, "blocker/out: cannot create folder: Not a directory");
+    EXPECT_EQ(test::ReadFile("old.act"), (test::Bytes{2}));
+    // A PCXFiles planted as a link is no folder of the sprites' own; named
+    // with -o, the folder it leads to is used as given.
+    fs::create_directory_symlink("elsewhere", "PCXFiles");
+    const test::ConverterRun planted = RunConverter({"--json"});
+    EXPECT_EQ(planted.status, 2);
+    EXPECT_EQ(planted.err, "kelvane-convert: PCXFiles: is a link, not a folder of its own; name it with -o to write there\n");
+    EXPECT_EQ(test::ReadFile("elsewhere/walk.json"), (test::Bytes{'k', 'e', 'e', 'p'}));
+    EXPECT_FALSE(fs::exists("elsewhere/walk.pcx"));
+    EXPECT_EQ(RunConverter({"-o", "PCXFiles"}).status, 0);
+    EXPECT_TRUE(fs::exists("elsewhere/walk.pcx"));
+    // Runs that make the same new folder at once: whichever makes it, the
+    // others take it as it is.
+    for (int round = 0; round < 4; ++round) {
+        const std::string output = "new" + std::to_string(round) + "/a/b/c";
+        std::vector<std::future<test::ConverterRun>> runs;
+        for (int i = 0; i < 6; ++i)
+            runs.push_back(std::async(std::launch::async, [&] { return RunConverter({"-q", "-o", output}); }));
+        for (auto& run : runs) {
+            const test::ConverterRun done = run.get();
+            EXPECT_EQ(done.status, 0) << output << ": " << done.err;
+        }
+        EXPECT_TRUE(fs::exists(output + "/walk.pcx"));
+    }
 }
 
 TEST_F(ConverterTest, AnInterruptedRunLeavesOnlyWholeImages) {

@@ -150,8 +150,9 @@ def main():
         }
         for name, data in files.items():
             write(f"{work}/{name}", data)
-            convert(work, "-p", name, "-f", "png", "-o", f"out-{name}", "free.dc6")
+            convert(work, "-p", name, "-f", "png", "--json", "-o", f"out-{name}", "free.dc6")
             check(f"palette {name}", Image.open(f"{work}/out-{name}/free.png").getpalette()[:768] == flat)
+            check(f"manifest names {name}", json.load(open(f"{work}/out-{name}/free.json"))["meta"]["palette"] == name)
         write(f"{work}/short.gpl", b"GIMP Palette\n1 2 3\n4 5 6\n")
         done = convert(work, "-p", "short.gpl", "-f", "png", "-o", "out-short", "free.dc6")
         check("short palette said", "holds 2 colours" in done.stderr, done.stderr)

@@ -90,6 +90,29 @@ POINT Centre(const RECT& frame) { return {(frame.left + frame.right) / 2, (frame
 
 RECT Inset(const RECT& area, int by) { return {area.left + by, area.top + by, area.right - by, area.bottom - by}; }
 
+// Makes link a symbolic link to the folder target. Windows makes one for a
+// user allowed to; Wine says it did but makes none, and then the system's own
+// ln does it, as Wine runs the host's programs.
+bool PlantFolderLink(const char* link, const char* target) {
+    const auto planted = [&] {
+        const DWORD attributes = ::GetFileAttributesA(link);
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    };
+    if (::CreateSymbolicLinkA(link, target, SYMBOLIC_LINK_FLAG_DIRECTORY) && planted()) return true;
+    std::string command = std::string("Z:\\bin\\ln -s ") + target + " " + link;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessA("Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process))
+        return false;
+    // A host program's handle may be signalled before the program is done.
+    ::WaitForSingleObject(process.hProcess, 10000);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return uitest::WaitUntil(planted);
+}
+
 class ConversionRunTest : public ::testing::Test {
 protected:
     // Waits for the palette dialog and checks how it opened. Then, as a user
@@ -513,6 +536,26 @@ TEST_F(ConversionRunTest, AnImageNotWrittenIsNotCountedAndNoToANoticeSilencesThe
     EXPECT_EQ(recorder.Runs()[0].steps, 4);
     EXPECT_TRUE(fs::is_directory("PCXFiles/a.pcx"));
     EXPECT_TRUE(fs::exists("PCXFiles/d.pcx"));
+}
+
+TEST_F(ConversionRunTest, AnOutputFolderPlantedAsALinkIsNotWrittenThrough) {
+    test::WriteFile("a.dc6", Stitched());
+    fs::create_directory("elsewhere");
+    ASSERT_TRUE(PlantFolderLink("PCXFiles", "elsewhere"));
+    {
+        ProgramRun program;
+        ASSERT_TRUE(program.WaitForTitle("Kelvane Converter: (0/1 files)"));
+        SelectAll(program, 1);
+        program.Click(IDOK);
+        Answer(program, IDNO);
+        EXPECT_EQ(Answer(program, IDYES).text,
+                  "Unable to write PCXFiles\\a.pcx!\n\nDo you wish to receive further error notification?");
+        EXPECT_EQ(Count(program), "Successfully converted 0 files");
+    }
+    EXPECT_TRUE(fs::is_empty("elsewhere"));
+    // The C++ library here takes the link for a folder and would never be
+    // done removing it with the test's folder.
+    EXPECT_TRUE(::RemoveDirectoryA("PCXFiles"));
 }
 
 TEST_F(ConversionRunTest, WithoutItsWindowTheRunConvertsNothingAndSaysSo) {
