@@ -8,16 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "cli/interruption.h"
 #include "cli/notice_printer.h"
 #include "cli/printable.h"
 #include "cli/progress_bar.h"
-#include "convert/error_notifier.h"
 #include "convert/frame_placement.h"
 #include "convert/output_options.h"
 #include "convert/sprite_conversion.h"
 #include "image/palette.h"
 #include "image/palette_files.h"
+#include "notice/error_notifier.h"
 #include "platform/directory.h"
 #include "platform/files.h"
 #include "platform/heap_block.h"
@@ -132,9 +131,29 @@ bool ConvertOne(const std::string& name, NoticePrinter& notices) {
     return false;
 }
 
+// The current directory of the caller, back in place when the run ends: the
+// command may run again in the same process.
+class DirectoryKept {
+public:
+    DirectoryKept() { kept_ = platform::CurrentDirectory(&path_); }
+    ~DirectoryKept() {
+        if (kept_) platform::ChangeDirectory(path_.c_str());
+    }
+    DirectoryKept(const DirectoryKept&) = delete;
+    DirectoryKept& operator=(const DirectoryKept&) = delete;
+    bool kept() const { return kept_; }
+
+private:
+    std::string path_;
+    bool kept_ = false;
+};
+
 }  // namespace
 
 int RunBatch(const Options& options) {
+    const DirectoryKept caller;
+    if (options.folder && !caller.kept())
+        return Refuse(*options.folder, std::string("cannot tell the current folder: ") + std::strerror(errno));
     if (options.folder && !platform::ChangeDirectory(options.folder->c_str()))
         return Refuse(*options.folder, std::string("cannot enter folder: ") + std::strerror(errno));
     if (!SettlePalette(options.palette)) return kExitRefused;
@@ -149,7 +168,6 @@ int RunBatch(const Options& options) {
         return Refuse(options.folder.value_or("."), "cannot list folder");
     }
 
-    HandleInterruptions();
     ProgressBar progress(!options.quiet && platform::IsTerminal(stderr));
     NoticePrinter notices(progress);
     std::string current;
@@ -167,6 +185,7 @@ int RunBatch(const Options& options) {
         if (!ConvertOne(files[i], notices)) skipped = true;
     }
     progress.Clear();
+    CloseOutputFolder();
     informationHandler = nullptr;
     ReleasePalette();
 

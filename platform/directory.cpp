@@ -40,6 +40,21 @@ bool ChangeDirectory(const char* path) {
 #endif
 }
 
+bool CurrentDirectory(std::string* path) {
+    std::vector<char> buffer(4096);
+    for (;;) {
+#ifdef _WIN32
+        if (_getcwd(buffer.data(), static_cast<int>(buffer.size())) != nullptr) break;
+#else
+        if (getcwd(buffer.data(), buffer.size()) != nullptr) break;
+#endif
+        if (errno != ERANGE || buffer.size() > (1u << 20)) return false;
+        buffer.resize(buffer.size() * 2);
+    }
+    *path = buffer.data();
+    return true;
+}
+
 bool FindEntries(const char* pattern, std::vector<std::string>& names) {
     names.clear();
 #ifdef _WIN32

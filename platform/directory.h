@@ -9,6 +9,10 @@ namespace platform {
 // Makes path the current directory; true on success (errno tells why not).
 bool ChangeDirectory(const char* path);
 
+// The current directory's absolute path into *path; false when the system
+// cannot tell it (errno tells why not).
+bool CurrentDirectory(std::string* path);
+
 // Collects into names the entries of the current directory, files and folders
 // alike, whose names match pattern ('*' any run of characters, '?' any one),
 // letter case ignored as the platform's own search ignores it. The names come
