@@ -40,6 +40,28 @@ bool ChangeDirectory(const char* path) {
 #endif
 }
 
+DirectoryKeeper::DirectoryKeeper() {
+    std::string buffer(256, '\0');
+    for (;;) {
+#ifdef _WIN32
+        const bool read = _getcwd(&buffer[0], static_cast<int>(buffer.size())) != nullptr;
+#else
+        const bool read = getcwd(&buffer[0], buffer.size()) != nullptr;
+#endif
+        if (read) {
+            saved_ = buffer.c_str();
+            return;
+        }
+        if (errno != ERANGE || buffer.size() > (1u << 20)) return;
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+DirectoryKeeper::~DirectoryKeeper() {
+    // Nothing to do about a failure here: the folder was removed meanwhile.
+    if (!saved_.empty()) ChangeDirectory(saved_.c_str());
+}
+
 bool FindEntries(const char* pattern, std::vector<std::string>& names) {
     names.clear();
 #ifdef _WIN32
