@@ -158,27 +158,12 @@ bool ConvertOne(const std::string& name, NoticePrinter& notices) {
     return false;
 }
 
-// The current directory of the caller, back in place when the run ends: the
-// command may run again in the same process.
-class DirectoryKept {
-public:
-    DirectoryKept() { kept_ = platform::CurrentDirectory(&path_); }
-    ~DirectoryKept() {
-        if (kept_) platform::ChangeDirectory(path_.c_str());
-    }
-    DirectoryKept(const DirectoryKept&) = delete;
-    DirectoryKept& operator=(const DirectoryKept&) = delete;
-    bool kept() const { return kept_; }
-
-private:
-    std::string path_;
-    bool kept_ = false;
-};
-
 }  // namespace
 
 int RunBatch(const Options& options) {
-    const DirectoryKept caller;
+    // The command may run again in the same process: the caller gets its
+    // folder back.
+    const platform::DirectoryKeeper caller;
     if (options.folder && !caller.kept())
         return Refuse(*options.folder, std::string("cannot tell the current folder: ") + std::strerror(errno));
     if (options.folder && !platform::ChangeDirectory(options.folder->c_str()))

@@ -55,6 +55,15 @@ bool CurrentDirectory(std::string* path) {
     return true;
 }
 
+DirectoryKeeper::DirectoryKeeper() {
+    if (!CurrentDirectory(&saved_)) saved_.clear();
+}
+
+DirectoryKeeper::~DirectoryKeeper() {
+    // Nothing to do about a failure here: the folder was removed meanwhile.
+    if (!saved_.empty()) ChangeDirectory(saved_.c_str());
+}
+
 bool FindEntries(const char* pattern, std::vector<std::string>& names) {
     names.clear();
 #ifdef _WIN32
