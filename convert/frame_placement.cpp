@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "convert/image_plan.h"
 #include "convert/image_writer.h"
+#include "convert/index_use.h"
 #include "convert/manifest.h"
 #include "convert/output_options.h"
+#include "convert/transparency.h"
 #include "image/palette.h"
 #include "notice/error_notifier.h"
 #include "platform/files.h"
@@ -62,18 +65,6 @@ std::string PathKey(const char* path) {
     return key;
 }
 
-// An output path, formatted with room to spare so that an overlong one is
-// seen whole rather than cut into another file's name.
-struct OutputPath {
-    char text[2 * kNameBufferSize];
-    bool Fits() const { return std::strlen(text) < static_cast<std::size_t>(kNameBufferSize); }
-    // The file's name without its folder, as the manifest names it.
-    const char* Name() const {
-        const char* slash = std::strrchr(text, platform::kPathSeparator);
-        return slash == nullptr ? text : slash + 1;
-    }
-};
-
 // The folder part of the output paths: the open folder's, or what it would be.
 const char* FolderPath() {
     return outputFolder != nullptr ? outputFolder->path().c_str() : outputOptions.folder.c_str();
@@ -110,21 +101,6 @@ bool PathFree(const OutputPath& path) {
     return true;
 }
 
-// One frame of an image: which frame, and where its top-left pixel lies.
-struct Placement {
-    std::int32_t frame;
-    std::int64_t x;
-    std::int64_t y;
-};
-
-// One image to write: its path, its size, and the frames decoded onto it.
-struct PlannedImage {
-    OutputPath path;
-    std::int64_t width = 0;
-    std::int64_t height = 0;
-    std::vector<Placement> frames;
-};
-
 // What became of each frame, for the manifest.
 struct FrameOutcome {
     const PlannedImage* image = nullptr;  // the image holding it, when written
@@ -144,23 +120,32 @@ bool WritePlannedImage(const PlannedImage& image, WrittenImage* written) {
     if (!PathFree(image.path)) return false;
     const auto width = static_cast<std::int32_t>(image.width);
     const auto height = static_cast<std::int32_t>(image.height);
-    HeapBlock canvas(AllocateCanvas(width, height));
-    // Which pixels are opaque matters only where transparency is written.
-    const bool needsMask = outputOptions.format == ImageFormat::Png && outputOptions.transparency;
-    HeapBlock opaque;
-    if (canvas && needsMask) opaque.reset(static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(width) * height, 1)));
-    if (!canvas || (needsMask && !opaque)) {
+    // Where transparency is written, its index is known before the canvas
+    // is filled: the canvas starts out as it.
+    const bool transparency = outputOptions.format == ImageFormat::Png && outputOptions.transparency;
+    TransparencyPlan plan;
+    if (transparency) plan = PlanTransparency(CountImageIndices(image), terminator[3]);
+    std::vector<std::uint32_t> marked;
+    DecodeWatch watch;
+    watch.marker = plan.fill;
+    watch.marked = transparency && plan.index == kNoIndexLeft ? &marked : nullptr;
+    HeapBlock canvas(transparency ? AllocateCanvas(width, height, plan.fill) : AllocateCanvas(width, height));
+    if (!canvas) {
         Notify(kNoMemory, image.path.text);
         return false;
     }
     for (const Placement& placed : image.frames) {
         SelectFrame(frameTable[placed.frame]);
         DecodeFrame(frameData, frameLength, frameWidth, frameHeight, canvas.get(), width, height, placed.x, placed.y,
-                    opaque.get());
+                    &watch);
     }
+    CanvasTransparency settled;
+    if (transparency)
+        settled = SettleTransparency(plan, canvas.get(), static_cast<std::size_t>(width) * height, std::move(marked),
+                                     FramesOverlap(image), terminator[3]);
     std::string reason;
-    if (!WriteImageFile(*outputFolder, image.path.Name(), canvas.get(), opaque.get(), width, height, written,
-                        &reason)) {
+    if (!WriteImageFile(*outputFolder, image.path.Name(), canvas.get(), transparency ? &settled : nullptr, width,
+                        height, written, &reason)) {
         Notify(kUnableToWrite, image.path.text, reason.c_str());
         return false;
     }

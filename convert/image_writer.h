@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "convert/transparency.h"
 #include "platform/output_folder.h"
 
 struct WrittenImage {
@@ -13,11 +14,11 @@ struct WrittenImage {
     bool rgba = false;          // written as RGBA: opaque pixels use all 256 indices
 };
 
-// Writes the width x height canvas (stride width; opaque: the pixels literal
-// runs wrote, needed for PNG with transparency) as the file name of folder
-// with currentPalette. The canvas may be changed (transparent pixels take
-// their index). Returns true with *written filled in once the file is in
-// place; false with the reason when it could not be written.
-bool WriteImageFile(platform::OutputFolder& folder, const char* name, std::uint8_t* canvas,
-                    const std::uint8_t* opaque, std::int32_t width, std::int32_t height, WrittenImage* written,
-                    std::string* reason);
+// Writes the width x height canvas (stride width) as the file name of folder
+// with currentPalette; transparency (needed for PNG with transparency, null
+// otherwise) says which pixels are transparent. Returns true with *written
+// filled in once the file is in place; false with the reason when it could
+// not be written.
+bool WriteImageFile(platform::OutputFolder& folder, const char* name, const std::uint8_t* canvas,
+                    const CanvasTransparency* transparency, std::int32_t width, std::int32_t height,
+                    WrittenImage* written, std::string* reason);

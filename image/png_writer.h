@@ -79,3 +79,11 @@ bool WriteIndexedPng(ByteSink& sink, const std::uint8_t* pixels, std::int32_t wi
 bool WriteRgbaPng(ByteSink& sink, const std::uint8_t* pixels, const std::uint8_t* opaque, std::int32_t width,
                   std::int32_t height, std::int32_t rowStride, const std::uint8_t* paletteRgb,
                   int level = kPngLevel, PngStrategy strategy = kPngStrategy);
+
+// The same, with the transparent pixels told without a mask: those of index
+// marker whose offsets (y x rowStride + x) the ascending list opaqueMarked
+// (markedCount entries) does not hold; every other pixel is opaque. Memory
+// used beside the encoder's: one row.
+bool WriteRgbaPng(ByteSink& sink, const std::uint8_t* pixels, std::uint8_t marker, const std::uint32_t* opaqueMarked,
+                  std::size_t markedCount, std::int32_t width, std::int32_t height, std::int32_t rowStride,
+                  const std::uint8_t* paletteRgb, int level = kPngLevel, PngStrategy strategy = kPngStrategy);

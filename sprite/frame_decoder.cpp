@@ -33,30 +33,26 @@ void ShowOverrun(std::uint64_t position, FaultsShown& shown) {
     ShowDecoderFault(text);
 }
 
+void ShowZeroByte(FaultsShown& shown) {
+    if (!shown.zeroByte) ShowDecoderFault("Found ZERO Byte");
+    shown.zeroByte = true;
+}
+
 bool EndsFrame(const std::uint8_t* p) {
     return p[1] == terminator[1] && p[2] == terminator[2] && p[3] == terminator[3];
 }
 
-}  // namespace
-
-std::uint8_t* AllocateCanvas(std::int32_t width, std::int32_t height) {
-    if (width < 0 || height < 0) return nullptr;
-    const std::uint64_t pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
-    if (pixels > kMaxCanvasPixels) return nullptr;
-    const std::size_t size = static_cast<std::size_t>(pixels) + kCanvasSlack;
-    auto* canvas = static_cast<std::uint8_t*>(std::malloc(size));
-    if (canvas != nullptr) std::memset(canvas, terminator[3], size);
-    return canvas;
-}
-
-void DecodeFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,
-                 std::uint8_t* canvas, std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x,
-                 std::int64_t y, std::uint8_t* opaque) {
+// Walks the coded data as the decoder reads it and hands every literal run's
+// pixels that land inside the canvas to place(canvas offset, source, count),
+// and every fault to fault(position or -1 for a zero byte). Positions in 64
+// bits: frame and canvas sizes come from the file.
+template <typename Place, typename Fault>
+void WalkFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,
+               std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x, std::int64_t y, Place&& place,
+               Fault&& fault) {
     if (length == 0) return;
-    FaultsShown shown;
     const std::uint8_t* const end = data + length;
     const std::uint8_t* p = data;
-    // Positions in 64 bits: frame and canvas sizes come from the file.
     std::int64_t row = static_cast<std::int64_t>(height) - 1;  // frame row being decoded, bottom first
     std::int64_t column = 0;                                   // pixels taken in this row
     for (;;) {
@@ -70,10 +66,9 @@ void DecodeFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t wi
             const std::int64_t run = code - kEndOfRow;
             const std::int64_t room = std::max<std::int64_t>(0, width - column);
             column += std::min(run, room);
-            if (run > room) ShowOverrun(static_cast<std::uint64_t>(p - data), shown);
+            if (run > room) fault(static_cast<std::int64_t>(p - data));
         } else if (code == kZeroByte) {
-            if (!shown.zeroByte) ShowDecoderFault("Found ZERO Byte");
-            shown.zeroByte = true;
+            fault(-1);
         } else {
             const std::int64_t run = code;
             const std::int64_t taken = std::min(run, std::max<std::int64_t>(0, width - column));
@@ -81,16 +76,67 @@ void DecodeFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t wi
             if (canvasRow >= 0 && canvasRow < canvasHeight) {
                 const std::int64_t first = std::max<std::int64_t>(x + column, 0);
                 const std::int64_t last = std::min<std::int64_t>(x + column + taken, canvasWidth);
-                if (first < last) {
-                    const std::int64_t at = canvasRow * canvasWidth + first;
-                    std::memcpy(canvas + at, p + (first - (x + column)), static_cast<std::size_t>(last - first));
-                    if (opaque != nullptr) std::memset(opaque + at, 1, static_cast<std::size_t>(last - first));
-                }
+                if (first < last)
+                    place(canvasRow * canvasWidth + first, p + (first - (x + column)),
+                          static_cast<std::size_t>(last - first));
             }
             p += taken;
             column += taken;
-            if (run > taken) ShowOverrun(static_cast<std::uint64_t>(p - data), shown);
+            if (run > taken) fault(static_cast<std::int64_t>(p - data));
         }
         if (p >= end) return;
     }
+}
+
+}  // namespace
+
+std::uint8_t* AllocateCanvas(std::int32_t width, std::int32_t height) {
+    return AllocateCanvas(width, height, terminator[3]);
+}
+
+std::uint8_t* AllocateCanvas(std::int32_t width, std::int32_t height, std::uint8_t fill) {
+    if (width < 0 || height < 0) return nullptr;
+    const std::uint64_t pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    if (pixels > kMaxCanvasPixels) return nullptr;
+    const std::size_t size = static_cast<std::size_t>(pixels) + kCanvasSlack;
+    auto* canvas = static_cast<std::uint8_t*>(std::malloc(size));
+    if (canvas != nullptr) std::memset(canvas, fill, size);
+    return canvas;
+}
+
+void DecodeFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,
+                 std::uint8_t* canvas, std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x,
+                 std::int64_t y, const DecodeWatch* watch) {
+    FaultsShown shown;
+    const bool quiet = watch != nullptr && watch->quiet;
+    std::vector<std::uint32_t>* marked = watch != nullptr ? watch->marked : nullptr;
+    const std::uint8_t marker = watch != nullptr ? watch->marker : 0;
+    WalkFrame(
+        data, length, width, height, canvasWidth, canvasHeight, x, y,
+        [&](std::int64_t at, const std::uint8_t* source, std::size_t count) {
+            std::memcpy(canvas + at, source, count);
+            if (marked == nullptr) return;
+            for (const std::uint8_t* hit = source; (hit = static_cast<const std::uint8_t*>(
+                                                        std::memchr(hit, marker, count - (hit - source)))) != nullptr;
+                 ++hit)
+                marked->push_back(static_cast<std::uint32_t>(at + (hit - source)));
+        },
+        [&](std::int64_t position) {
+            if (quiet) return;
+            if (position < 0)
+                ShowZeroByte(shown);
+            else
+                ShowOverrun(static_cast<std::uint64_t>(position), shown);
+        });
+}
+
+void CountFrameIndices(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,
+                       std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x, std::int64_t y,
+                       std::uint64_t counts[256]) {
+    WalkFrame(
+        data, length, width, height, canvasWidth, canvasHeight, x, y,
+        [&](std::int64_t, const std::uint8_t* source, std::size_t count) {
+            for (std::size_t i = 0; i < count; ++i) ++counts[source[i]];
+        },
+        [](std::int64_t) {});
 }

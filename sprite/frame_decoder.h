@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 // Bytes after a canvas's pixels, set like the pixels.
 inline constexpr std::uint32_t kCanvasSlack = 0x10000;
@@ -25,21 +26,40 @@ inline constexpr std::uint64_t kMaxCanvasPixels = (0xFFFFFFFFull - 1000) / 2;
 inline constexpr std::uint32_t kDecoderLookahead = 131;
 
 // Returns a new block of width x height + kCanvasSlack bytes, every byte set
-// to terminator[3]; rows top first, stride = width. Returns null when a
-// dimension is negative, the pixel count exceeds kMaxCanvasPixels, or the heap
-// cannot supply the block. The caller owns it and releases it with std::free.
+// to terminator[3] (or to fill); rows top first, stride = width. Returns null
+// when a dimension is negative, the pixel count exceeds kMaxCanvasPixels, or
+// the heap cannot supply the block. The caller owns it and releases it with
+// std::free.
 std::uint8_t* AllocateCanvas(std::int32_t width, std::int32_t height);
+std::uint8_t* AllocateCanvas(std::int32_t width, std::int32_t height, std::uint8_t fill);
+
+// What the decoder does beside copying pixels.
+struct DecodeWatch {
+    // Faults are not shown: the frame was decoded, and they shown, before.
+    bool quiet = false;
+    // When marked is given, the canvas offset (row x canvasWidth + column) of
+    // every pixel a literal run writes with the index marker is appended to
+    // it, in the order they are written.
+    std::uint8_t marker = 0;
+    std::vector<std::uint32_t>* marked = nullptr;
+};
 
 // Decodes length coded bytes at data, a frame of width x height, onto the
-// canvas of canvasWidth x canvasHeight pixels (stride canvasWidth) with the
-// frame's top-left pixel at canvas column x, row y. Pixels that fall outside
-// the canvas are dropped, so nothing is written outside it whatever the frame
-// says. Faults in the data ("Span overrun @ %X\n", "Found ZERO Byte") are
-// shown in message boxes owned by progressWindow, the first of each kind in
-// the frame only; decoding goes on, passing the later ones over.
-// When opaque is given (a block laid out as the canvas), every pixel that a
-// literal run writes is marked 1 there: the pixels that are not transparent.
-// data + length must be followed by kDecoderLookahead readable bytes.
+// canvas of canvasWidth x canvasHeight pixels (stride canvasWidth, at most
+// kMaxCanvasPixels) with the frame's top-left pixel at canvas column x, row
+// y. Pixels that fall outside the canvas are dropped, so nothing is written
+// outside it whatever the frame says. Faults in the data ("Span overrun @
+// %X\n", "Found ZERO Byte") are shown in message boxes owned by
+// progressWindow, the first of each kind in the frame only; decoding goes on,
+// passing the later ones over. data + length must be followed by
+// kDecoderLookahead readable bytes.
 void DecodeFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,
                  std::uint8_t* canvas, std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x,
-                 std::int64_t y, std::uint8_t* opaque = nullptr);
+                 std::int64_t y, const DecodeWatch* watch = nullptr);
+
+// Adds to counts[v], for every palette index v, the number of pixels of that
+// index that DecodeFrame with the same arguments would write: the pixels the
+// frame's literal runs put inside the canvas. Writes nothing, shows nothing.
+void CountFrameIndices(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,
+                       std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x, std::int64_t y,
+                       std::uint64_t counts[256]);

@@ -3,11 +3,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 
+#include "convert/output_options.h"
 #include "convert/sprite_conversion.h"
 #include "image/palette.h"
+#include "image/png_reader.h"
 #include "notice/error_notifier.h"
 #include "platform/files.h"
 #include "tests/support/core_state.h"
@@ -137,6 +140,70 @@ TEST_F(FramePlacementTest, LaterFramesCoverEarlierOnesExceptWhereTheySkip) {
     EXPECT_EQ(image.At(256, 2), F);   // skipped, nothing below
     EXPECT_EQ(image.At(275, 2), 4);
     EXPECT_EQ(image.At(255, 2), 3);
+}
+
+// PNG with transparency: the transparent index is chosen from the frames'
+// coded data before the canvas exists, yet every image comes out as if it had
+// been chosen from the decoded pixels, overlapping frames included.
+TEST_F(FramePlacementTest, PngTransparencyComesOutAsIfChosenFromTheDecodedPixels) {
+    outputOptions.format = ImageFormat::Png;
+    const auto png = [](const std::string& file) {
+        const Bytes bytes = test::ReadFile(test::OutputPath(file));
+        PngPicture picture;
+        std::string reason;
+        EXPECT_EQ(ReadPng(bytes.data(), bytes.size(), &picture, &reason), PngRead::Decoded) << reason;
+        return picture;
+    };
+    // Every index of 0..255 once, in a row of 256.
+    std::vector<int> all(256);
+    for (int i = 0; i < 256; ++i) all[static_cast<std::size_t>(i)] = i;
+
+    // The fill byte free: transparent pixels keep it.
+    Place(Sprite().AddRows({{1, kSkip, 2}}).Build(), "free.dc6");
+    PngPicture free = png("free.png");
+    EXPECT_EQ(free.indices, (Bytes{1, F, 2}));
+    EXPECT_EQ(free.alpha[F], 0);
+    // The fill byte opaque: the lowest free index marks them.
+    Place(Sprite().AddRows({{0, kSkip, F}}).Build(), "taken.dc6");
+    PngPicture taken = png("taken.png");
+    EXPECT_EQ(taken.indices, (Bytes{0, 1, F}));
+    EXPECT_EQ(taken.alpha[1], 0);
+    EXPECT_EQ(taken.alpha[F], 255);
+    // No index left: RGBA, transparent exactly where nothing was written.
+    std::vector<int> gap = all;
+    gap[5] = kSkip;
+    Place(Sprite().AddRows({all, gap}).Build(), "full.dc6");
+    PngPicture full = png("full.png");
+    ASSERT_EQ(full.colourType, kPngColourRgba);
+    for (int x = 0; x < 256; ++x) {
+        for (int y = 0; y < 2; ++y) {
+            const std::uint8_t* pixel = &full.rgba[static_cast<std::size_t>(4 * (y * 256 + x))];
+            const bool transparent = y == 1 && x == 5;
+            EXPECT_EQ(pixel[3], transparent ? 0 : 255) << x << "," << y;
+            if (!transparent) {
+                EXPECT_EQ(pixel[0], currentPalette[3 * x]) << x << "," << y;
+            }
+        }
+    }
+    // No index left and nothing transparent: indexed, no index marked.
+    Place(Sprite().AddRows({all}).Build(), "opaque.dc6");
+    PngPicture opaque = png("opaque.png");
+    ASSERT_EQ(opaque.colourType, kPngColourIndexed);
+    EXPECT_TRUE(std::all_of(opaque.alpha.begin(), opaque.alpha.end(), [](std::uint8_t a) { return a == 255; }));
+    // Index 0 only under a later frame's pixels: once decoded nobody holds
+    // it, so it marks the transparent pixels, as the fill byte is taken.
+    std::vector<int> rest = all;
+    rest[0] = 1;
+    PixelRows under = Block(20, 2, 2);
+    under[1][15] = 0;
+    PixelRows cover = Block(20, 4, 4);
+    for (auto& row : cover) std::fill(row.begin(), row.begin() + 10, kSkip);
+    Place(Sprite().AddRows({rest, rest}).AddRows(under).AddRows(Block(256, 1, 3)).AddRows(cover).Build(), "over.dc6");
+    PngPicture over = png("over.png");
+    ASSERT_EQ(over.colourType, kPngColourIndexed);
+    EXPECT_EQ(over.alpha[0], 0);
+    EXPECT_EQ(over.indices[2 * 276 + 256], 0);   // skipped by the cover, nothing below
+    EXPECT_EQ(over.indices[1 * 276 + 271], 4);   // the only 0, covered
 }
 
 TEST_F(FramePlacementTest, RowsWiderThanTheLastAreClippedNotWrapped) {
