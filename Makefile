@@ -5,6 +5,7 @@ BUILD  ?= build
 JOBS   ?= $(shell nproc)
 NATIVE := $(BUILD)/native
 ASAN   := $(BUILD)/asan
+TSAN   := $(BUILD)/tsan
 WIN    := $(BUILD)/win
 RELEASE := $(BUILD)/release
 FUZZ   := $(BUILD)/fuzz
@@ -18,7 +19,7 @@ DEB     := dist/kelvane-converter_$(VERSION)_$(shell dpkg --print-architecture 2
 # make run starts the program in a fresh folder laid out as the release is.
 RUNDIR  := $(BUILD)/run
 
-.PHONY: all setup native asan win release check check-native check-asan check-win run dist bench clean \
+.PHONY: all setup native asan tsan win release check check-native check-asan check-tsan check-win run dist bench clean \
         fuzzers fuzz check-fuzz memcheck deb check-deb
 
 all: native win
@@ -31,6 +32,9 @@ $(NATIVE)/CMakeCache.txt: | setup
 
 $(ASAN)/CMakeCache.txt: | setup
 	cmake -S . -B $(ASAN) -DCMAKE_BUILD_TYPE=Debug -DKELVANE_SANITIZE=ON
+
+$(TSAN)/CMakeCache.txt: | setup
+	cmake -S . -B $(TSAN) -DCMAKE_BUILD_TYPE=Debug -DKELVANE_SANITIZE_THREAD=ON
 
 $(WIN)/CMakeCache.txt: | setup
 	cmake -S . -B $(WIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
@@ -56,6 +60,9 @@ native: $(NATIVE)/CMakeCache.txt
 asan: $(ASAN)/CMakeCache.txt
 	cmake --build $(ASAN) -j $(JOBS)
 
+tsan: $(TSAN)/CMakeCache.txt
+	cmake --build $(TSAN) -j $(JOBS) --target kelvane_cli_tests
+
 win: $(WIN)/CMakeCache.txt
 	cmake --build $(WIN) -j $(JOBS)
 
@@ -64,6 +71,11 @@ check-native: native
 
 check-asan: asan
 	ctest --test-dir $(ASAN) --output-on-failure
+
+# kelvane-convert's runs on several threads under ThreadSanitizer: the
+# command-line tests, which run it on four threads and interrupt it there.
+check-tsan: tsan
+	ctest --test-dir $(TSAN) -R '^cli$$' --output-on-failure
 
 # The Windows tests compare kelvane-convert.exe with the native converter.
 check-win: native win
@@ -95,7 +107,7 @@ memcheck: native
 check-deb: deb native
 	sh tests/package/package_test.sh $(DEB) $(NATIVE)
 
-check: check-native check-asan check-win check-fuzz memcheck check-deb
+check: check-native check-asan check-tsan check-win check-fuzz memcheck check-deb
 
 # Starts kelvane.exe under Wine in a folder holding the sample sprites and
 # the help file, as a user who unpacked the release would.

@@ -6,11 +6,15 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "cli/file_conversion.h"
 #include "cli/notice_printer.h"
+#include "cli/parallel_run.h"
 #include "cli/printable.h"
 #include "cli/progress_bar.h"
+#include "cli/run_plan.h"
 #include "convert/frame_placement.h"
 #include "convert/output_options.h"
 #include "convert/sprite_conversion.h"
@@ -25,8 +29,6 @@
 #include "sprite/dc6_file.h"
 
 namespace {
-
-constexpr char kSpritePattern[] = "*.dc6";
 
 int Refuse(const std::string& subject, const std::string& reason) {
     std::fprintf(stderr, "%s: %s: %s\n", programName, subject.c_str(), reason.c_str());
@@ -117,45 +119,18 @@ void ChooseOutput(const Options& options) {
     outputOptions.sheet = options.sheet;
 }
 
-// Makes the output folder (the user's with its parents) and opens it for the
-// run. False after saying why it cannot be used.
-bool OpenOutput(const Options& options) {
-    std::string reason;
-    if (options.output && !platform::MakeFolders(*options.output, &reason))
-        return Refuse(*options.output, "cannot create folder: " + reason) == 0;
-    if (EnsureOutputFolder(&reason)) return true;
-    if (reason == platform::kFolderIsLink)
-        return Refuse(outputOptions.folder, reason + "; name it with -o to write there") == 0;
-    return Refuse(outputOptions.folder, "cannot write into folder: " + reason) == 0;
-}
-
 // What a run leaves behind, whether it converts or is refused: nothing held.
 struct RunEnd {
-    ~RunEnd() {
-        CloseOutputFolder();
-        informationHandler = nullptr;
-        ReleasePalette();
-    }
+    ~RunEnd() { ReleasePalette(); }
 };
 
-// Converts one named file; false when it was skipped (nothing converted).
-bool ConvertOne(const std::string& name, NoticePrinter& notices) {
-    notices.SetFile(name);
-    if (name.size() >= static_cast<std::size_t>(kNameBufferSize)) {
-        notices.Report("name is too long");
-        return false;
-    }
-    // The output name is the sprite's name in PCXFiles, so a path would name
-    // a folder there that does not exist; say what to do instead.
-    if (name.find_first_of("/" KV_PATH_SEPARATOR) != std::string::npos) {
-        notices.Report("is not a name in the folder; use -C to work in its folder");
-        return false;
-    }
-    char buffer[kNameBufferSize] = {};
-    std::memcpy(buffer, name.c_str(), name.size());
-    if (ConvertSpriteFile(buffer) != SpriteOutcome::Unreadable) return true;
-    notices.Report(platform::PathExists(name.c_str()) ? "cannot be read" : "does not exist");
-    return false;
+// Threads for the run: as asked, or one per processor; never more than files.
+unsigned JobsFor(const Options& options, std::size_t files) {
+    unsigned jobs = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
+    if (jobs == 0) jobs = 1;
+    if (jobs > kMaxJobs) jobs = kMaxJobs;
+    if (files < jobs) jobs = files == 0 ? 1 : static_cast<unsigned>(files);
+    return jobs;
 }
 
 }  // namespace
@@ -173,32 +148,46 @@ int RunBatch(const Options& options) {
     const RunEnd end;
     ChooseOutput(options);
     if (!SettlePalette(options.palette)) return kExitRefused;
-    std::vector<std::string> files = options.files;
-    if (files.empty() && !platform::FindEntries(kSpritePattern, files))
-        return Refuse(options.folder.value_or("."), "cannot list folder");
+    RunPlan plan;
+    std::string subject, reason;
+    if (!plan.List(options, &subject, &reason)) return Refuse(subject, reason);
+    std::vector<std::string> sprites;
+    for (const RunFile& file : plan.files) sprites.push_back(file.path);
     platform::OutputFile exported;
-    if (options.exportPalette && !PrepareExport(*options.exportPalette, options.palette, files, exported))
+    if (options.exportPalette && !PrepareExport(*options.exportPalette, options.palette, sprites, exported))
         return kExitRefused;
-    if (!OpenOutput(options)) return kExitRefused;
+    if (!plan.PrepareFolders(&subject, &reason)) return Refuse(subject, reason);
     if (options.exportPalette && !exported.Commit())
         return Refuse(*options.exportPalette, "cannot be written: " + exported.Reason());
 
     ProgressBar progress(!options.quiet && platform::IsTerminal(stderr));
     NoticePrinter notices(progress);
-    std::string current;
-    informationHandler = [&](const std::string& text) {
-        progress.Clear();
-        std::fprintf(stderr, "%s: %s: %s\n", programName, Printable(current).c_str(), Printable(text).c_str());
-    };
     showErrors = true;
     StartConversionRun();
+    const std::size_t count = plan.files.size();
+    const bool checkNames = !options.files.empty();
+    std::int64_t images = 0;
     bool skipped = false;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        progress.Show(i, files.size(), files[i]);
-        current = files[i];
-        if (!ConvertOne(files[i], notices)) skipped = true;
+    const auto deliver = [&](std::size_t i, FileResult& result) {
+        notices.Print(plan.files[i].path, result.notices);
+        images += result.images;
+        skipped = skipped || result.skipped;
+    };
+    const unsigned jobs = JobsFor(options, count);
+    if (jobs == 1) {
+        // One file after the other on this thread; no thread is started.
+        for (std::size_t i = 0; i < count; ++i) {
+            progress.Show(i, count, plan.files[i].path);
+            FileResult result = ConvertFile(plan, i, checkNames);
+            deliver(i, result);
+        }
+    } else {
+        RunInParallel(
+            count, jobs, [&](std::size_t i) { return ConvertFile(plan, i, checkNames); },
+            [&](std::size_t i, std::size_t done) { progress.Show(done, count, plan.files[i].path); }, deliver);
     }
     progress.Clear();
+    imagesWritten = static_cast<std::int32_t>(images);
 
     std::printf("Successfully converted %d files\n", imagesWritten);
     if (!StandardOutputWritten()) return kExitNotices;

@@ -7,6 +7,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <pthread.h>
 #include <unistd.h>
 #endif
 
@@ -40,6 +41,15 @@ extern "C" void OnInterruption(int signal) {
 }  // namespace
 
 void SetProgressLineDrawn(bool drawn) { progressLineDrawn = drawn ? 1 : 0; }
+
+void KeepInterruptionsOffThisThread() {
+#ifndef _WIN32
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, signal);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+#endif
+}
 
 void HandleInterruptions() {
 #ifdef _WIN32

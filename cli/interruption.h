@@ -8,6 +8,11 @@
 // Installs the handlers for the rest of the process.
 void HandleInterruptions();
 
+// For a thread a run starts: the signals that end the process go to the
+// threads that did not call this (the one that started the run). A file that
+// outgrows its limit still stops the thread that writes it.
+void KeepInterruptionsOffThisThread();
+
 // Tells the handler whether the progress line is on the terminal, so that its
 // message starts on a line of its own.
 void SetProgressLineDrawn(bool drawn);

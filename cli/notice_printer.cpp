@@ -7,7 +7,6 @@
 #include "cli/options.h"
 #include "cli/printable.h"
 #include "cli/progress_bar.h"
-#include "notice/error_notifier.h"
 
 namespace {
 
@@ -32,7 +31,8 @@ std::string NoticeLine(const std::string& name, const char* text, const char* re
 
 NoticePrinter::NoticePrinter(ProgressBar& progress) : progress_(progress) {
     previousBox_ = platform::SetMessageBoxHandler([this](HWND, const char* text, const char*, UINT style) {
-        Report(text != nullptr ? text : "", noticeReason);
+        Line("", text != nullptr ? text : "", nullptr);
+        ++count_;
         return (style & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
     });
     previousSend_ = platform::SetSendMessageHandler([](HWND, UINT, WPARAM, LPARAM) { return LRESULT{0}; });
@@ -43,9 +43,15 @@ NoticePrinter::~NoticePrinter() {
     platform::SetSendMessageHandler(std::move(previousSend_));
 }
 
-void NoticePrinter::Report(const char* text, const char* reason) {
+void NoticePrinter::Print(const std::string& name, const std::vector<Notice>& notices) {
+    for (const Notice& notice : notices) {
+        Line(name, notice.text.c_str(), notice.reason.c_str());
+        if (notice.kind != Notice::Kind::Remark) ++count_;
+    }
+}
+
+void NoticePrinter::Line(const std::string& name, const char* text, const char* reason) {
     progress_.Clear();
-    std::fprintf(stderr, "%s\n", NoticeLine(file_, text, reason).c_str());
+    std::fprintf(stderr, "%s\n", NoticeLine(name, text, reason).c_str());
     std::fflush(stderr);
-    ++count_;
 }

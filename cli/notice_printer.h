@@ -5,7 +5,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "notice/notice_collector.h"
 #include "platform/seam.h"
 
 class ProgressBar;
@@ -18,26 +20,27 @@ std::string NoticeLine(const std::string& name, const char* text, const char* re
 
 class NoticePrinter {
 public:
-    // Installs itself as the core's message box handler, and a handler that
-    // drops window messages (there is no check box to tick), for its lifetime.
-    // The progress bar is erased before each line.
+    // Installs itself as the core's message box handler (the conversion
+    // gives its messages to collectors, but should any box still come, it
+    // becomes a line too), and a handler that drops window messages (there is
+    // no check box to tick), for its lifetime. The progress bar is erased
+    // before each line.
     explicit NoticePrinter(ProgressBar& progress);
     ~NoticePrinter();
     NoticePrinter(const NoticePrinter&) = delete;
     NoticePrinter& operator=(const NoticePrinter&) = delete;
 
-    // The sprite file that the following notices are about.
-    void SetFile(const std::string& name) { file_ = name; }
-
-    // Prints a notice of the converter's own about the current file.
-    void Report(const char* text, const char* reason = nullptr);
+    // Prints what the core and the converter had to say about the file
+    // name, in the order they said it. Remarks are printed but no notices.
+    void Print(const std::string& name, const std::vector<Notice>& notices);
 
     // Notices printed so far.
     int count() const { return count_; }
 
 private:
+    void Line(const std::string& name, const char* text, const char* reason);
+
     ProgressBar& progress_;
-    std::string file_;
     int count_ = 0;
     platform::MessageBoxHandler previousBox_;
     platform::SendMessageHandler previousSend_;

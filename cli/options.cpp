@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
 
 const char kUsage[] =
     "Usage: kelvane-convert [-C DIR] [-o DIR] [-f pcx|png] [--json] [--sheet]\n"
@@ -44,7 +46,19 @@ const char kUsage[] =
     "cannot be entered; 128 + N when ended by signal N (the image in hand is\n"
     "dropped, the images before it stay whole).\n";
 
+namespace {
+
+// A whole number first..last, written in plain decimal digits.
+bool WholeNumber(const std::string& text, long first, long last, long* value) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    *value = std::stol(text);
+    return *value >= first && *value <= last;
+}
+
+}  // namespace
+
 bool ParseOptions(int argc, char** argv, Options& options) {
+    std::optional<std::string> jobs, fps;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
@@ -64,6 +78,14 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.sheet = true;
         } else if (std::strcmp(argument, "--no-transparency") == 0) {
             options.noTransparency = true;
+        } else if (std::strcmp(argument, "-r") == 0 || std::strcmp(argument, "--recursive") == 0) {
+            options.recursive = true;
+        } else if (IsLongOption(argument, "--jobs")) {
+            if (!TakeOptionValue(argc, argv, i, 6, jobs)) return false;
+        } else if (IsLongOption(argument, "--anim")) {
+            if (!TakeOptionValue(argc, argv, i, 6, options.animation)) return false;
+        } else if (IsLongOption(argument, "--fps")) {
+            if (!TakeOptionValue(argc, argv, i, 5, fps)) return false;
         } else if (IsLongOption(argument, "--output")) {
             if (!TakeOptionValue(argc, argv, i, 8, options.output)) return false;
         } else if (IsLongOption(argument, "--format")) {
@@ -78,6 +100,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             if (!TakeOptionValue(argc, argv, i, 2, options.folder)) return false;
         } else if (argument[1] == 'p') {
             if (!TakeOptionValue(argc, argv, i, 2, options.palette)) return false;
+        } else if (argument[1] == 'j') {
+            if (!TakeOptionValue(argc, argv, i, 2, jobs)) return false;
         } else {
             return RefuseCommandLine("unknown option", argument);
         }
@@ -85,5 +109,16 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     if (options.format && *options.format != "pcx" && *options.format != "png")
         return RefuseCommandLine("unknown format (pcx or png):", options.format->c_str());
     if (options.output && options.output->empty()) return RefuseCommandLine("empty output folder", "");
+    if (options.animation && *options.animation != "apng" && *options.animation != "gif")
+        return RefuseCommandLine("unknown animation format (apng or gif):", options.animation->c_str());
+    long number = 0;
+    if (jobs && !WholeNumber(*jobs, 1, kMaxJobs, &number))
+        return RefuseCommandLine("jobs must be a whole number from 1 to 64:", jobs->c_str());
+    if (jobs) options.jobs = static_cast<unsigned>(number);
+    if (fps && !WholeNumber(*fps, 1, kMaxFps, &number))
+        return RefuseCommandLine("frames a second must be a whole number from 1 to 100:", fps->c_str());
+    if (fps) options.fps = static_cast<int>(number);
+    if (options.recursive && !options.files.empty())
+        return RefuseCommandLine("-r converts the whole tree and takes no file:", options.files.front().c_str());
     return true;
 }

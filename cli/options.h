@@ -2,7 +2,7 @@
 //
 //   kelvane-convert [-C DIR] [-o DIR] [-f pcx|png] [--json] [--sheet]
 //                   [--no-transparency] [-p PALETTE] [--export-palette FILE]
-//                   [-q] [FILE.dc6 ...]
+//                   [--anim apng|gif] [--fps FPS] [-j N] [-r] [-q] [FILE.dc6 ...]
 //   kelvane-convert --help | --version
 #pragma once
 
@@ -21,11 +21,18 @@ struct Options {
     bool manifest = false;               // --json
     bool sheet = false;                  // --sheet
     bool noTransparency = false;         // --no-transparency
+    std::optional<std::string> animation;  // --anim: "apng" or "gif"
+    int fps = 10;                        // --fps: animation frames a second
+    unsigned jobs = 0;                   // -j: files converted at a time; 0: one per processor
+    bool recursive = false;              // -r: every *.dc6 of the folder's tree
     bool quiet = false;                  // -q: no progress bar
     bool help = false;                   // --help
     bool version = false;                // --version
     std::vector<std::string> files;      // empty: every *.dc6 of the folder
 };
+
+inline constexpr unsigned kMaxJobs = 64;
+inline constexpr int kMaxFps = 100;
 
 // Reads argv into options. Options and file names may be mixed; "--" ends the
 // options. Returns false after telling the user on standard error what is

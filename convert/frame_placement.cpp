@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <set>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +11,7 @@
 #include "convert/image_writer.h"
 #include "convert/index_use.h"
 #include "convert/manifest.h"
+#include "convert/output_names.h"
 #include "convert/output_options.h"
 #include "convert/transparency.h"
 #include "image/palette.h"
@@ -19,9 +20,9 @@
 #include "platform/heap_block.h"
 #include "sprite/frame_decoder.h"
 
-std::int64_t frameX[kMaxBlocks] = {};
-std::int64_t frameY[kMaxBlocks] = {};
-std::int32_t imagesWritten = 0;
+thread_local std::int64_t frameX[kMaxBlocks] = {};
+thread_local std::int64_t frameY[kMaxBlocks] = {};
+thread_local std::int32_t imagesWritten = 0;
 
 namespace {
 
@@ -50,21 +51,6 @@ const char kNoMemory[] =
 const char kPathTooLong[] = "path longer than 259 characters";
 const char kNoFolder[] = "no output folder is open";
 
-// The images this run has written, so that a later image of the run with the
-// same output path (walk.dc6 in separate mode and walk0.dc6; b.dc6 and b.DC6)
-// cannot silently replace an earlier one. Windows finds names without regard
-// to letter case, so there they are kept folded.
-std::set<std::string> pathsWritten;
-
-std::string PathKey(const char* path) {
-    std::string key(path);
-#ifdef _WIN32
-    for (char& c : key)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-#endif
-    return key;
-}
-
 // The folder part of the output paths: the open folder's, or what it would be.
 const char* FolderPath() {
     return outputFolder != nullptr ? outputFolder->path().c_str() : outputOptions.folder.c_str();
@@ -83,9 +69,10 @@ bool ValidImageSize(std::int64_t width, std::int64_t height) {
            static_cast<std::uint64_t>(width * height) <= kMaxCanvasPixels;
 }
 
-// Checks an output path: it fits, the run has a folder for it and has not
-// written it yet. False after a notice.
-bool PathFree(const OutputPath& path) {
+// Checks an output path and claims it for the current file: it fits, the run
+// has a folder for it, and no earlier file of the run wrote it. False after
+// a notice; after true, the caller settles the claim.
+bool ClaimPath(const OutputPath& path) {
     if (!path.Fits()) {
         Notify(kUnableToWrite, path.text, kPathTooLong);
         return false;
@@ -94,12 +81,14 @@ bool PathFree(const OutputPath& path) {
         Notify(kUnableToWrite, path.text, kNoFolder);
         return false;
     }
-    if (pathsWritten.count(PathKey(path.text)) != 0) {
+    if (!ClaimOutputPath(OutputPathKey(path.text))) {
         Notify(kAlreadyWritten, path.text);
         return false;
     }
     return true;
 }
+
+void SettlePath(const OutputPath& path, bool written) { SettleOutputPath(OutputPathKey(path.text), written); }
 
 // What became of each frame, for the manifest.
 struct FrameOutcome {
@@ -110,14 +99,8 @@ struct FrameOutcome {
     bool rgba = false;
 };
 
-// Decodes the image's frames onto a fresh canvas and writes it. Returns the
-// transparent index and format of the file written, or false after a notice.
-bool WritePlannedImage(const PlannedImage& image, WrittenImage* written) {
-    if (!ValidImageSize(image.width, image.height)) {
-        Notify(kInvalidSize, image.path.text);
-        return false;
-    }
-    if (!PathFree(image.path)) return false;
+// The claimed image's pixels onto a fresh canvas, and the canvas to its file.
+bool DecodeAndWrite(const PlannedImage& image, WrittenImage* written) {
     const auto width = static_cast<std::int32_t>(image.width);
     const auto height = static_cast<std::int32_t>(image.height);
     // Where transparency is written, its index is known before the canvas
@@ -150,8 +133,20 @@ bool WritePlannedImage(const PlannedImage& image, WrittenImage* written) {
         return false;
     }
     ++imagesWritten;
-    pathsWritten.insert(PathKey(image.path.text));
     return true;
+}
+
+// Decodes the image's frames onto a fresh canvas and writes it. Returns the
+// transparent index and format of the file written, or false after a notice.
+bool WritePlannedImage(const PlannedImage& image, WrittenImage* written) {
+    if (!ValidImageSize(image.width, image.height)) {
+        Notify(kInvalidSize, image.path.text);
+        return false;
+    }
+    if (!ClaimPath(image.path)) return false;
+    const bool done = DecodeAndWrite(image, written);
+    SettlePath(image.path, done);
+    return done;
 }
 
 // Stitched mode: all frames on one image, in rows; a frame continues its
@@ -217,12 +212,17 @@ std::vector<PlannedImage> PlanSheet(std::vector<PlannedImage> images, const char
 }
 
 // The manifest of the sprite, NAME.json in the output folder.
-void WriteManifest(const char* spriteName, const char* name, const std::vector<FrameOutcome>& outcomes) {
+OutputPath ManifestPath(const char* name) {
     OutputPath path;
     std::snprintf(path.text, sizeof path.text, kStitchedPath, FolderPath(), name, "json");
-    if (!PathFree(path)) return;
+    return path;
+}
+
+void WriteManifest(const char* spriteName, const OutputPath& path, const std::vector<FrameOutcome>& outcomes) {
+    if (!ClaimPath(path)) return;
     if (!IsManifestFileName(spriteName) || !IsManifestFileName(path.Name())) {
         Notify(kUnableToWrite, path.text, "the name cannot stand in a manifest");
+        SettlePath(path, false);
         return;
     }
     SpriteManifest manifest;
@@ -267,23 +267,33 @@ void WriteManifest(const char* spriteName, const char* name, const std::vector<F
     std::unique_ptr<platform::PendingFile> file = outputFolder->Begin(path.Name(), &reason);
     if (!file || !file->Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) || !file->Commit()) {
         Notify(kUnableToWrite, path.text, file ? file->Reason().c_str() : reason.c_str());
+        SettlePath(path, false);
         return;
     }
-    pathsWritten.insert(PathKey(path.text));
+    SettlePath(path, true);
 }
 
 }  // namespace
 
 void StartConversionRun() {
     imagesWritten = 0;
-    pathsWritten.clear();
+    ForgetOutputPaths();
 }
 
 void WriteSpriteImages(char* name) {
+    // On one thread each sprite is the file after the last; a run on several
+    // threads says which file of the run this is.
+    std::optional<ConvertingFile> file;
+    if (!ConvertingAFile()) file.emplace();
     const std::string spriteName = name;
     StripExtension(name);
     std::vector<PlannedImage> images = separateFrames ? PlanSeparate(name) : PlanStitched(name);
     if (outputOptions.sheet) images = PlanSheet(std::move(images), name);
+    const OutputPath manifest = ManifestPath(name);
+    std::vector<std::string> keys;
+    for (const PlannedImage& image : images) keys.push_back(OutputPathKey(image.path.text));
+    if (outputOptions.manifest) keys.push_back(OutputPathKey(manifest.text));
+    PlanOutputPaths(keys);
 
     std::vector<FrameOutcome> outcomes(static_cast<std::size_t>(blockCount));
     for (const PlannedImage& image : images) {
@@ -294,7 +304,7 @@ void WriteSpriteImages(char* name) {
             outcome = {&image, placed.x, placed.y, written.transparentIndex, written.rgba};
         }
     }
-    if (outputOptions.manifest) WriteManifest(spriteName.c_str(), name, outcomes);
+    if (outputOptions.manifest) WriteManifest(spriteName.c_str(), manifest, outcomes);
 }
 
 void StripExtension(char* name) {

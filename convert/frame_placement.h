@@ -14,11 +14,11 @@
 #include "sprite/dc6_file.h"
 
 // Canvas column and row of each frame's top-left pixel in stitched mode.
-extern std::int64_t frameX[kMaxBlocks];
-extern std::int64_t frameY[kMaxBlocks];
+extern thread_local std::int64_t frameX[kMaxBlocks];
+extern thread_local std::int64_t frameY[kMaxBlocks];
 
 // PCX files written since the run began; the run resets it.
-extern std::int32_t imagesWritten;
+extern thread_local std::int32_t imagesWritten;
 
 // Begins a conversion run: imagesWritten goes to 0, and the run forgets the
 // images it wrote (each run may replace what earlier runs wrote, but not what

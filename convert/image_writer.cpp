@@ -4,6 +4,7 @@
 #include "image/palette.h"
 #include "image/pcx_writer.h"
 #include "image/png_writer.h"
+#include "notice/notice_collector.h"
 
 namespace {
 
@@ -39,8 +40,8 @@ bool WriteImageFile(platform::OutputFolder& folder, const char* name, const std:
         *reason = file->Reason();
         return false;
     }
-    if (written->rgba && informationHandler)
-        informationHandler(std::string("every palette index is used by an opaque pixel: ") + folder.PathOf(name) +
+    if (written->rgba)
+        Remark(std::string("every palette index is used by an opaque pixel: ") + folder.PathOf(name) +
                            " is written as RGBA");
     return true;
 }

@@ -1,7 +1,6 @@
 #include "convert/output_options.h"
 
 OutputOptions outputOptions;
-platform::OutputFolder* outputFolder = nullptr;
-std::function<void(const std::string& text)> informationHandler;
+thread_local platform::OutputFolder* outputFolder = nullptr;
 
 const char* ImageExtension(ImageFormat format) { return format == ImageFormat::Png ? "png" : "pcx"; }

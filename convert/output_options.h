@@ -4,7 +4,6 @@
 // manifest beside the images, and one sheet per sprite.
 #pragma once
 
-#include <functional>
 #include <string>
 
 #include "platform/output_folder.h"
@@ -23,13 +22,10 @@ struct OutputOptions {
 
 extern OutputOptions outputOptions;
 
-// The folder the current sprite's files go to, while a run has one open
-// (EnsureOutputFolder); none otherwise, and then nothing is written.
-extern platform::OutputFolder* outputFolder;
-
-// Where the run says things that are worth knowing but are no fault (an
-// image written as RGBA). Unset, they go nowhere.
-extern std::function<void(const std::string& text)> informationHandler;
+// The folder the current sprite's files go to (on this thread), while a run
+// has one open (EnsureOutputFolder); none otherwise, and then nothing is
+// written.
+extern thread_local platform::OutputFolder* outputFolder;
 
 // The file name extension of the format: "pcx" or "png".
 const char* ImageExtension(ImageFormat format);

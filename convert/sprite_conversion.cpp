@@ -30,8 +30,10 @@ void CloseOutputFolder() {
     runFolder.reset();
 }
 
-SpriteOutcome ConvertSpriteFile(char* name) {
-    HeapBlock block(LoadWholeFile(name, &spriteSize));
+SpriteOutcome ConvertSpriteFile(char* name) { return ConvertSpriteFile(name, name); }
+
+SpriteOutcome ConvertSpriteFile(const char* path, char* name) {
+    HeapBlock block(LoadWholeFile(path, &spriteSize));
     if (!block) return SpriteOutcome::Unreadable;
     spriteData = block.get();
     SpriteOutcome outcome = SpriteOutcome::Rejected;

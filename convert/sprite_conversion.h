@@ -27,3 +27,7 @@ enum class SpriteOutcome {
 // WriteSpriteImages, and releases spriteData. name is a writable buffer of
 // kNameBufferSize bytes; its extension is cut when the file is converted.
 SpriteOutcome ConvertSpriteFile(char* name);
+
+// The same for the file at path, whose images are named after name (the
+// file's name without its folder).
+SpriteOutcome ConvertSpriteFile(const char* path, char* name);

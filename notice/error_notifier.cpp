@@ -1,15 +1,21 @@
 #include "notice/error_notifier.h"
 
+#include "notice/notice_collector.h"
 #include "platform/seam.h"
 
 bool showErrors = true;
 HWND errorsCheckBox = nullptr;
 HWND ownerFallbackWindow = nullptr;
 HWND progressWindow = nullptr;
-const char* noticeReason = nullptr;
 
-void NotifyError(HWND owner, const char* text) {
+void NotifyError(HWND owner, const char* text) { NotifyError(owner, text, nullptr); }
+
+void NotifyError(HWND owner, const char* text, const char* reason) {
     if (!showErrors) return;
+    if (NoticeCollector* collector = NoticeCollector::Current()) {
+        collector->Add(Notice::Kind::Notice, text, reason);
+        return;
+    }
     if (owner == nullptr) owner = ownerFallbackWindow;
     const int answer = platform::MessageBoxA(owner, text, kConverterCaption, MB_YESNO | MB_ICONINFORMATION);
     if (answer == IDNO) {
@@ -20,8 +26,10 @@ void NotifyError(HWND owner, const char* text) {
     }
 }
 
-void NotifyError(HWND owner, const char* text, const char* reason) {
-    noticeReason = reason;
-    NotifyError(owner, text);
-    noticeReason = nullptr;
+void ShowFault(HWND owner, const char* text) {
+    if (NoticeCollector* collector = NoticeCollector::Current()) {
+        collector->Add(Notice::Kind::Fault, text);
+        return;
+    }
+    platform::MessageBoxA(owner, text, kConverterCaption, MB_OK | MB_ICONINFORMATION);
 }

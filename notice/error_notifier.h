@@ -24,11 +24,17 @@ extern HWND progressWindow;
 // Shows text (which ends in the question whether further notices are wanted)
 // in a Yes/No box captioned "Kelvane Converter", owned by owner, or by
 // ownerFallbackWindow when owner is none. Does nothing while showErrors is
-// false. A No answer turns showErrors off and ticks errorsCheckBox.
+// false. A No answer turns showErrors off and ticks errorsCheckBox. Where the
+// calling thread has a NoticeCollector, the notice goes there instead, as if
+// answered Yes.
 void NotifyError(HWND owner, const char* text);
 
 // The same for a notice with a reason the system gave (why a file could not
-// be written). The message box shows the text alone; while it is shown,
-// noticeReason holds the reason, for a handler that has room for it.
+// be written). The message box shows the text alone; a collector keeps the
+// reason beside it.
 void NotifyError(HWND owner, const char* text, const char* reason);
-extern const char* noticeReason;
+
+// A fault in a frame's coded data: a plain box (OK, information icon)
+// captioned "Kelvane Converter" and owned by owner, shown whatever showErrors
+// says; or, where the calling thread has a NoticeCollector, kept there.
+void ShowFault(HWND owner, const char* text);

@@ -1,6 +1,7 @@
 // The current directory: changing it and searching it with a wildcard.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,17 @@ private:
 // sorted by NameLess. Returns false, with names empty, when the directory
 // cannot be read; a search that matches nothing is not a failure.
 bool FindEntries(const char* pattern, std::vector<std::string>& names);
+
+// Collects into paths, folder by folder, the entries that match pattern (as
+// FindEntries does) in the current directory and every folder below it: a
+// folder's own entries first, sorted by NameLess, then each folder in it, in
+// the same order, with everything below it. Paths are relative, their parts
+// joined with the platform's separator. Links to folders (and other reparse
+// points) are not entered, nor the folders for which enter (given the
+// folder's path) says false. Returns false, with paths empty and *failed the
+// folder, when a folder cannot be read.
+bool FindEntriesInTree(const char* pattern, const std::function<bool(const std::string& folder)>& enter,
+                       std::vector<std::string>& paths, std::string* failed);
 
 // The order of names in a listing: ASCII letters compared without regard to
 // case, every other byte by its unsigned value; names equal but for case are

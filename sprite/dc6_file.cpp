@@ -6,17 +6,17 @@
 #include "notice/error_notifier.h"
 #include "platform/files.h"
 
-std::uint8_t* spriteData = nullptr;
-std::uint32_t spriteSize = 0;
-std::uint8_t terminator[4] = {0, 0, 0, 0};
-std::int32_t blockCount = 0;
-std::uint8_t* frameTable[kMaxBlocks] = {};
-bool separateFrames = false;
+thread_local std::uint8_t* spriteData = nullptr;
+thread_local std::uint32_t spriteSize = 0;
+thread_local std::uint8_t terminator[4] = {0, 0, 0, 0};
+thread_local std::int32_t blockCount = 0;
+thread_local std::uint8_t* frameTable[kMaxBlocks] = {};
+thread_local bool separateFrames = false;
 
-std::int32_t frameWidth = 0;
-std::int32_t frameHeight = 0;
-std::uint8_t* frameData = nullptr;
-std::uint32_t frameLength = 0;
+thread_local std::int32_t frameWidth = 0;
+thread_local std::int32_t frameHeight = 0;
+thread_local std::uint8_t* frameData = nullptr;
+thread_local std::uint32_t frameLength = 0;
 
 namespace {
 

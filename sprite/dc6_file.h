@@ -15,7 +15,9 @@
 //   28      4           coded length, unsigned
 //   32      length      coded scan lines (sprite/frame_decoder.h)
 //
-// One sprite file is current at a time; its parsed values are process-wide.
+// One sprite file is current at a time on each thread; its parsed values are
+// the thread's own (the program converts on one thread; a batch run may
+// convert a file on each of several).
 #pragma once
 
 #include <cstdint>
@@ -28,18 +30,18 @@ inline constexpr std::uint32_t kFileSlack = 0x10000;
 inline constexpr std::int32_t kMaxBlocks = 12;
 
 // The current sprite file.
-extern std::uint8_t* spriteData;       // the whole file and its slack, or null
-extern std::uint32_t spriteSize;       // the file's length in bytes
-extern std::uint8_t terminator[4];     // header bytes 12..15
-extern std::int32_t blockCount;        // 1..12 once accepted
-extern std::uint8_t* frameTable[kMaxBlocks];  // frame header addresses
-extern bool separateFrames;            // some frame has a non-zero x or y offset
+extern thread_local std::uint8_t* spriteData;       // the whole file and its slack, or null
+extern thread_local std::uint32_t spriteSize;       // the file's length in bytes
+extern thread_local std::uint8_t terminator[4];     // header bytes 12..15
+extern thread_local std::int32_t blockCount;        // 1..12 once accepted
+extern thread_local std::uint8_t* frameTable[kMaxBlocks];  // frame header addresses
+extern thread_local bool separateFrames;            // some frame has a non-zero x or y offset
 
 // The current frame, set by SelectFrame.
-extern std::int32_t frameWidth;
-extern std::int32_t frameHeight;
-extern std::uint8_t* frameData;        // first coded byte
-extern std::uint32_t frameLength;      // coded bytes, cut to the file's end
+extern thread_local std::int32_t frameWidth;
+extern thread_local std::int32_t frameHeight;
+extern thread_local std::uint8_t* frameData;        // first coded byte
+extern thread_local std::uint32_t frameLength;      // coded bytes, cut to the file's end
 
 // Reads the file at path (relative to the current directory or absolute) into
 // a new block of its size + kFileSlack bytes, the slack zero-filled. Returns

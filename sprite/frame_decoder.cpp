@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "notice/error_notifier.h"
-#include "platform/seam.h"
 #include "sprite/dc6_file.h"
 
 namespace {
@@ -14,9 +13,7 @@ namespace {
 constexpr std::uint8_t kZeroByte = 0x00;
 constexpr std::uint8_t kEndOfRow = 0x80;
 
-void ShowDecoderFault(const char* text) {
-    platform::MessageBoxA(progressWindow, text, kConverterCaption, MB_OK | MB_ICONINFORMATION);
-}
+void ShowDecoderFault(const char* text) { ShowFault(progressWindow, text); }
 
 // A damaged frame can hold thousands of faulty codes: each kind of fault is
 // shown for its first occurrence in a frame only.

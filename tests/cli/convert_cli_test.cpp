@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <future>
@@ -15,6 +16,7 @@
 #include "convert/sprite_conversion.h"
 #include "convert/frame_placement.h"
 #include "image/palette.h"
+#include "platform/files.h"
 #include "tests/cli/converter_process.h"
 #include "tests/support/core_state.h"
 #include "tests/support/pcx_image.h"
@@ -261,7 +263,7 @@ TEST_F(ConverterTest, TheProgressBarIsDrawnOnATerminalOnly) {
     EXPECT_EQ(quiet.status, 0);
     EXPECT_EQ(quiet.err, "");
 
-    const test::ConverterRun shown = test::RunConverterOnTerminal({}, 60);
+    const test::ConverterRun shown = test::RunConverterOnTerminal({"-j", "1"}, 60);
     EXPECT_EQ(shown.status, 1);
     EXPECT_EQ(shown.out, "Successfully converted 3 files\n");
     // Each line is padded to one column short of the width; the bar is erased
@@ -373,20 +375,114 @@ TEST_F(ConverterTest, NothingIsWrittenWhereNobodyAsked) {
     }
 }
 
+// -r: the whole tree, folder by folder, each folder's images in its own
+// PCXFiles or mirrored below -o; links to folders are not entered, output
+// folders are not read for sprites, and notices name files by their paths.
+TEST_F(ConverterTest, ATreeIsConvertedFolderByFolder) {
+    for (const char* folder : {"a/b", "a/PCXFiles", "c", "out"}) fs::create_directories(folder);
+    test::WriteFile("top.dc6", Stitched());
+    test::WriteFile("a/one.dc6", Separate());
+    test::WriteFile("a/b/two.dc6", OldVersion());
+    test::WriteFile("a/b/three.dc6", Stitched());
+    test::WriteFile("a/PCXFiles/inside.dc6", Stitched());
+    test::WriteFile("c/Four.DC6", OldVersion());
+    test::WriteFile("out/planted.dc6", Stitched());
+    fs::create_directory_symlink("a", "link");
+    const std::string sep(1, platform::kPathSeparator);
+    const std::vector<std::string> notices = {
+        "kelvane-convert: a" + sep + "b" + sep + "two.dc6: " + kNotVersion6,
+        "kelvane-convert: c" + sep + "Four.DC6: " + kNotVersion6,
+    };
+
+    const test::ConverterRun own = RunConverter({"-r", "-q", "-j", "3"});
+    EXPECT_EQ(own.status, 1);
+    EXPECT_EQ(own.out, "Successfully converted 5 files\n");
+    EXPECT_THAT(Lines(own.err), testing::ElementsAreArray(notices));
+    EXPECT_TRUE(fs::exists("PCXFiles/top.pcx"));
+    EXPECT_TRUE(fs::exists("a/PCXFiles/one0.pcx"));
+    EXPECT_TRUE(fs::exists("a/PCXFiles/one1.pcx"));
+    EXPECT_TRUE(fs::exists("a/b/PCXFiles/three.pcx"));
+    EXPECT_FALSE(fs::exists("a/PCXFiles/PCXFiles"));
+    EXPECT_FALSE(fs::exists("link/PCXFiles/PCXFiles"));
+    EXPECT_TRUE(fs::exists("out/PCXFiles/planted.pcx"));
+
+    const test::ConverterRun mirrored = RunConverter({"-r", "-q", "-o", "out"});
+    EXPECT_EQ(mirrored.status, 1);
+    EXPECT_EQ(mirrored.out, "Successfully converted 4 files\n");
+    EXPECT_THAT(Lines(mirrored.err), testing::ElementsAreArray(notices));
+    std::vector<std::string> written;
+    for (const auto& entry : fs::recursive_directory_iterator("out"))
+        if (entry.is_regular_file()) written.push_back(entry.path().generic_string());
+    std::sort(written.begin(), written.end());
+    // PCXFiles folders and the output folder itself are read for no sprite.
+    EXPECT_THAT(written, ElementsAre("out/PCXFiles/planted.pcx", "out/a/b/three.pcx", "out/a/one0.pcx",
+                                     "out/a/one1.pcx", "out/planted.dc6", "out/top.pcx"));
+}
+
+// Four files at a time give what one at a time gives: the same files and
+// bytes, the same notices in the same order, the same count and status. Of
+// two images of one name the first file's stays, although the later file is
+// done long before it.
+TEST_F(ConverterTest, FourFilesAtATimeGiveWhatOneAtATimeGives) {
+    std::vector<std::pair<std::string, test::Bytes>> sprites = {
+        {"walk.dc6", Dc6Builder().AddRows(Picture(1500, 1200), 3, 0).AddRows(Picture(3, 2)).Build()},
+        {"walk0.dc6", Stitched()},
+        {"walk1.dc6", Stitched()},
+        {"old.dc6", OldVersion()},
+        {"blocks.dc6", Dc6Builder().BlockCount(13).AddRows(Picture(2, 2)).Build()},
+        {"empty.dc6", {}},
+    };
+    test::Dc6Frame overrun;
+    overrun.width = 3;
+    overrun.height = 1;
+    overrun.coded = {0x05, 1, 2, 3, 0x80, 0xEE, 0xEE, 0xEE, 0xEE};
+    sprites.push_back({"overrun.dc6", Dc6Builder().Add(overrun).Build()});
+    for (int i = 0; i < 24; ++i)
+        sprites.push_back({"s" + std::to_string(10 + i) + ".dc6", Dc6Builder().AddRows(Picture(40 + i, 30, i)).Build()});
+    for (const char* copy : {"one", "four"}) {
+        fs::create_directory(copy);
+        for (const auto& [name, bytes] : sprites) test::WriteFile(fs::path(copy) / name, bytes);
+    }
+    const auto run = [](const char* copy, const char* jobs) {
+        return RunConverter({"-C", copy, "-j", jobs, "-f", "png", "--json", "-o", "out"});
+    };
+    const test::ConverterRun one = run("one", "1");
+    const test::ConverterRun four = run("four", "4");
+    EXPECT_EQ(one.status, 1);
+    EXPECT_EQ(four.status, one.status);
+    EXPECT_EQ(four.out, one.out);
+    EXPECT_EQ(four.err, one.err);
+    EXPECT_THAT(one.err, HasSubstr("walk0.dc6: Image out/walk0.png was already written in this run"));
+    EXPECT_THAT(one.err, HasSubstr("walk1.dc6: Image out/walk1.png was already written in this run"));
+    std::map<std::string, test::Bytes> outputs[2];
+    for (int i = 0; i < 2; ++i)
+        for (const auto& entry : fs::directory_iterator(fs::path(i == 0 ? "one" : "four") / "out"))
+            outputs[i][entry.path().filename().string()] = test::ReadFile(entry.path());
+    // walk's two images and manifest, the manifests of walk0 and walk1 (whose
+    // images are refused), overrun's image and manifest, and s10 to s33's.
+    EXPECT_EQ(outputs[0].size(), 3 + 1 + 1 + 2 + 2 * 24u);
+    EXPECT_TRUE(outputs[1] == outputs[0]);
+}
+
 TEST_F(ConverterTest, AnInterruptedRunLeavesOnlyWholeImages) {
     // Enough large sprites that the run is still busy when the first image lands.
     const test::Bytes big = Dc6Builder().AddRows(Picture(1500, 1000)).Build();
     for (int i = 0; i < 150; ++i) test::WriteFile("s" + std::to_string(1000 + i) + ".dc6", big);
     test::RunControl control;
     control.interruptWhen = [] { return fs::exists(test::OutputPath("s1000.pcx")); };
-    const test::ConverterRun run = test::RunConverterControlled({"-q"}, control);
+    // Four files at a time: whichever threads are writing when the signal
+    // comes, no temporary file stays behind and every image is whole.
+    const test::ConverterRun run = test::RunConverterControlled({"-q", "-j", "4"}, control);
     ASSERT_EQ(run.status, 128 + SIGINT) << run.err;
     EXPECT_EQ(run.err, "kelvane-convert: interrupted\n");
     const auto outputs = Outputs();
     EXPECT_GE(outputs.size(), 1u);
     EXPECT_LT(outputs.size(), 150u);
     const test::Bytes expected = outputs.at("s1000.pcx");
-    for (const auto& [name, bytes] : outputs) EXPECT_EQ(bytes, expected) << name;
+    for (const auto& [name, bytes] : outputs) {
+        EXPECT_THAT(name, testing::MatchesRegex("s1[0-9]{3}\\.pcx"));
+        EXPECT_EQ(bytes, expected) << name;
+    }
 }
 
 TEST_F(ConverterTest, AFifoIsRefusedNotWaitedOn) {

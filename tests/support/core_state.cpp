@@ -22,7 +22,6 @@ void ResetCoreState() {
     StartConversionRun();
     CloseOutputFolder();
     outputOptions = OutputOptions();
-    informationHandler = nullptr;
     spriteData = nullptr;
     spriteSize = 0;
     std::memset(terminator, 0, sizeof terminator);

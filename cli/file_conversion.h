@@ -1,0 +1,22 @@
+// One file of a kelvane-convert run, converted on whichever thread runs it,
+// with everything it has to say held for the run to give out in order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "cli/run_plan.h"
+#include "notice/notice_collector.h"
+
+struct FileResult {
+    std::vector<Notice> notices;  // the core's, and the converter's own about the file
+    std::int32_t images = 0;      // images written
+    bool skipped = false;         // not converted at all (unreadable, missing, badly named)
+};
+
+// Converts file index of the plan into its output folder, as the program's
+// Convert would (the place in the run's order decides whose image keeps a
+// name two files would write). checkNames: the file was named on the command
+// line and must be a plain name of the folder.
+FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames);

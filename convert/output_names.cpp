@@ -1,0 +1,121 @@
+#include "convert/output_names.h"
+
+#include <condition_variable>
+#include <map>
+#include <mutex>
+
+namespace {
+
+enum class State { Pending, Written, GivenUp };
+
+struct Claim {
+    std::size_t file;
+    State state;
+};
+
+std::mutex guard;
+std::condition_variable changed;
+std::map<std::string, std::vector<Claim>> claims;
+std::vector<bool> planned;     // by file
+std::size_t plannedBelow = 0;  // every file before this one has planned
+std::size_t nextImplicit = 0;  // the next file of a run on one thread
+
+constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
+thread_local std::size_t currentFile = kNoFile;
+
+// Marks file as planned; under guard.
+void MarkPlanned(std::size_t file) {
+    if (planned.size() <= file) planned.resize(file + 1, false);
+    planned[file] = true;
+    while (plannedBelow < planned.size() && planned[plannedBelow]) ++plannedBelow;
+}
+
+Claim* OwnClaim(std::vector<Claim>& list, std::size_t file) {
+    for (Claim& claim : list)
+        if (claim.file == file) return &claim;
+    return nullptr;
+}
+
+}  // namespace
+
+void ForgetOutputPaths() {
+    const std::lock_guard<std::mutex> lock(guard);
+    claims.clear();
+    planned.clear();
+    plannedBelow = 0;
+    nextImplicit = 0;
+}
+
+ConvertingFile::ConvertingFile() {
+    const std::lock_guard<std::mutex> lock(guard);
+    currentFile = nextImplicit++;
+}
+
+ConvertingFile::ConvertingFile(std::size_t index) { currentFile = index; }
+
+ConvertingFile::~ConvertingFile() {
+    {
+        const std::lock_guard<std::mutex> lock(guard);
+        MarkPlanned(currentFile);
+        for (auto& [key, list] : claims)
+            if (Claim* own = OwnClaim(list, currentFile); own != nullptr && own->state == State::Pending)
+                own->state = State::GivenUp;
+    }
+    changed.notify_all();
+    currentFile = kNoFile;
+}
+
+void PlanOutputPaths(const std::vector<std::string>& keys) {
+    {
+        const std::lock_guard<std::mutex> lock(guard);
+        for (const std::string& key : keys) {
+            std::vector<Claim>& list = claims[key];
+            if (OwnClaim(list, currentFile) == nullptr) list.push_back({currentFile, State::Pending});
+        }
+        MarkPlanned(currentFile);
+    }
+    changed.notify_all();
+}
+
+bool ClaimOutputPath(const std::string& key) {
+    std::unique_lock<std::mutex> lock(guard);
+    const std::size_t file = currentFile;
+    const auto earlierUndecided = [&] {
+        if (plannedBelow < file) return true;
+        const auto found = claims.find(key);
+        if (found == claims.end()) return false;
+        for (const Claim& claim : found->second)
+            if (claim.file < file && claim.state == State::Pending) return true;
+        return false;
+    };
+    changed.wait(lock, [&] { return !earlierUndecided(); });
+    for (const Claim& claim : claims[key])
+        if (claim.file < file && claim.state == State::Written) return false;
+    return true;
+}
+
+void SettleOutputPath(const std::string& key, bool written) {
+    {
+        const std::lock_guard<std::mutex> lock(guard);
+        std::vector<Claim>& list = claims[key];
+        Claim* own = OwnClaim(list, currentFile);
+        if (own == nullptr) {
+            list.push_back({currentFile, State::Pending});
+            own = &list.back();
+        }
+        own->state = written ? State::Written : State::GivenUp;
+    }
+    changed.notify_all();
+}
+
+std::string OutputPathKey(const char* path) {
+    std::string key(path);
+#ifdef _WIN32
+    // Windows finds names without regard to letter case.
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+#endif
+    return key;
+}
+
+bool ConvertingAFile() { return currentFile != kNoFile; }
