@@ -117,6 +117,9 @@ void ChooseOutput(const Options& options) {
     outputOptions.transparency = !options.noTransparency;
     outputOptions.manifest = options.manifest;
     outputOptions.sheet = options.sheet;
+    if (options.animation)
+        outputOptions.animation = *options.animation == "gif" ? AnimationFormat::Gif : AnimationFormat::Apng;
+    outputOptions.fps = options.fps;
 }
 
 // What a run leaves behind, whether it converts or is refused: nothing held.

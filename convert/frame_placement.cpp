@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "convert/animation.h"
 #include "convert/image_plan.h"
 #include "convert/image_writer.h"
 #include "convert/index_use.h"
 #include "convert/manifest.h"
 #include "convert/output_names.h"
 #include "convert/output_options.h"
+#include "convert/placement_notices.h"
 #include "convert/transparency.h"
 #include "image/palette.h"
 #include "notice/error_notifier.h"
@@ -27,7 +29,6 @@ thread_local std::int32_t imagesWritten = 0;
 namespace {
 
 constexpr std::int32_t kTileWidth = 256;  // a frame this wide lets the next one share its row
-constexpr std::int64_t kMaxDimension = 0xFFFF;
 
 // Header fields the conversion does not interpret, kept for the manifest.
 constexpr std::uint32_t kFileField4 = 4, kFileField8 = 8, kFileField16 = 16;
@@ -36,60 +37,6 @@ constexpr std::uint32_t kFrameXOffset = 12, kFrameYOffset = 16;
 
 const char kStitchedPath[] = "%s" KV_PATH_SEPARATOR "%s.%s";
 const char kSeparatePath[] = "%s" KV_PATH_SEPARATOR "%s%i.%s";
-const char kInvalidSize[] =
-    "Image %s is too large or has invalid dimensions and was not written.\n\n"
-    "Do you wish to receive further error notification?";
-const char kUnableToWrite[] =
-    "Unable to write %s!\n\n"
-    "Do you wish to receive further error notification?";
-const char kAlreadyWritten[] =
-    "Image %s was already written in this run and was not replaced.\n\n"
-    "Do you wish to receive further error notification?";
-const char kNoMemory[] =
-    "Not enough memory for image %s; it was not written.\n\n"
-    "Do you wish to receive further error notification?";
-const char kPathTooLong[] = "path longer than 259 characters";
-const char kNoFolder[] = "no output folder is open";
-
-// The folder part of the output paths: the open folder's, or what it would be.
-const char* FolderPath() {
-    return outputFolder != nullptr ? outputFolder->path().c_str() : outputOptions.folder.c_str();
-}
-
-void Notify(const char* format, const char* path, const char* reason = nullptr) {
-    char text[3 * kNameBufferSize + 200];
-    std::snprintf(text, sizeof text, format, path);
-    NotifyError(progressWindow, text, reason);
-}
-
-// An image needs at least one pixel each way (a PCX header cannot describe
-// fewer) and at most what its 16-bit fields can.
-bool ValidImageSize(std::int64_t width, std::int64_t height) {
-    return width >= 1 && height >= 1 && width <= kMaxDimension && height <= kMaxDimension &&
-           static_cast<std::uint64_t>(width * height) <= kMaxCanvasPixels;
-}
-
-// Checks an output path and claims it for the current file: it fits, the run
-// has a folder for it, and no earlier file of the run wrote it. False after
-// a notice; after true, the caller settles the claim.
-bool ClaimPath(const OutputPath& path) {
-    if (!path.Fits()) {
-        Notify(kUnableToWrite, path.text, kPathTooLong);
-        return false;
-    }
-    if (outputFolder == nullptr) {
-        Notify(kUnableToWrite, path.text, kNoFolder);
-        return false;
-    }
-    if (!ClaimOutputPath(OutputPathKey(path.text))) {
-        Notify(kAlreadyWritten, path.text);
-        return false;
-    }
-    return true;
-}
-
-void SettlePath(const OutputPath& path, bool written) { SettleOutputPath(OutputPathKey(path.text), written); }
-
 // What became of each frame, for the manifest.
 struct FrameOutcome {
     const PlannedImage* image = nullptr;  // the image holding it, when written
@@ -261,6 +208,13 @@ void WriteManifest(const char* spriteName, const OutputPath& path, const std::ve
         manifest.frames.push_back(entry);
     }
     if (commonIndex) manifest.transparentIndex = manifest.frames.front().transparentIndex;
+    if (separateFrames) {
+        const AnimationCanvas canvas = CanvasOfFrames();
+        if (ValidImageSize(canvas.width, canvas.height))
+            manifest.canvas = ManifestCanvas{static_cast<std::int32_t>(canvas.x), static_cast<std::int32_t>(canvas.y),
+                                             static_cast<std::int32_t>(canvas.width),
+                                             static_cast<std::int32_t>(canvas.height)};
+    }
 
     const std::string text = ManifestToJson(manifest);
     std::string reason;
@@ -290,8 +244,11 @@ void WriteSpriteImages(char* name) {
     std::vector<PlannedImage> images = separateFrames ? PlanSeparate(name) : PlanStitched(name);
     if (outputOptions.sheet) images = PlanSheet(std::move(images), name);
     const OutputPath manifest = ManifestPath(name);
+    const bool animated = WantsAnimation();
+    const OutputPath animation = animated ? AnimationPath(name) : OutputPath{};
     std::vector<std::string> keys;
     for (const PlannedImage& image : images) keys.push_back(OutputPathKey(image.path.text));
+    if (animated) keys.push_back(OutputPathKey(animation.text));
     if (outputOptions.manifest) keys.push_back(OutputPathKey(manifest.text));
     PlanOutputPaths(keys);
 
@@ -304,6 +261,7 @@ void WriteSpriteImages(char* name) {
             outcome = {&image, placed.x, placed.y, written.transparentIndex, written.rgba};
         }
     }
+    if (animated) WriteAnimation(animation, CanvasOfFrames());
     if (outputOptions.manifest) WriteManifest(spriteName.c_str(), manifest, outcomes);
 }
 

@@ -295,6 +295,17 @@ bool ReadMeta(Reader& in, const Json& meta, SpriteManifest* m) {
         m->terminator[i] = static_cast<std::uint8_t>(byte);
     }
 
+    if (meta.contains("canvas")) {
+        const Json* canvas = in.Object(meta, path, "canvas");
+        ManifestCanvas read;
+        if (canvas == nullptr || !in.Field(*canvas, "meta.canvas", "x", kMinOffset, kMaxOffset, &read.x) ||
+            !in.Field(*canvas, "meta.canvas", "y", kMinOffset, kMaxOffset, &read.y) ||
+            !in.Field(*canvas, "meta.canvas", "w", 1, kMaxDimension, &read.width) ||
+            !in.Field(*canvas, "meta.canvas", "h", 1, kMaxDimension, &read.height))
+            return false;
+        m->canvas = read;
+    }
+
     const Json* header = in.Object(meta, path, "header");
     return header != nullptr && in.Field(*header, "meta.header", "bytes4to7", 0, kMaxRaw, &m->header4to7) &&
            in.Field(*header, "meta.header", "bytes8to11", 0, kMaxRaw, &m->header8to11) &&
@@ -340,7 +351,7 @@ bool SpriteManifest::operator==(const SpriteManifest& o) const {
            imageWidth == o.imageWidth && imageHeight == o.imageHeight && sprite == o.sprite && layout == o.layout &&
            terminator == o.terminator && header4to7 == o.header4to7 && header8to11 == o.header8to11 &&
            header16to19 == o.header16to19 && palette == o.palette && transparentIndex == o.transparentIndex &&
-           transparency == o.transparency &&
+           transparency == o.transparency && canvas == o.canvas &&
            frames == o.frames;
 }
 
@@ -372,6 +383,9 @@ std::string ManifestToJson(const SpriteManifest& manifest) {
     meta["palette"] = manifest.palette;
     meta["transparentIndex"] = OrNull(manifest.transparentIndex);
     meta["transparency"] = manifest.transparency;
+    if (manifest.canvas)
+        meta["canvas"] = {{"x", manifest.canvas->x}, {"y", manifest.canvas->y}, {"w", manifest.canvas->width},
+                          {"h", manifest.canvas->height}};
 
     Json root = Json::object();
     root["frames"] = std::move(frames);

@@ -23,7 +23,10 @@
 //       "transparentIndex": the index common to all images | null,
 //       "transparency": true when the images mark their transparent pixels
 //                       (a null transparentIndex then means an image has none);
-//                       false or absent: the fill byte stands for them } }
+//                       false or absent: the fill byte stands for them,
+//       "canvas": {"x","y","w","h"}   separate layout: the union of the frames'
+//                       rectangles, each placed by its offsets (the canvas of
+//                       the animation); absent otherwise } }
 #pragma once
 
 #include <array>
@@ -53,6 +56,18 @@ struct FrameEntry {
     bool operator==(const FrameEntry& other) const;
 };
 
+// The canvas of a separate sprite's frames: origin (the smallest offsets)
+// and size (1..65535 each way).
+struct ManifestCanvas {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    bool operator==(const ManifestCanvas& other) const {
+        return x == other.x && y == other.y && width == other.width && height == other.height;
+    }
+};
+
 struct SpriteManifest {
     std::string app = "kelvane-convert";
     std::string version;
@@ -69,6 +84,7 @@ struct SpriteManifest {
     std::string palette = "built-in";  // "built-in" or a plain file name
     std::optional<std::uint8_t> transparentIndex;
     bool transparency = false;         // transparent pixels are marked in the images
+    std::optional<ManifestCanvas> canvas;
     std::vector<FrameEntry> frames;    // 1..12
 
     bool operator==(const SpriteManifest& other) const;

@@ -9,6 +9,7 @@
 #include "platform/output_folder.h"
 
 enum class ImageFormat { Pcx, Png };
+enum class AnimationFormat { None, Apng, Gif };
 
 struct OutputOptions {
     std::string folder = "PCXFiles";  // relative to the current directory
@@ -17,6 +18,8 @@ struct OutputOptions {
     bool transparency = true;         // PNG: pixels no literal wrote are transparent
     bool manifest = false;            // NAME.json beside the images
     bool sheet = false;               // all images of a sprite in one picture
+    AnimationFormat animation = AnimationFormat::None;  // NAME.apng or NAME.gif beside a separate sprite's frames
+    int fps = 10;                     // animation frames a second, 1..100
     std::string paletteName = "built-in";  // what the manifest says the palette was
 };
 

@@ -1,0 +1,277 @@
+#include "convert/animation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "convert/index_use.h"
+#include "convert/output_options.h"
+#include "convert/placement_notices.h"
+#include "convert/transparency.h"
+#include "image/apng_writer.h"
+#include "image/gif_writer.h"
+#include "image/palette.h"
+#include "platform/heap_block.h"
+#include "sprite/dc6_file.h"
+#include "sprite/frame_decoder.h"
+
+namespace {
+
+constexpr std::uint32_t kFrameWidth = 4, kFrameHeight = 8, kFrameXOffset = 12, kFrameYOffset = 16;
+const char kAnimationPath[] = "%s" KV_PATH_SEPARATOR "%s.%s";
+const char kNoIndexForGif[] = "a frame uses every palette index and has transparent pixels, which GIF cannot mark";
+
+// A frame as the animation places it.
+struct Frame {
+    std::int32_t entry = 0;  // in frameTable
+    std::int32_t width = 0;  // 0 x 0 when the frame has no pixel
+    std::int32_t height = 0;
+    std::int32_t x = 0;  // on the canvas
+    std::int32_t y = 0;
+    IndexUse use;
+};
+
+// A frame decoded onto a canvas of its own size, which started out as fill:
+// where no index is free, the opaque pixels of fill are listed.
+struct Decoded {
+    HeapBlock pixels;
+    std::uint8_t fill = 0;
+    std::vector<std::uint32_t> marked;  // ascending, when listing
+    bool listing = false;
+};
+
+bool Decode(const Frame& frame, const TransparencyPlan& plan, Decoded* out) {
+    out->fill = plan.fill;
+    out->listing = plan.index == kNoIndexLeft;
+    out->marked.clear();
+    out->pixels.reset(AllocateCanvas(frame.width, frame.height, plan.fill));
+    if (!out->pixels) return false;
+    DecodeWatch watch;
+    watch.quiet = true;  // the faults were shown with the frame's image
+    watch.marker = plan.fill;
+    watch.marked = out->listing ? &out->marked : nullptr;
+    SelectFrame(frameTable[frame.entry]);
+    DecodeFrame(frameData, frameLength, frameWidth, frameHeight, out->pixels.get(), frame.width, frame.height, 0, 0,
+                &watch);
+    std::sort(out->marked.begin(), out->marked.end());
+    out->marked.erase(std::unique(out->marked.begin(), out->marked.end()), out->marked.end());
+    return true;
+}
+
+// The opacity of row row of a decoded frame (width pixels) into opaque.
+void RowOpacity(const Decoded& frame, std::int32_t width, std::int32_t row, std::uint8_t* opaque) {
+    const std::uint8_t* pixels = frame.pixels.get() + static_cast<std::size_t>(row) * width;
+    const std::uint64_t start = static_cast<std::uint64_t>(row) * static_cast<std::uint64_t>(width);
+    auto next = std::lower_bound(frame.marked.begin(), frame.marked.end(), start);
+    for (std::int32_t x = 0; x < width; ++x) {
+        if (pixels[x] != frame.fill) {
+            opaque[x] = 1;
+            continue;
+        }
+        while (next != frame.marked.end() && *next < start + static_cast<std::uint64_t>(x)) ++next;
+        opaque[x] = frame.listing && next != frame.marked.end() && *next == start + static_cast<std::uint64_t>(x);
+    }
+}
+
+std::vector<Frame> FramesOn(const AnimationCanvas& canvas) {
+    std::vector<Frame> frames;
+    for (std::int32_t i = 0; i < blockCount; ++i) {
+        const std::uint8_t* header = frameTable[i];
+        Frame frame;
+        frame.entry = i;
+        const std::int32_t width = ReadInt32(header + kFrameWidth);
+        const std::int32_t height = ReadInt32(header + kFrameHeight);
+        if (width >= 1 && height >= 1) {
+            frame.width = width;
+            frame.height = height;
+            frame.x = static_cast<std::int32_t>(ReadInt32(header + kFrameXOffset) - canvas.x);
+            frame.y = static_cast<std::int32_t>(ReadInt32(header + kFrameYOffset) - canvas.y);
+            SelectFrame(header);
+            CountFrameIndices(frameData, frameLength, frameWidth, frameHeight, width, height, 0, 0,
+                              frame.use.count.data());
+        }
+        frames.push_back(frame);
+    }
+    return frames;
+}
+
+// Every frame fits the canvas, so the whole canvas and each frame are images
+// a 16-bit format can hold.
+bool FramesFit(const std::vector<Frame>& frames, const AnimationCanvas& canvas) {
+    if (!ValidImageSize(canvas.width, canvas.height)) return false;
+    for (const Frame& frame : frames)
+        if (frame.width > 0 && !ValidImageSize(frame.width, frame.height)) return false;
+    return true;
+}
+
+bool EncodeApng(platform::PendingFile& file, const std::vector<Frame>& frames, const AnimationCanvas& canvas,
+                const IndexUse& all, bool* noMemory) {
+    const TransparencyPlan plan = PlanTransparency(all, terminator[3]);
+    const bool rgba = plan.index == kNoIndexLeft;
+    const auto width = static_cast<std::int32_t>(canvas.width);
+    const auto height = static_cast<std::int32_t>(canvas.height);
+    ApngWriter apng(file);
+    if (!apng.Start(width, height, static_cast<std::uint32_t>(frames.size()), 1,
+                    static_cast<std::uint16_t>(outputOptions.fps), rgba, currentPalette, rgba ? -1 : plan.index))
+        return false;
+    std::vector<std::uint8_t> indices(static_cast<std::size_t>(width)), opaque(static_cast<std::size_t>(width));
+    for (std::size_t k = 0; k < frames.size(); ++k) {
+        const Frame& frame = frames[k];
+        Decoded decoded;
+        if (frame.width > 0 && !Decode(frame, plan, &decoded)) {
+            *noMemory = true;
+            return false;
+        }
+        const auto frameRow = [&](std::int32_t row, std::uint8_t* toIndices, std::uint8_t* toOpaque) {
+            std::copy_n(decoded.pixels.get() + static_cast<std::size_t>(row) * frame.width, frame.width, toIndices);
+            if (rgba) RowOpacity(decoded, frame.width, row, toOpaque);
+        };
+        bool added;
+        if (k == 0) {
+            // The first frame is the still image: the whole canvas.
+            added = apng.AddFrame(0, 0, width, height, [&](std::int32_t row, const std::uint8_t** i, const std::uint8_t** o) {
+                std::fill(indices.begin(), indices.end(), plan.fill);
+                std::fill(opaque.begin(), opaque.end(), 0);
+                if (frame.width > 0 && row >= frame.y && row < frame.y + frame.height)
+                    frameRow(row - frame.y, indices.data() + frame.x, opaque.data() + frame.x);
+                *i = indices.data();
+                *o = opaque.data();
+                return true;
+            });
+        } else if (frame.width == 0) {
+            // Nothing to show: one transparent pixel.
+            indices[0] = plan.fill;
+            opaque[0] = 0;
+            added = apng.AddFrame(0, 0, 1, 1, [&](std::int32_t, const std::uint8_t** i, const std::uint8_t** o) {
+                *i = indices.data();
+                *o = opaque.data();
+                return true;
+            });
+        } else {
+            added = apng.AddFrame(frame.x, frame.y, frame.width, frame.height,
+                                  [&](std::int32_t row, const std::uint8_t** i, const std::uint8_t** o) {
+                                      frameRow(row, indices.data(), opaque.data());
+                                      *i = indices.data();
+                                      *o = opaque.data();
+                                      return true;
+                                  });
+        }
+        if (!added) return false;
+    }
+    return apng.Finish();
+}
+
+bool EncodeGif(platform::PendingFile& file, const std::vector<Frame>& frames, const AnimationCanvas& canvas,
+               const IndexUse& all, bool* noMemory, std::string* reason) {
+    // One index for every frame where one is free; else each frame its own.
+    const TransparencyPlan shared = PlanTransparency(all, terminator[3]);
+    const auto delay = static_cast<std::uint16_t>(std::lround(100.0 / outputOptions.fps));
+    GifWriter gif(file);
+    if (!gif.Start(static_cast<std::int32_t>(canvas.width), static_cast<std::int32_t>(canvas.height), currentPalette,
+                   shared.index >= 0 ? shared.index : 0))
+        return false;
+    for (const Frame& frame : frames) {
+        if (frame.width == 0) {
+            const std::uint8_t none = terminator[3];  // no opaque pixel: any index marks it
+            if (!gif.AddFrame(0, 0, 1, 1, delay, none, [&](std::int32_t, const std::uint8_t** i) {
+                    *i = &none;
+                    return true;
+                }))
+                return false;
+            continue;
+        }
+        const TransparencyPlan plan =
+            shared.index != kNoIndexLeft ? shared : PlanTransparency(frame.use, terminator[3]);
+        Decoded decoded;
+        if (!Decode(frame, plan, &decoded)) {
+            *noMemory = true;
+            return false;
+        }
+        const CanvasTransparency settled =
+            SettleTransparency(plan, decoded.pixels.get(), static_cast<std::size_t>(frame.width) * frame.height,
+                               decoded.marked, false, terminator[3]);
+        if (settled.rgba) {
+            *reason = kNoIndexForGif;
+            return false;
+        }
+        // A frame without a transparent pixel still names the free index:
+        // its rectangle is restored to the background after it is shown,
+        // and the background must be transparent too.
+        const int index = settled.index >= 0 ? settled.index : plan.index >= 0 ? plan.index : -1;
+        if (!gif.AddFrame(frame.x, frame.y, frame.width, frame.height, delay, index,
+                          [&](std::int32_t row, const std::uint8_t** i) {
+                              *i = decoded.pixels.get() + static_cast<std::size_t>(row) * frame.width;
+                              return true;
+                          }))
+            return false;
+    }
+    return gif.Finish();
+}
+
+}  // namespace
+
+AnimationCanvas CanvasOfFrames() {
+    AnimationCanvas canvas;
+    std::int64_t right = 0, bottom = 0;
+    bool any = false;
+    for (std::int32_t i = 0; i < blockCount; ++i) {
+        const std::uint8_t* header = frameTable[i];
+        const std::int64_t width = ReadInt32(header + kFrameWidth);
+        const std::int64_t height = ReadInt32(header + kFrameHeight);
+        if (width < 1 || height < 1) continue;
+        const std::int64_t x = ReadInt32(header + kFrameXOffset);
+        const std::int64_t y = ReadInt32(header + kFrameYOffset);
+        canvas.x = any ? std::min(canvas.x, x) : x;
+        canvas.y = any ? std::min(canvas.y, y) : y;
+        right = any ? std::max(right, x + width) : x + width;
+        bottom = any ? std::max(bottom, y + height) : y + height;
+        any = true;
+    }
+    if (!any) return {0, 0, 1, 1};
+    canvas.width = right - canvas.x;
+    canvas.height = bottom - canvas.y;
+    return canvas;
+}
+
+OutputPath AnimationPath(const char* name) {
+    OutputPath path;
+    std::snprintf(path.text, sizeof path.text, kAnimationPath, FolderPath(), name,
+                  outputOptions.animation == AnimationFormat::Gif ? "gif" : "apng");
+    return path;
+}
+
+bool WantsAnimation() {
+    return outputOptions.animation != AnimationFormat::None && separateFrames && blockCount >= 2;
+}
+
+void WriteAnimation(const OutputPath& path, const AnimationCanvas& canvas) {
+    const std::vector<Frame> frames = FramesOn(canvas);
+    if (!FramesFit(frames, canvas)) {
+        Notify(kInvalidSize, path.text);
+        return;
+    }
+    if (!ClaimPath(path)) return;
+    IndexUse all;
+    for (const Frame& frame : frames)
+        for (std::size_t i = 0; i < all.count.size(); ++i) all.count[i] += frame.use.count[i];
+    std::string reason;
+    std::unique_ptr<platform::PendingFile> file = outputFolder->Begin(path.Name(), &reason);
+    bool noMemory = false;
+    bool written = file != nullptr;
+    if (written) {
+        written = outputOptions.animation == AnimationFormat::Gif
+                      ? EncodeGif(*file, frames, canvas, all, &noMemory, &reason)
+                      : EncodeApng(*file, frames, canvas, all, &noMemory);
+        if (!written && reason.empty()) reason = file->Reason().empty() ? "the image cannot be coded" : file->Reason();
+        written = written && file->Commit();
+        if (!written && reason.empty()) reason = file->Reason();
+    }
+    SettlePath(path, written);
+    if (noMemory)
+        Notify(kNoMemory, path.text);
+    else if (!written)
+        Notify(kUnableToWrite, path.text, reason.c_str());
+}

@@ -1,0 +1,42 @@
+// The animation of a sprite whose frames have offsets: NAME.apng or NAME.gif
+// beside the frames' images, every frame shown alone on one canvas, placed
+// with its top-left pixel at its x and y offsets.
+//
+// The canvas is the union of the frames' rectangles, so its top-left corner
+// lies at the smallest offsets. Each frame is shown for 1000 / FPS ms (GIF
+// counts in hundredths of a second), and the animation loops forever. The
+// colours are the run's palette, indices kept; the pixels no literal run of
+// a frame writes, and the canvas around the frame, are transparent, marked
+// with one index chosen as for a PNG image over all the frames (an animated
+// PNG whose frames use all 256 indices is RGBA; a GIF then marks each frame
+// with an index of its own, and a frame with none left cannot be written).
+#pragma once
+
+#include <cstdint>
+
+#include "convert/image_plan.h"
+
+struct AnimationCanvas {
+    std::int64_t x = 0;  // the smallest x offset of a frame with pixels
+    std::int64_t y = 0;
+    std::int64_t width = 0;  // 0 when no frame has pixels
+    std::int64_t height = 0;
+};
+
+// The canvas of the current sprite's frames (frames without a pixel take no
+// room; one of 1 x 1 at 0, 0 when no frame has any). Reads the frame headers
+// only.
+AnimationCanvas CanvasOfFrames();
+
+// The path of the current sprite's animation, named after name (without its
+// extension) in the output folder, in the run's animation format.
+OutputPath AnimationPath(const char* name);
+
+// Whether the current sprite gets an animation: the run asks for one, and
+// the sprite's frames have offsets and are two or more.
+bool WantsAnimation();
+
+// Writes the current sprite's animation to path (claimed here; a notice when
+// it cannot be written). The frames are decoded again, quietly: their faults
+// were shown with their images.
+void WriteAnimation(const OutputPath& path, const AnimationCanvas& canvas);

@@ -1,0 +1,63 @@
+#include "convert/placement_notices.h"
+
+#include <cstdio>
+
+#include "convert/output_names.h"
+#include "convert/output_options.h"
+#include "notice/error_notifier.h"
+#include "sprite/frame_decoder.h"
+
+namespace {
+
+constexpr std::int64_t kMaxDimension = 0xFFFF;
+const char kPathTooLong[] = "path longer than 259 characters";
+const char kNoFolder[] = "no output folder is open";
+
+}  // namespace
+
+const char kInvalidSize[] =
+    "Image %s is too large or has invalid dimensions and was not written.\n\n"
+    "Do you wish to receive further error notification?";
+const char kUnableToWrite[] =
+    "Unable to write %s!\n\n"
+    "Do you wish to receive further error notification?";
+const char kAlreadyWritten[] =
+    "Image %s was already written in this run and was not replaced.\n\n"
+    "Do you wish to receive further error notification?";
+const char kNoMemory[] =
+    "Not enough memory for image %s; it was not written.\n\n"
+    "Do you wish to receive further error notification?";
+
+const char* FolderPath() {
+    return outputFolder != nullptr ? outputFolder->path().c_str() : outputOptions.folder.c_str();
+}
+
+void Notify(const char* format, const char* path, const char* reason) {
+    char text[3 * kNameBufferSize + 200];
+    std::snprintf(text, sizeof text, format, path);
+    NotifyError(progressWindow, text, reason);
+}
+
+bool ValidImageSize(std::int64_t width, std::int64_t height) {
+    return width >= 1 && height >= 1 && width <= kMaxDimension && height <= kMaxDimension &&
+           static_cast<std::uint64_t>(width * height) <= kMaxCanvasPixels;
+}
+
+bool ClaimPath(const OutputPath& path) {
+    if (!path.Fits()) {
+        Notify(kUnableToWrite, path.text, kPathTooLong);
+        return false;
+    }
+    if (outputFolder == nullptr) {
+        Notify(kUnableToWrite, path.text, kNoFolder);
+        return false;
+    }
+    if (!ClaimOutputPath(OutputPathKey(path.text))) {
+        Notify(kAlreadyWritten, path.text);
+        return false;
+    }
+    return true;
+}
+
+void SettlePath(const OutputPath& path, bool written) { SettleOutputPath(OutputPathKey(path.text), written); }
+

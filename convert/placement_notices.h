@@ -1,0 +1,29 @@
+// What the frame placement and the animations say about the files they
+// write, and how they claim an output path for the current file.
+#pragma once
+
+#include <cstdint>
+
+#include "convert/image_plan.h"
+
+// Notices, "%s" the output path.
+extern const char kInvalidSize[];
+extern const char kUnableToWrite[];
+extern const char kAlreadyWritten[];
+extern const char kNoMemory[];
+
+// Gives the notice format about path (with the system's reason, if any).
+void Notify(const char* format, const char* path, const char* reason = nullptr);
+
+// The folder part of the output paths: the open folder's, or what it would be.
+const char* FolderPath();
+
+// An image needs at least one pixel each way (a PCX header cannot describe
+// fewer) and at most what 16-bit fields can.
+bool ValidImageSize(std::int64_t width, std::int64_t height);
+
+// Checks an output path and claims it for the current file: it fits, the run
+// has a folder for it, and no earlier file of the run wrote it. False after
+// a notice; after true, the caller settles the claim.
+bool ClaimPath(const OutputPath& path);
+void SettlePath(const OutputPath& path, bool written);
