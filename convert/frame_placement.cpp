@@ -238,6 +238,12 @@ void WriteManifest(const char* spriteName, const char* name, const std::vector<F
     manifest.header8to11 = ReadUint32(spriteData + kFileField8);
     manifest.header16to19 = ReadUint32(spriteData + kFileField16);
     manifest.palette = outputOptions.paletteName;
+    // The colours themselves, red, green, blue as the run writes them: the
+    // packer maps edited images by them, whatever palette file was used.
+    if (currentPalette != nullptr) {
+        manifest.paletteRgb.emplace();
+        std::memcpy(manifest.paletteRgb->data(), currentPalette, manifest.paletteRgb->size());
+    }
     manifest.transparency = outputOptions.format == ImageFormat::Png && outputOptions.transparency;
     bool commonIndex = true;
     for (std::int32_t i = 0; i < blockCount; ++i) {

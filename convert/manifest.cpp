@@ -26,6 +26,23 @@ constexpr char kSeparate[] = "separate";
 constexpr char kIndexed[] = "I8";
 constexpr char kRgba[] = "RGBA8888";
 
+std::string ColourText(const std::array<std::uint8_t, 768>& rgb, std::size_t entry) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text = "#";
+    for (std::size_t c = 0; c < 3; ++c) {
+        text += kDigits[rgb[3 * entry + c] >> 4];
+        text += kDigits[rgb[3 * entry + c] & 0xF];
+    }
+    return text;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
 Json OrNull(const std::optional<std::string>& text) { return text ? Json(*text) : Json(nullptr); }
 Json OrNull(const std::optional<std::uint8_t>& index) { return index ? Json(*index) : Json(nullptr); }
 
@@ -295,6 +312,24 @@ bool ReadMeta(Reader& in, const Json& meta, SpriteManifest* m) {
         m->terminator[i] = static_cast<std::uint8_t>(byte);
     }
 
+    const auto colours = meta.find("paletteColours");
+    if (colours != meta.end()) {
+        if (!colours.value().is_array() || colours.value().size() != 256)
+            return in.Fail("meta.paletteColours", "expected an array of 256 colours \"#RRGGBB\"");
+        std::array<std::uint8_t, 768> rgb{};
+        for (std::size_t i = 0; i < 256; ++i) {
+            const Json& colour = colours.value()[i];
+            const std::string text = colour.is_string() ? colour.get<std::string>() : std::string();
+            bool valid = text.size() == 7 && text[0] == '#';
+            for (std::size_t k = 1; valid && k < 7; ++k) valid = HexDigit(text[k]) >= 0;
+            if (!valid)
+                return in.Fail("meta.paletteColours[" + std::to_string(i) + "]", "expected a colour \"#RRGGBB\"");
+            for (std::size_t c = 0; c < 3; ++c)
+                rgb[3 * i + c] = static_cast<std::uint8_t>(HexDigit(text[1 + 2 * c]) << 4 | HexDigit(text[2 + 2 * c]));
+        }
+        m->paletteRgb = rgb;
+    }
+
     const Json* header = in.Object(meta, path, "header");
     return header != nullptr && in.Field(*header, "meta.header", "bytes4to7", 0, kMaxRaw, &m->header4to7) &&
            in.Field(*header, "meta.header", "bytes8to11", 0, kMaxRaw, &m->header8to11) &&
@@ -339,7 +374,7 @@ bool SpriteManifest::operator==(const SpriteManifest& o) const {
     return app == o.app && version == o.version && image == o.image && format == o.format &&
            imageWidth == o.imageWidth && imageHeight == o.imageHeight && sprite == o.sprite && layout == o.layout &&
            terminator == o.terminator && header4to7 == o.header4to7 && header8to11 == o.header8to11 &&
-           header16to19 == o.header16to19 && palette == o.palette && transparentIndex == o.transparentIndex &&
+           header16to19 == o.header16to19 && palette == o.palette && paletteRgb == o.paletteRgb && transparentIndex == o.transparentIndex &&
            transparency == o.transparency &&
            frames == o.frames;
 }
@@ -370,6 +405,11 @@ std::string ManifestToJson(const SpriteManifest& manifest) {
     meta["header"] = {{"bytes4to7", manifest.header4to7}, {"bytes8to11", manifest.header8to11},
                       {"bytes16to19", manifest.header16to19}};
     meta["palette"] = manifest.palette;
+    if (manifest.paletteRgb) {
+        Json colours = Json::array();
+        for (std::size_t i = 0; i < 256; ++i) colours.push_back(ColourText(*manifest.paletteRgb, i));
+        meta["paletteColours"] = std::move(colours);
+    }
     meta["transparentIndex"] = OrNull(manifest.transparentIndex);
     meta["transparency"] = manifest.transparency;
 

@@ -20,6 +20,8 @@
 //       "terminator": [t0, t1, t2, t3],
 //       "header": {"bytes4to7", "bytes8to11", "bytes16to19"},    raw file header fields
 //       "palette": "built-in" | the palette file's name,
+//       "paletteColours": ["#RRGGBB" x 256]   the palette's colours, entry 0 first
+//                         (absent in manifests of earlier versions),
 //       "transparentIndex": the index common to all images | null,
 //       "transparency": true when the images mark their transparent pixels
 //                       (a null transparentIndex then means an image has none);
@@ -67,6 +69,7 @@ struct SpriteManifest {
     std::uint32_t header8to11 = 0;
     std::uint32_t header16to19 = 0;
     std::string palette = "built-in";  // "built-in" or a plain file name
+    std::optional<std::array<std::uint8_t, 768>> paletteRgb;  // its colours, red, green, blue
     std::optional<std::uint8_t> transparentIndex;
     bool transparency = false;         // transparent pixels are marked in the images
     std::vector<FrameEntry> frames;    // 1..12

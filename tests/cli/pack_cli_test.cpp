@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "cli/pack_command.h"
@@ -18,6 +19,17 @@ using test::Bytes;
 
 test::ConverterRun Pack(const std::vector<std::string>& arguments) { return test::RunProgram(KELVANE_PACK, arguments); }
 
+std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+// A manifest's text with one field's value replaced.
+void EditManifest(const std::string& path, const std::string& from, const std::string& to) {
+    std::string text = Text(test::ReadFile(path));
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, from.size(), to);
+    test::WriteFile(path, Bytes(text.begin(), text.end()));
+}
+
 TEST(PackCliTest, WritesTheManifestsSpriteAndReportsOneLinePerNotice) {
     test::TempFolder folder;
     test::WriteFile("s.dc6", test::Dc6Builder().AddRows({{1, test::kSkip, 2}, {3}}, 2, -1).Build());
@@ -31,14 +43,20 @@ TEST(PackCliTest, WritesTheManifestsSpriteAndReportsOneLinePerNotice) {
     ASSERT_EQ(test::RunConverter({"-q", "-C", "out", "-f", "png", "--json", "-o", "again", "s.dc6"}).status, 0);
     EXPECT_EQ(test::ReadFile("out/again/s0.png"), test::ReadFile("out/s0.png"));
 
-    // Another palette: a notice, status 1, the sprite written all the same.
+    // Colours the palette lacks: refused, or with --nearest a counted notice,
+    // status 1, the sprite written.
     test::WriteFile("out/s0.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(3, 2, 8, 3)),
                                                  test::PngChunk("PLTE", test::PngPalette(4)),
+                                                 test::PngChunk("tRNS", Bytes{0}),
                                                  test::PngChunk("IDAT", test::Deflated({0, 1, 0, 2, 0, 3, 0, 0})),
                                                  test::PngChunk("IEND", {})}));
-    const test::ConverterRun notice = Pack({"-C", "out", "-o", "../edited.dc6", "s.json"});
-    EXPECT_EQ(notice.status, 1);
-    EXPECT_EQ(notice.err, "kelvane-pack: s0.png: its palette differs from the sprite's; indices are used as they are\n");
+    const test::ConverterRun missing = Pack({"-C", "out", "-o", "../edited.dc6", "s.json"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_THAT(missing.err, StartsWith("kelvane-pack: s0.png: colour #01FE03 (pixel 0,0) is not in the sprite's"));
+    EXPECT_FALSE(std::filesystem::exists("edited.dc6"));
+    const test::ConverterRun nearest = Pack({"-C", "out", "-o", "../edited.dc6", "--nearest", "s.json"});
+    EXPECT_EQ(nearest.status, 1);
+    EXPECT_EQ(nearest.err, "kelvane-pack: s.json: 3 pixels have a colour not in the palette and took the nearest one\n");
     EXPECT_TRUE(std::filesystem::exists("edited.dc6"));
 
     // Several manifests in one run, each under its sprite's name; a refused
@@ -47,10 +65,9 @@ TEST(PackCliTest, WritesTheManifestsSpriteAndReportsOneLinePerNotice) {
     ASSERT_EQ(test::RunConverter({"-q", "-f", "png", "--json", "-o", "out", "t.dc6"}).status, 0);
     test::WriteFile("out/bad.json", {'{'});
     std::filesystem::remove("out/s.dc6");
-    const test::ConverterRun several = Pack({"-C", "out", "bad.json", "t.json", "s.json"});
+    const test::ConverterRun several = Pack({"-C", "out", "--nearest", "bad.json", "t.json", "s.json"});
     EXPECT_EQ(several.status, 2);
     EXPECT_THAT(several.err, StartsWith("kelvane-pack: bad.json: "));
-    EXPECT_THAT(several.err, HasSubstr("\nkelvane-pack: s0.png: its palette differs"));  // the edit above
     EXPECT_TRUE(std::filesystem::exists("out/t.dc6"));
     EXPECT_TRUE(std::filesystem::exists("out/s.dc6"));
     EXPECT_EQ(Pack({"-C", "out", "-o", "x.dc6", "t.json", "s.json"}).status, 2);
@@ -59,18 +76,19 @@ TEST(PackCliTest, WritesTheManifestsSpriteAndReportsOneLinePerNotice) {
 
 TEST(PackCliTest, RefusalsAndUsageErrorsWriteNothing) {
     test::TempFolder folder;
-    test::WriteFile("grey\x1b.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(1, 1, 8, 0)),
-                                                   test::PngChunk("IDAT", test::Deflated({0, 9})),
+    test::WriteFile("grey\x1b.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(1, 1, 16, 0)),
+                                                   test::PngChunk("IDAT", test::Deflated({0, 9, 9})),
                                                    test::PngChunk("IEND", {})}));
     const test::ConverterRun refused = Pack({"-o", "x.dc6", "grey\x1b.png"});
     EXPECT_EQ(refused.status, 2);
-    EXPECT_THAT(refused.err, StartsWith("kelvane-pack: grey\\x1B.png: is a grey, RGB or 16-bit PNG image; save it as"));
+    EXPECT_THAT(refused.err, StartsWith("kelvane-pack: grey\\x1B.png: is a PNG image of 16 bits per sample; save"));
     EXPECT_EQ(refused.err.find('\n'), refused.err.size() - 1);
     EXPECT_FALSE(std::filesystem::exists("x.dc6"));
 
     for (const std::vector<std::string>& usage : std::vector<std::vector<std::string>>{
              {"a.png"}, {"-o", "x.dc6", "--offset", "1:2", "a.png"}, {"-o", "x.dc6", "--offset", "3:0,0", "a.png"},
-             {"--like", "s.dc6", "s.json"}, {}}) {
+             {"-p", "x.pal", "s.json"}, {"--force", "-o", "x.dc6", "a.png"}, {"--like", "a.dc6", "s.json", "t.json"},
+             {}}) {
         const test::ConverterRun run = Pack(usage);
         EXPECT_EQ(run.status, 2);
         EXPECT_THAT(run.err, HasSubstr("Try 'kelvane-pack --help'."));
@@ -78,6 +96,128 @@ TEST(PackCliTest, RefusalsAndUsageErrorsWriteNothing) {
     const test::ConverterRun version = Pack({"--version"});
     EXPECT_EQ(version.out, "kelvane-pack " KELVANE_VERSION "\n");
     EXPECT_EQ(version.status, 0);
+}
+
+// A manifest is data: the sprite name it gives is used only when it is a
+// plain *.dc6 name, never over a file the run reads, and never over an
+// existing file without --force. -o never names an input either, whatever
+// its spelling. --check writes nothing and says what it would write.
+TEST(PackCliTest, NothingIsWrittenWhereNobodyAsked) {
+    test::TempFolder folder;
+    test::WriteFile("s.dc6", test::Dc6Builder().AddRows({{1, 2}}, 1, 0).AddRows({{3}}, 0, 1).Build());
+    ASSERT_EQ(test::RunConverter({"-q", "-f", "png", "--json", "-o", "out", "s.dc6"}).status, 0);
+    const Bytes manifest = test::ReadFile("out/s.json"), image = test::ReadFile("out/s0.png");
+    auto unchanged = [&] {
+        EXPECT_EQ(test::ReadFile("out/s.json"), manifest);
+        EXPECT_EQ(test::ReadFile("out/s0.png"), image);
+    };
+    for (const char* name : {".profile", "s.json", "s0.png", "../s.dc6", "s.dc6x"}) {
+        EditManifest("out/s.json", "\"sprite\": \"s.dc6\"", std::string("\"sprite\": \"") + name + "\"");
+        const test::ConverterRun run = Pack({"-C", "out", "s.json"});
+        EXPECT_EQ(run.status, 2) << name;
+        EXPECT_THAT(run.err, HasSubstr("s.json: ")) << name;
+        test::WriteFile("out/s.json", manifest);
+        unchanged();
+    }
+    EXPECT_FALSE(std::filesystem::exists("out/.profile"));
+    std::filesystem::create_symlink("s0.png", "out/link.dc6");
+    EditManifest("out/s.json", "\"sprite\": \"s.dc6\"", "\"sprite\": \"link.dc6\"");
+    EXPECT_EQ(Pack({"-C", "out", "--force", "s.json"}).status, 2);
+    test::WriteFile("out/s.json", manifest);
+    unchanged();
+    for (const char* output : {"s0.png", "./s0.png", "link.dc6", "s.json"})
+        EXPECT_EQ(Pack({"-C", "out", "-o", output, "s.json"}).status, 2) << output;
+    EXPECT_EQ(Pack({"-C", "out", "-o", "./s0.png", "s0.png", "s1.png"}).status, 2);
+    unchanged();
+
+    // The sprite in the working folder is the user's: kept without --force.
+    const Bytes sprite = test::ReadFile("s.dc6");
+    const test::ConverterRun kept = Pack({"out/s.json"});
+    EXPECT_EQ(kept.status, 2);
+    EXPECT_EQ(kept.err, "kelvane-pack: s.dc6: exists and is not replaced: give --force to replace it, or -o to name "
+                        "another file\n");
+    const test::ConverterRun check = Pack({"--check", "--force", "out/s.json"});
+    EXPECT_EQ(check.status, 0) << check.err;
+    EXPECT_EQ(check.out, "kelvane-pack: would write s.dc6: 2 frames, " + std::to_string(sprite.size()) + " bytes\n");
+    std::filesystem::remove("s.dc6");
+    EXPECT_EQ(Pack({"--check", "out/s.json"}).status, 0);
+    EXPECT_FALSE(std::filesystem::exists("s.dc6"));
+    test::WriteFile("s.dc6", {1, 2, 3});
+    EXPECT_EQ(Pack({"--force", "out/s.json"}).status, 0);
+    EXPECT_EQ(test::ReadFile("s.dc6"), sprite);
+}
+
+// What a pack costs follows the frames it makes, not what the files
+// declare: frames without an image, a 1 x 1 frame of a huge image, and an
+// image too large for any frame are all handled within a memory cap far
+// below their declared sizes.
+TEST(PackCliTest, CostFollowsTheFramesNotTheDeclaredSizes) {
+    if (test::ConverterIsInstrumented()) GTEST_SKIP() << "sanitizers and Valgrind need more address space";
+    test::TempFolder folder;
+    test::WriteFile("s.dc6", test::Dc6Builder().AddRows({{1}}).Build());
+    ASSERT_EQ(test::RunConverter({"-q", "-f", "png", "--json", "-o", "out", "s.dc6"}).status, 0);
+    const std::string text = Text(test::ReadFile("out/s.json"));
+    const std::size_t framesAt = text.find('[') + 1, framesEnd = text.find("\n  ],");
+    const std::string frame = text.substr(framesAt, framesEnd - framesAt);
+    test::RunControl control;
+    control.program = KELVANE_PACK;
+    control.memoryLimit = 256ull << 20;
+
+    // Twelve frames of 65535 x 32767 without an image.
+    std::string empty = text.substr(0, framesAt);
+    for (int i = 0; i < 12; ++i) {
+        std::string entry = frame;
+        auto set = [&](const std::string& key, const std::string& value) {
+            const std::size_t at = entry.find("\"" + key + "\": ");
+            entry.replace(at, entry.find_first_of(",\n", at) - at, "\"" + key + "\": " + value);
+        };
+        set("filename", "null");
+        set("index", std::to_string(i));
+        set("width", "65535");
+        set("height", "32767");
+        for (const char* key : {"w", "h"}) {
+            for (std::size_t at = 0; (at = entry.find(std::string("\"") + key + "\": 1", at)) != std::string::npos;)
+                entry.replace(at, std::strlen(key) + 5, std::string("\"") + key + "\": " +
+                                                            (key[0] == 'w' ? "65535" : "32767"));
+        }
+        empty += (i > 0 ? "," : "") + entry;
+    }
+    empty += text.substr(framesEnd);
+    test::WriteFile("out/empty.json", Bytes(empty.begin(), empty.end()));
+    const test::ConverterRun frames = test::RunConverterControlled({"-C", "out", "-o", "empty.dc6", "empty.json"},
+                                                                   control);
+    EXPECT_EQ(frames.status, 1) << frames.err;
+    EXPECT_LT(std::filesystem::file_size("out/empty.dc6"), 1000u);
+
+    // A 16384 x 16384 image, of which one pixel is a frame.
+    const int side = 16384;
+    Bytes raw;
+    raw.reserve(static_cast<std::size_t>(side) * (side + 1));
+    for (int y = 0; y < side; ++y) {
+        raw.push_back(0);
+        raw.insert(raw.end(), side, y == 0 ? 1 : 0);
+    }
+    test::WriteFile("out/big.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(side, side, 8, 3)),
+                                                  test::PngChunk("PLTE", test::PngPalette(2)),
+                                                  test::PngChunk("IDAT", test::Deflated(raw)),
+                                                  test::PngChunk("IEND", {})}));
+    raw = Bytes();
+    EditManifest("out/s.json", "\"filename\": \"s.png\"", "\"filename\": \"big.png\"");
+    const test::ConverterRun cut = test::RunConverterControlled({"-C", "out", "-o", "one.dc6", "s.json"}, control);
+    EXPECT_EQ(cut.status, 2);  // an image of one frame is as large as the frame
+    EXPECT_THAT(cut.err, HasSubstr("big.png: is 16384 x 16384 pixels; the manifest gives 1 x 1"));
+    const test::ConverterRun loose = test::RunConverterControlled({"-C", "out", "-o", "big.dc6", "big.png"}, control);
+    EXPECT_EQ(loose.status, 2);  // 2 x 256 MiB of frame: more than the cap, and refused as such
+    EXPECT_THAT(loose.err, HasSubstr("not enough memory for a frame of 16384 x 16384 pixels"));
+
+    // Too large for any frame: refused from the header, its data never inflated.
+    Bytes bomb(5 << 20, 0x5A);
+    test::WriteFile("out/bomb.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(65535, 65535, 8, 3)),
+                                                   test::PngChunk("PLTE", test::PngPalette(2)),
+                                                   test::PngChunk("IDAT", bomb), test::PngChunk("IEND", {})}));
+    const test::ConverterRun refused = test::RunConverterControlled({"-C", "out", "-o", "b.dc6", "bomb.png"}, control);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_THAT(refused.err, HasSubstr("bomb.png: holds a frame too large to pack (65535 x 65535 pixels)"));
 }
 
 // The web page runs the command again and again in one process: -C moves
