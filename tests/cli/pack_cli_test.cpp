@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "cli/pack_command.h"
 #include "tests/cli/converter_process.h"
@@ -20,6 +21,15 @@ using test::Bytes;
 test::ConverterRun Pack(const std::vector<std::string>& arguments) { return test::RunProgram(KELVANE_PACK, arguments); }
 
 std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+// Sets every field key of a manifest's frame entry (the one in "frame" too).
+void SetField(std::string& entry, const std::string& key, const std::string& value) {
+    const std::string name = "\"" + key + "\": ";
+    for (std::size_t at = 0; (at = entry.find(name, at)) != std::string::npos; at += name.size()) {
+        const std::size_t end = entry.find_first_of(",\n}", at);
+        entry.replace(at + name.size(), end - at - name.size(), value);
+    }
+}
 
 // A manifest's text with one field's value replaced.
 void EditManifest(const std::string& path, const std::string& from, const std::string& to) {
@@ -163,26 +173,23 @@ TEST(PackCliTest, CostFollowsTheFramesNotTheDeclaredSizes) {
     control.program = KELVANE_PACK;
     control.memoryLimit = 256ull << 20;
 
-    // Twelve frames of 65535 x 32767 without an image.
-    std::string empty = text.substr(0, framesAt);
-    for (int i = 0; i < 12; ++i) {
-        std::string entry = frame;
-        auto set = [&](const std::string& key, const std::string& value) {
-            const std::size_t at = entry.find("\"" + key + "\": ");
-            entry.replace(at, entry.find_first_of(",\n", at) - at, "\"" + key + "\": " + value);
-        };
-        set("filename", "null");
-        set("index", std::to_string(i));
-        set("width", "65535");
-        set("height", "32767");
-        for (const char* key : {"w", "h"}) {
-            for (std::size_t at = 0; (at = entry.find(std::string("\"") + key + "\": 1", at)) != std::string::npos;)
-                entry.replace(at, std::strlen(key) + 5, std::string("\"") + key + "\": " +
-                                                            (key[0] == 'w' ? "65535" : "32767"));
+    // A manifest of twelve frames, each made from the one frame entry.
+    auto twelve = [&](const std::function<void(int, std::string&)>& edit) {
+        std::string manifest = text.substr(0, framesAt);
+        for (int i = 0; i < 12; ++i) {
+            std::string entry = frame;
+            SetField(entry, "index", std::to_string(i));
+            edit(i, entry);
+            manifest += (i > 0 ? "," : "") + entry;
         }
-        empty += (i > 0 ? "," : "") + entry;
-    }
-    empty += text.substr(framesEnd);
+        return manifest + text.substr(framesEnd);
+    };
+    // Twelve frames of 65535 x 32767 without an image.
+    const std::string empty = twelve([](int, std::string& entry) {
+        SetField(entry, "filename", "null");
+        for (const char* key : {"width", "w"}) SetField(entry, key, "65535");
+        for (const char* key : {"height", "h"}) SetField(entry, key, "32767");
+    });
     test::WriteFile("out/empty.json", Bytes(empty.begin(), empty.end()));
     const test::ConverterRun frames = test::RunConverterControlled({"-C", "out", "-o", "empty.dc6", "empty.json"},
                                                                    control);
@@ -202,6 +209,17 @@ TEST(PackCliTest, CostFollowsTheFramesNotTheDeclaredSizes) {
                                                   test::PngChunk("IDAT", test::Deflated(raw)),
                                                   test::PngChunk("IEND", {})}));
     raw = Bytes();
+    // Twelve 1 x 1 frames along its top row: only that row is decoded.
+    const std::string sheet = twelve([](int i, std::string& entry) {
+        SetField(entry, "filename", "\"big.png\"");
+        SetField(entry, "x", std::to_string(i));
+    });
+    test::WriteFile("out/sheet.json", Bytes(sheet.begin(), sheet.end()));
+    const test::ConverterRun row = test::RunConverterControlled({"-C", "out", "-o", "sheet.dc6", "--nearest", "sheet.json"},
+                                                                control);
+    EXPECT_EQ(row.status, 1) << row.err;  // the test palette is not the sprite's: counted nearest colours
+    EXPECT_EQ(test::ReadFile("out/sheet.dc6").size(), 24u + 12 * (4 + 32 + 7));
+
     EditManifest("out/s.json", "\"filename\": \"s.png\"", "\"filename\": \"big.png\"");
     const test::ConverterRun cut = test::RunConverterControlled({"-C", "out", "-o", "one.dc6", "s.json"}, control);
     EXPECT_EQ(cut.status, 2);  // an image of one frame is as large as the frame
