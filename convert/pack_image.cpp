@@ -75,8 +75,10 @@ private:
 // Feeds the rows of a PNG into a cutter.
 class PngCut : public PngRowSink {
 public:
-    PngCut(FrameCutter& cutter, const std::vector<bool>& transparentEntry, int fillIndex, bool indexed)
-        : cutter_(cutter), transparentEntry_(transparentEntry), fillIndex_(fillIndex), indexed_(indexed) {}
+    PngCut(FrameCutter& cutter, const std::vector<bool>& transparentEntry, int fillIndex, bool indexed,
+           std::int64_t fillColour)
+        : cutter_(cutter), transparentEntry_(transparentEntry), fillIndex_(fillIndex), indexed_(indexed),
+          fillColour_(fillColour) {}
 
     bool Row(std::uint32_t y, std::uint32_t x0, std::uint32_t dx, std::uint32_t count,
              const std::uint8_t* samples) override {
@@ -90,6 +92,9 @@ public:
                 const std::uint8_t index = samples[i];
                 if (transparentEntry_[index] || index == fillIndex_) continue;
                 if (!cutter_.Index(column, y, index)) return failed_ = true, false;
+            } else if (fillColour_ >= 0 && samples[4 * i + 3] == 255 &&
+                       ColourOf(samples + 4 * i) == static_cast<std::uint32_t>(fillColour_)) {
+                continue;
             } else if (!cutter_.Colour(column, y, samples + 4 * i)) {
                 return failed_ = true, false;
             }
@@ -103,6 +108,7 @@ private:
     const std::vector<bool>& transparentEntry_;
     int fillIndex_;
     bool indexed_;
+    std::int64_t fillColour_;
     bool failed_ = false;
 };
 
@@ -201,17 +207,23 @@ bool PackImage::Open(const std::string& path, std::string* reason) {
 }
 
 bool PackImage::Cut(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, int fillIndex,
-                    ColourMapper& mapper, const OriginalFrame& original, FramePixels* frame, std::string* reason) const {
+                    std::int64_t fillColour, ColourMapper& mapper, const OriginalFrame& original, FramePixels* frame, std::string* reason) const {
     if (!AllocateFrame(width, height, frame, reason)) return false;
     if (width == 0 || height == 0) return true;
     std::uint8_t colours[kPaletteSize] = {};
     std::memcpy(colours, palette_.data(), std::min(palette_.size(), sizeof colours));
+    // Indexed images: the entries of the fill colour stand for transparency.
+    std::vector<bool> fillEntries(256, false);
+    if (fillColour >= 0 && !marks_)
+        for (std::size_t i = 0; i < palette_.size() / 3; ++i)
+            fillEntries[i] = ColourOf(colours + 3 * i) == static_cast<std::uint32_t>(fillColour);
     FrameCutter cutter(x, y, width, height, colours, mapper, original, frame, reason);
     const std::uint32_t rowLimit = static_cast<std::uint32_t>(y) + static_cast<std::uint32_t>(height);
     if (!pcx_) {
         static const std::vector<bool> kNoEntries(256, false);
         const bool indexed = png_.colourType == kPngColourIndexed;
-        PngCut cut(cutter, indexed ? transparentEntry_ : kNoEntries, marks_ ? -1 : fillIndex, indexed);
+        PngCut cut(cutter, indexed ? (fillColour >= 0 && !marks_ ? fillEntries : transparentEntry_) : kNoEntries,
+                   marks_ || fillColour >= 0 ? -1 : fillIndex, indexed, marks_ ? -1 : fillColour);
         std::string why;
         const PngRead read = DecodePngRows(bytes_.get(), length_, png_, rowLimit, cut, &why);
         if (cut.failed()) return false;
@@ -231,7 +243,7 @@ bool PackImage::Cut(std::int32_t x, std::int32_t y, std::int32_t width, std::int
         if (!cutter.Wants(r)) continue;
         for (std::int64_t column = x; column < cutter.right(); ++column) {
             const std::uint8_t index = row[static_cast<std::size_t>(column)];
-            if (index == fillIndex) continue;
+            if (fillColour >= 0 ? fillEntries[index] : index == fillIndex) continue;
             if (!cutter.Index(column, r, index)) return false;
         }
     }

@@ -49,8 +49,11 @@ public:
     // is the image index that stands for transparent pixels in an image that
     // marks none. False with *reason when a pixel cannot be packed (partly
     // transparent, a colour not in the palette) or the data is damaged.
+    // fillColour (-1: none), for an image that marks none, is the colour
+    // that stands for them instead, where the image's indices are not the
+    // sprite's (an editor dropped the marks along with the palette's order).
     bool Cut(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, int fillIndex,
-             ColourMapper& mapper, const OriginalFrame& original, FramePixels* frame, std::string* reason) const;
+             std::int64_t fillColour, ColourMapper& mapper, const OriginalFrame& original, FramePixels* frame, std::string* reason) const;
 
 private:
     HeapBlock bytes_;

@@ -177,7 +177,9 @@ struct FrameJob {
     const PackImage* image;
     std::int32_t x, y;
     int fillIndex;
+    std::int64_t fillColour;  // -1: none
     std::size_t number;
+    int transparentIndex;     // the index fillColour is the colour of
 };
 
 class FramePacker {
@@ -204,8 +206,11 @@ public:
             originalFrame.width = record->width;
         }
         FramePixels pixels;
-        if (!job.image->Cut(job.x, job.y, record->width, record->height, job.fillIndex, mapper, originalFrame, &pixels,
-                            reason))
+        // Where the indices are the sprite's, the fill index says it all.
+        const std::int64_t fillColour = asIndexed ? -1 : job.fillColour;
+        const int fillIndex = asIndexed && job.fillColour >= 0 && job.fillIndex < 0 ? job.transparentIndex : job.fillIndex;
+        if (!job.image->Cut(job.x, job.y, record->width, record->height, fillIndex, fillColour, mapper, originalFrame,
+                            &pixels, reason))
             return false;
         originalPixels = FramePixels();
         *ambiguous += mapper.ambiguousPixels();
@@ -415,7 +420,17 @@ bool PackManifest(const std::string& manifestPath, const PackSettings& settings,
                          : entry.transparentIndex                                               ? *entry.transparentIndex
                          : manifest.transparentIndex                                            ? *manifest.transparentIndex
                                                                                                 : manifest.terminator[3];
-        const FrameJob job{&image, entry.x, entry.y, fill, i};
+        // An image that lost its marks on the way through an editor (netpbm
+        // drops them): the colour of the transparent index stands for them.
+        std::int64_t fillColour = -1;
+        const std::optional<std::uint8_t> marked = entry.transparentIndex;
+        if (!image.marksTransparency() && !image.pcx() && manifest.transparency && marked) {
+            fillColour = ColourOf(palette->data() + 3 * *marked);
+            report->notices.emplace_back(path, "marks no transparent pixels; those of the transparent index's colour " +
+                                                   ColourText(static_cast<std::uint32_t>(fillColour)) +
+                                                   " are taken as transparent");
+        }
+        const FrameJob job{&image, entry.x, entry.y, fill, fillColour, i, marked ? *marked : -1};
         std::uint64_t frameAmbiguous = 0, frameNearest = 0;
         if (!packer->Pack(job, &record, &reason, &frameAmbiguous, &frameNearest)) return Refuse(report, path, reason);
         ambiguous += frameAmbiguous;
@@ -470,7 +485,7 @@ bool PackLooseImages(const std::vector<LooseFrame>& frames, const SpriteTemplate
         }
         // A PCX image marks nothing: the fill byte of the sprite made stands
         // for its transparent pixels. A PNG without marks has none.
-        const FrameJob job{&image, 0, 0, image.pcx() ? like.terminator[3] : -1, i};
+        const FrameJob job{&image, 0, 0, image.pcx() ? like.terminator[3] : -1, -1, i, -1};
         if (!packer->Pack(job, &record, &reason, &ambiguous, &nearest)) return Refuse(report, path, reason);
         file.frames.push_back(std::move(record));
     }
