@@ -97,7 +97,9 @@ bool ExportPalette(const std::string& path) {
 
 // The output choices of the command line, for the conversion's core.
 bool SettleOutput(const Options& options) {
+    const std::string paletteName = outputOptions.paletteName;  // settled with the palette, before
     outputOptions = OutputOptions();
+    outputOptions.paletteName = paletteName;
     if (options.output) outputOptions.folder = *options.output;
     outputOptions.format = options.format && *options.format == "png" ? ImageFormat::Png : ImageFormat::Pcx;
     outputOptions.transparency = !options.noTransparency;

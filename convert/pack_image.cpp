@@ -211,7 +211,7 @@ bool PackImage::Cut(std::int32_t x, std::int32_t y, std::int32_t width, std::int
     if (!AllocateFrame(width, height, frame, reason)) return false;
     if (width == 0 || height == 0) return true;
     std::uint8_t colours[kPaletteSize] = {};
-    std::memcpy(colours, palette_.data(), std::min(palette_.size(), sizeof colours));
+    if (!palette_.empty()) std::memcpy(colours, palette_.data(), std::min(palette_.size(), sizeof colours));
     // Indexed images: the entries of the fill colour stand for transparency.
     std::vector<bool> fillEntries(256, false);
     if (fillColour >= 0 && !marks_)

@@ -238,6 +238,40 @@ TEST(PackCliTest, CostFollowsTheFramesNotTheDeclaredSizes) {
     EXPECT_THAT(refused.err, HasSubstr("bomb.png: holds a frame too large to pack (65535 x 65535 pixels)"));
 }
 
+// The palette of -p travels with the manifest, by name and colours: the
+// images pack back with it and without a notice, the converter's RGBA image
+// (every index used, some pixels transparent) too.
+TEST(PackCliTest, TheManifestCarriesThePaletteOfTheConversion) {
+    test::TempFolder folder;
+    Bytes palette;  // stored blue, green, red; every colour distinct, none built in
+    for (int i = 0; i < 256; ++i)
+        for (int c : {(i * 7) & 255, 255 - i, i}) palette.push_back(static_cast<std::uint8_t>(c));
+    test::WriteFile("game.pal", palette);
+    test::PixelRows every(1);
+    for (int i = 0; i < 256; ++i) every[0].push_back(i);
+    every[0].push_back(test::kSkip);
+    test::WriteFile("s.dc6", test::Dc6Builder().AddRows(every, 1, 0).AddRows({{1, test::kSkip, 2}}, 2, 0).Build());
+    ASSERT_EQ(test::RunConverter({"-q", "-p", "game.pal", "-f", "png", "--json", "-o", "out", "s.dc6"}).status, 0);
+    const std::string manifest = Text(test::ReadFile("out/s.json"));
+    EXPECT_THAT(manifest, HasSubstr("\"format\": \"RGBA8888\""));
+    EXPECT_THAT(manifest, HasSubstr("\"palette\": \"game.pal\""));
+    EXPECT_THAT(manifest, HasSubstr("\"#00FF00\",\n      \"#01FE07\""));  // entries 0 and 1, red first
+    const test::ConverterRun packed = Pack({"-C", "out", "-o", "again.dc6", "s.json"});
+    EXPECT_EQ(packed.status, 0) << packed.err;
+    EXPECT_EQ(packed.err, "");
+    ASSERT_EQ(test::RunConverter({"-q", "-C", "out", "-p", "../game.pal", "-f", "png", "-o", "again", "again.dc6"})
+                  .status, 0);
+    EXPECT_EQ(test::ReadFile("out/again/again0.png"), test::ReadFile("out/s0.png"));
+    EXPECT_EQ(test::ReadFile("out/again/again1.png"), test::ReadFile("out/s1.png"));
+
+    // Loose images take the palette from -p.
+    const test::ConverterRun loose = Pack({"-C", "out", "-p", "../game.pal", "-o", "loose.dc6", "s0.png", "s1.png"});
+    EXPECT_EQ(loose.status, 0) << loose.err;
+    const test::ConverterRun none = Pack({"-C", "out", "-o", "none.dc6", "s0.png"});
+    EXPECT_EQ(none.status, 2);
+    EXPECT_THAT(none.err, HasSubstr("give the sprite's palette with -p PALETTE"));
+}
+
 // The web page runs the command again and again in one process: -C moves
 // into the folder for one call only, and a second call starts afresh.
 TEST(PackCliTest, TheCommandRunsTwiceInOneProcessAndLeavesTheCurrentDirectory) {
