@@ -58,10 +58,14 @@ int ColourMapper::Nearest(std::uint32_t colour) const {
 
 bool ColourMapper::UseImagePalette(const std::uint8_t* rgb, std::size_t entries) {
     bool same = true;
-    for (std::size_t i = 0; i < entries && i < 256; ++i) {
-        imageColours_[i] = ColourOf(rgb + 3 * i);
-        if (imageColours_[i] != ColourOf(palette_.data() + 3 * i)) same = false;
+    for (std::size_t i = 0; i < 256; ++i) {
+        imageColours_[i] = i < entries ? ColourOf(rgb + 3 * i) : 0;
+        if (i < entries && imageColours_[i] != ColourOf(palette_.data() + 3 * i)) same = false;
     }
+    // A palette of the sprite's entries, in their order, keeps every index.
+    // Any other goes by colour, all of it: an entry that happens to show the
+    // sprite's colour at its own index may stand for another index of that
+    // colour (an editor that sorted the palette put it there).
     for (std::size_t i = 0; i < 256; ++i) {
         if (same) {
             byIndex_[i] = static_cast<std::int16_t>(i);
@@ -69,9 +73,9 @@ bool ColourMapper::UseImagePalette(const std::uint8_t* rgb, std::size_t entries)
         }
         // Colours with one index, and colours the palette lacks, are settled
         // once per entry; shared ones pixel by pixel.
-        const std::uint32_t colour = i < entries ? imageColours_[i] : 0;
-        const int found = Find(colour);
-        byIndex_[i] = found >= 0 && !Shared(colour) ? static_cast<std::int16_t>(found) : static_cast<std::int16_t>(-1);
+        const int found = Find(imageColours_[i]);
+        byIndex_[i] = found >= 0 && !Shared(imageColours_[i]) ? static_cast<std::int16_t>(found)
+                                                               : static_cast<std::int16_t>(-1);
     }
     return same;
 }

@@ -41,8 +41,8 @@ public:
     ColourMapper(const PaletteRgb& palette, bool nearest);
 
     // Makes the indices of an image with this palette (3 bytes an entry,
-    // entries 1..256) the ones Map takes. Returns whether they are kept as
-    // they are: every entry the image has equals the sprite's.
+    // entries 1..256) the ones MapIndex takes. Returns whether every entry
+    // the image has equals the sprite's, so that all indices stay as they are.
     bool UseImagePalette(const std::uint8_t* rgb, std::size_t entries);
 
     // The sprite index for an opaque pixel of image index `index` (after

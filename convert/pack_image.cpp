@@ -220,9 +220,8 @@ bool PackImage::Cut(std::int32_t x, std::int32_t y, std::int32_t width, std::int
     FrameCutter cutter(x, y, width, height, colours, mapper, original, frame, reason);
     const std::uint32_t rowLimit = static_cast<std::uint32_t>(y) + static_cast<std::uint32_t>(height);
     if (!pcx_) {
-        static const std::vector<bool> kNoEntries(256, false);
         const bool indexed = png_.colourType == kPngColourIndexed;
-        PngCut cut(cutter, indexed ? (fillColour >= 0 && !marks_ ? fillEntries : transparentEntry_) : kNoEntries,
+        PngCut cut(cutter, fillColour >= 0 && !marks_ ? fillEntries : transparentEntry_,
                    marks_ || fillColour >= 0 ? -1 : fillIndex, indexed, marks_ ? -1 : fillColour);
         std::string why;
         const PngRead read = DecodePngRows(bytes_.get(), length_, png_, rowLimit, cut, &why);

@@ -173,13 +173,14 @@ bool HasSharedColours(const PaletteRgb& palette) {
 
 // One frame cut out of an image and coded: the part manifests and loose
 // images share.
+// In an image that marks no transparent pixels, the fill index stands for
+// them: by index where the image's indices are the sprite's, else by the
+// colour that index has in the sprite's palette.
 struct FrameJob {
     const PackImage* image;
     std::int32_t x, y;
-    int fillIndex;
-    std::int64_t fillColour;  // -1: none
+    int fillIndex;  // -1: none
     std::size_t number;
-    int transparentIndex;     // the index fillColour is the colour of
 };
 
 class FramePacker {
@@ -206,11 +207,10 @@ public:
             originalFrame.width = record->width;
         }
         FramePixels pixels;
-        // Where the indices are the sprite's, the fill index says it all.
-        const std::int64_t fillColour = asIndexed ? -1 : job.fillColour;
-        const int fillIndex = asIndexed && job.fillColour >= 0 && job.fillIndex < 0 ? job.transparentIndex : job.fillIndex;
-        if (!job.image->Cut(job.x, job.y, record->width, record->height, fillIndex, fillColour, mapper, originalFrame,
-                            &pixels, reason))
+        const std::int64_t fillColour =
+            asIndexed || job.fillIndex < 0 ? -1 : std::int64_t{ColourOf(palette_.data() + 3 * job.fillIndex)};
+        if (!job.image->Cut(job.x, job.y, record->width, record->height, asIndexed ? job.fillIndex : -1, fillColour,
+                            mapper, originalFrame, &pixels, reason))
             return false;
         originalPixels = FramePixels();
         *ambiguous += mapper.ambiguousPixels();
@@ -415,22 +415,23 @@ bool PackManifest(const std::string& manifestPath, const PackSettings& settings,
                           "into indices; convert the sprite again with this version, or save the image indexed");
         // Images that mark their transparent pixels need no index; in the
         // others the fill index stands for them, as in the converter's PCX
-        // images and PNG images written without transparency.
-        const int fill = image.marksTransparency() || (manifest.transparency && !image.pcx()) ? -1
-                         : entry.transparentIndex                                               ? *entry.transparentIndex
-                         : manifest.transparentIndex                                            ? *manifest.transparentIndex
-                                                                                                : manifest.terminator[3];
-        // An image that lost its marks on the way through an editor (netpbm
-        // drops them): the colour of the transparent index stands for them.
-        std::int64_t fillColour = -1;
-        const std::optional<std::uint8_t> marked = entry.transparentIndex;
-        if (!image.marksTransparency() && !image.pcx() && manifest.transparency && marked) {
-            fillColour = ColourOf(palette->data() + 3 * *marked);
-            report->notices.emplace_back(path, "marks no transparent pixels; those of the transparent index's colour " +
-                                                   ColourText(static_cast<std::uint32_t>(fillColour)) +
-                                                   " are taken as transparent");
+        // images and PNG images written without transparency. An image that
+        // should mark them and does not lost its marks in an editor (netpbm
+        // drops them): the frame's transparent index stands for them, said.
+        int fill = -1;
+        if (image.marksTransparency()) {
+        } else if (image.pcx() || !manifest.transparency) {
+            fill = entry.transparentIndex     ? *entry.transparentIndex
+                   : manifest.transparentIndex ? *manifest.transparentIndex
+                                               : manifest.terminator[3];
+        } else if (entry.transparentIndex) {
+            fill = *entry.transparentIndex;
+            report->notices.emplace_back(
+                path, "marks no transparent pixels; those of the transparent index's colour " +
+                          ColourText(ColourOf(palette->data() + 3 * static_cast<std::size_t>(fill))) +
+                          " are taken as transparent");
         }
-        const FrameJob job{&image, entry.x, entry.y, fill, fillColour, i, marked ? *marked : -1};
+        const FrameJob job{&image, entry.x, entry.y, fill, i};
         std::uint64_t frameAmbiguous = 0, frameNearest = 0;
         if (!packer->Pack(job, &record, &reason, &frameAmbiguous, &frameNearest)) return Refuse(report, path, reason);
         ambiguous += frameAmbiguous;
@@ -485,7 +486,7 @@ bool PackLooseImages(const std::vector<LooseFrame>& frames, const SpriteTemplate
         }
         // A PCX image marks nothing: the fill byte of the sprite made stands
         // for its transparent pixels. A PNG without marks has none.
-        const FrameJob job{&image, 0, 0, image.pcx() ? like.terminator[3] : -1, -1, i, -1};
+        const FrameJob job{&image, 0, 0, image.pcx() ? like.terminator[3] : -1, i};
         if (!packer->Pack(job, &record, &reason, &ambiguous, &nearest)) return Refuse(report, path, reason);
         file.frames.push_back(std::move(record));
     }

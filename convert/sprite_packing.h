@@ -3,10 +3,10 @@
 //
 // Images are read one at a time, each only as far as the frames it holds
 // (convert/pack_image.h). Which pixels are transparent is the image's to say;
-// the manifest's transparent index is what the sprite writes for them
-// nothing, since the sprite skips them. Opaque pixels become palette indices
-// (convert/colour_mapping.h): by index where the image's palette is the
-// sprite's, else by colour. The sprite's palette:
+// the manifest's transparent index matters only for images that mark none.
+// Opaque pixels become palette indices (convert/colour_mapping.h): by index
+// where the image's palette is the sprite's, else by colour. The sprite's
+// palette:
 //
 //   from a manifest   its palette colours; in manifests of earlier versions
 //                     the built-in palette when it names that, else the
