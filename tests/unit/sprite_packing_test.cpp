@@ -223,6 +223,12 @@ TEST_F(SpritePackingTest, RefusesWhatCannotBePackedAndSaysWhy) {
     EXPECT_EQ(report.subject, "out/s.png");
     EXPECT_THAT(report.reason, HasSubstr("is 2 x 1 pixels; the manifest gives 2 x 2"));
     test::WriteFile("out/s.png", png);
+    std::string moved = text;  // the frame's rectangle one pixel right: its last column is not in the image
+    moved.replace(moved.find("\"x\": 0"), 6, "\"x\": 1");
+    test::WriteFile("out/s.json", Bytes(moved.begin(), moved.end()));
+    EXPECT_TRUE(Pack("out/s.json", &report).empty());
+    EXPECT_THAT(report.reason, HasSubstr("does not hold all of frame 0 (2 x 2 at 1,0 in an image of 2 x 2)"));
+    test::WriteFile("out/s.json", Bytes(text.begin(), text.end()));
 
     outputOptions.format = ImageFormat::Pcx;
     Convert("s.dc6");
