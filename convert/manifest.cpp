@@ -23,6 +23,7 @@ constexpr int kIndent = 2;
 
 constexpr char kStitched[] = "stitched";
 constexpr char kSeparate[] = "separate";
+constexpr char kStitchedSeparately[] = "stitched-separately";
 constexpr char kIndexed[] = "I8";
 constexpr char kRgba[] = "RGBA8888";
 
@@ -63,6 +64,7 @@ Json FrameToJson(const FrameEntry& frame, std::size_t index) {
     entry["header"] = {{"bytes0to3", frame.header0to3}, {"bytes20to23", frame.header20to23},
                        {"bytes24to27", frame.header24to27}};
     entry["transparentIndex"] = OrNull(frame.transparentIndex);
+    if (frame.opaqueFillIndex) entry["opaqueFillIndex"] = true;
     return entry;
 }
 
@@ -239,6 +241,7 @@ bool ReadFrame(Reader& in, const Json& entry, std::size_t index, FrameEntry* fra
         !in.Field(entry, path, "xOffset", kMinOffset, kMaxOffset, &frame->xOffset) ||
         !in.Field(entry, path, "yOffset", kMinOffset, kMaxOffset, &frame->yOffset) ||
         !in.Index(entry, path, "transparentIndex", &frame->transparentIndex) ||
+        !in.OptionalBoolean(entry, path, "opaqueFillIndex", &frame->opaqueFillIndex) ||
         !in.Field(entry, path, "duration", 0, kMaxOffset, &frame->duration))
         return false;
 
@@ -290,7 +293,8 @@ bool ReadMeta(Reader& in, const Json& meta, SpriteManifest* m) {
     if (!in.Text(meta, path, "layout", &word)) return false;
     if (word == kStitched) m->layout = ManifestLayout::kStitched;
     else if (word == kSeparate) m->layout = ManifestLayout::kSeparate;
-    else return in.Fail("meta.layout", "expected \"stitched\" or \"separate\"");
+    else if (word == kStitchedSeparately) m->layout = ManifestLayout::kStitchedSeparately;
+    else return in.Fail("meta.layout", "expected \"stitched\", \"separate\" or \"stitched-separately\"");
 
     const auto scale = meta.find("scale");
     if (scale != meta.end() && !(scale.value().is_string() && scale.value().get_ref<const std::string&>() == "1"))
@@ -367,7 +371,7 @@ bool FrameEntry::operator==(const FrameEntry& o) const {
     return filename == o.filename && x == o.x && y == o.y && width == o.width && height == o.height &&
            xOffset == o.xOffset && yOffset == o.yOffset && header0to3 == o.header0to3 &&
            header20to23 == o.header20to23 && header24to27 == o.header24to27 &&
-           transparentIndex == o.transparentIndex && duration == o.duration;
+           transparentIndex == o.transparentIndex && opaqueFillIndex == o.opaqueFillIndex && duration == o.duration;
 }
 
 bool SpriteManifest::operator==(const SpriteManifest& o) const {
@@ -400,7 +404,9 @@ std::string ManifestToJson(const SpriteManifest& manifest) {
     meta["size"] = {{"w", manifest.imageWidth}, {"h", manifest.imageHeight}};
     meta["scale"] = "1";
     meta["sprite"] = manifest.sprite;
-    meta["layout"] = manifest.layout == ManifestLayout::kSeparate ? kSeparate : kStitched;
+    meta["layout"] = manifest.layout == ManifestLayout::kSeparate             ? kSeparate
+                     : manifest.layout == ManifestLayout::kStitchedSeparately ? kStitchedSeparately
+                                                                                : kStitched;
     meta["terminator"] = manifest.terminator;
     meta["header"] = {{"bytes4to7", manifest.header4to7}, {"bytes8to11", manifest.header8to11},
                       {"bytes16to19", manifest.header16to19}};

@@ -12,11 +12,15 @@
 //       "duration": milliseconds,
 //       "index": position in the table, "width", "height", "xOffset", "yOffset",
 //       "header": {"bytes0to3", "bytes20to23", "bytes24to27"},   raw frame header fields
-//       "transparentIndex": 0..255 | null } ],
+//       "transparentIndex": 0..255 | null,
+//       "opaqueFillIndex": true           only where opaque pixels use the fill index, which a
+//                                         PCX image cannot tell from transparency } ],
 //     "meta": {
 //       "app", "version", "image": first image | null, "format": "I8" | "RGBA8888",
 //       "size": {"w","h"} of that image, "scale": "1",
-//       "sprite": the sprite file's name, "layout": "stitched" | "separate",
+//       "sprite": the sprite file's name, "layout": "stitched" | "separate" |
+//                 "stitched-separately" (a stitched sprite whose rows are uneven,
+//                 so that one picture would cut frames: each frame an image),
 //       "terminator": [t0, t1, t2, t3],
 //       "header": {"bytes4to7", "bytes8to11", "bytes16to19"},    raw file header fields
 //       "palette": "built-in" | the palette file's name,
@@ -35,7 +39,7 @@
 #include <string>
 #include <vector>
 
-enum class ManifestLayout { kStitched, kSeparate };
+enum class ManifestLayout { kStitched, kSeparate, kStitchedSeparately };
 enum class ManifestImageFormat { kIndexed, kRgba };  // "I8", "RGBA8888"
 
 struct FrameEntry {
@@ -50,6 +54,7 @@ struct FrameEntry {
     std::uint32_t header20to23 = 0;
     std::uint32_t header24to27 = 0;
     std::optional<std::uint8_t> transparentIndex;
+    bool opaqueFillIndex = false;         // opaque pixels of the fill index are in the frame
     std::int32_t duration = 100;          // for sheet loaders; the sprite file has none
 
     bool operator==(const FrameEntry& other) const;

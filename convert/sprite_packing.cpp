@@ -431,6 +431,11 @@ bool PackManifest(const std::string& manifestPath, const PackSettings& settings,
                           ColourText(ColourOf(palette->data() + 3 * static_cast<std::size_t>(fill))) +
                           " are taken as transparent");
         }
+        if (image.pcx() && entry.opaqueFillIndex)
+            report->notices.emplace_back(
+                path, "frame " + std::to_string(i) + " had opaque pixels of the fill index " + std::to_string(fill) +
+                          ", which a PCX image cannot tell from transparent ones: they are packed transparent "
+                          "(convert with -f png to keep them)");
         const FrameJob job{&image, entry.x, entry.y, fill, i};
         std::uint64_t frameAmbiguous = 0, frameNearest = 0;
         if (!packer->Pack(job, &record, &reason, &frameAmbiguous, &frameNearest)) return Refuse(report, path, reason);
