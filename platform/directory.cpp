@@ -40,21 +40,23 @@ bool ChangeDirectory(const char* path) {
 #endif
 }
 
-DirectoryKeeper::DirectoryKeeper() {
-    std::string buffer(256, '\0');
+bool CurrentDirectory(std::string* path) {
+    std::vector<char> buffer(4096);
     for (;;) {
 #ifdef _WIN32
-        const bool read = _getcwd(&buffer[0], static_cast<int>(buffer.size())) != nullptr;
+        if (_getcwd(buffer.data(), static_cast<int>(buffer.size())) != nullptr) break;
 #else
-        const bool read = getcwd(&buffer[0], buffer.size()) != nullptr;
+        if (getcwd(buffer.data(), buffer.size()) != nullptr) break;
 #endif
-        if (read) {
-            saved_ = buffer.c_str();
-            return;
-        }
-        if (errno != ERANGE || buffer.size() > (1u << 20)) return;
+        if (errno != ERANGE || buffer.size() > (1u << 20)) return false;
         buffer.resize(buffer.size() * 2);
     }
+    *path = buffer.data();
+    return true;
+}
+
+DirectoryKeeper::DirectoryKeeper() {
+    if (!CurrentDirectory(&saved_)) saved_.clear();
 }
 
 DirectoryKeeper::~DirectoryKeeper() {
