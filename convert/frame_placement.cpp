@@ -232,7 +232,8 @@ std::vector<PlannedImage> PlanSheet(std::vector<PlannedImage> images, const char
 }
 
 // The manifest of the sprite, NAME.json in the output folder.
-void WriteManifest(const char* spriteName, const char* name, const std::vector<FrameOutcome>& outcomes) {
+void WriteManifest(const char* spriteName, const char* name, ManifestLayout layout,
+                   const std::vector<FrameOutcome>& outcomes) {
     OutputPath path;
     std::snprintf(path.text, sizeof path.text, kStitchedPath, FolderPath(), name, "json");
     if (!PathFree(path)) return;
@@ -243,7 +244,7 @@ void WriteManifest(const char* spriteName, const char* name, const std::vector<F
     SpriteManifest manifest;
     manifest.version = KELVANE_VERSION_TEXT;
     manifest.sprite = spriteName;
-    manifest.layout = separateFrames ? ManifestLayout::kSeparate : ManifestLayout::kStitched;
+    manifest.layout = layout;
     for (int i = 0; i < 4; ++i) manifest.terminator[static_cast<std::size_t>(i)] = terminator[i];
     manifest.header4to7 = ReadUint32(spriteData + kFileField4);
     manifest.header8to11 = ReadUint32(spriteData + kFileField8);
@@ -293,6 +294,40 @@ void WriteManifest(const char* spriteName, const char* name, const std::vector<F
     pathsWritten.insert(PathKey(path.text));
 }
 
+// The frames that a stitched picture cuts: rows of uneven width reach past
+// its right edge (it is as wide as its last row), a frame taller than the
+// rows up to its own starts above its top.
+std::vector<std::int32_t> FramesCut(const PlannedImage& picture) {
+    std::vector<std::int32_t> cut;
+    for (const Placement& placed : picture.frames) {
+        SelectFrame(frameTable[placed.frame]);
+        if (placed.y < 0 || placed.x + frameWidth > picture.width) cut.push_back(placed.frame);
+    }
+    return cut;
+}
+
+// Plans the images of a stitched sprite. The program's picture stays as it
+// has always been, cut frames and all; where nothing may be lost (PNG, a
+// manifest to pack from) a sprite whose picture cuts frames is written one
+// image per frame instead. Either way the command line is told.
+std::vector<PlannedImage> PlanStitchedOrApart(const char* name, ManifestLayout* layout) {
+    std::vector<PlannedImage> images = PlanStitched(name);
+    *layout = ManifestLayout::kStitched;
+    const std::vector<std::int32_t> cut = FramesCut(images.front());
+    if (cut.empty()) return images;
+    const bool apart = outputOptions.format == ImageFormat::Png || outputOptions.manifest;
+    if (informationHandler) {
+        std::string frames;
+        for (const std::int32_t frame : cut) frames += (frames.empty() ? "" : ", ") + std::to_string(frame);
+        informationHandler("the stitched picture cuts frame" + std::string(cut.size() > 1 ? "s " : " ") + frames +
+                           " (its rows are of uneven width, or a frame is taller than its row)" +
+                           (apart ? "; every frame is written as an image of its own" : ""));
+    }
+    if (!apart) return images;
+    *layout = ManifestLayout::kStitchedSeparately;
+    return PlanSeparate(name);
+}
+
 }  // namespace
 
 void StartConversionRun() {
@@ -303,7 +338,8 @@ void StartConversionRun() {
 void WriteSpriteImages(char* name) {
     const std::string spriteName = name;
     StripExtension(name);
-    std::vector<PlannedImage> images = separateFrames ? PlanSeparate(name) : PlanStitched(name);
+    ManifestLayout layout = ManifestLayout::kSeparate;
+    std::vector<PlannedImage> images = separateFrames ? PlanSeparate(name) : PlanStitchedOrApart(name, &layout);
     if (outputOptions.sheet) images = PlanSheet(std::move(images), name);
 
     std::vector<FrameOutcome> outcomes(static_cast<std::size_t>(blockCount));
@@ -315,7 +351,7 @@ void WriteSpriteImages(char* name) {
             outcome = {&image, placed.x, placed.y, written.transparentIndex, written.rgba};
         }
     }
-    if (outputOptions.manifest) WriteManifest(spriteName.c_str(), name, outcomes);
+    if (outputOptions.manifest) WriteManifest(spriteName.c_str(), name, layout, outcomes);
 }
 
 void StripExtension(char* name) {

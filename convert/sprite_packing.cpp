@@ -20,7 +20,7 @@
 namespace {
 
 // Palette files are a few kilobytes; anything far larger is not one.
-constexpr std::uint32_t kMaxPaletteFileSize = 1 << 20;
+constexpr long kMaxPaletteFileSize = 1 << 20;
 
 bool Refuse(PackReport* report, const std::string& subject, const std::string& reason) {
     report->subject = subject;

@@ -272,6 +272,46 @@ TEST(PackCliTest, TheManifestCarriesThePaletteOfTheConversion) {
     EXPECT_THAT(none.err, HasSubstr("give the sprite's palette with -p PALETTE"));
 }
 
+// A stitched sprite whose rows are of uneven width (and one frame taller than
+// its row): the program's picture cuts frames, and stays as it is, said on
+// standard error; PNG, a manifest or a sheet lay the frames out whole, and
+// the sprite packs back exactly.
+TEST(PackCliTest, AnUnevenStitchedSpriteLosesNothingOnTheWayBack) {
+    test::TempFolder folder;
+    // No pixel of the fill index EE: the PCX images could not tell it from transparency.
+    auto picture = [](int width, int height, int seed) {
+        test::PixelRows rows = test::Picture(width, height, seed);
+        for (auto& row : rows)
+            for (int& pixel : row)
+                if (pixel == 0xEE) pixel = 0xED;
+        return rows;
+    };
+    test::Dc6Builder builder;
+    builder.AddRows(picture(256, 4, 1)).AddRows(picture(30, 9, 2));  // row 1: 286 wide, frame 1 taller
+    builder.AddRows(picture(20, 3, 3));                              // row 2: 20 wide
+    const Bytes sprite = builder.Build();
+    test::WriteFile("s.dc6", sprite);
+    const test::ConverterRun pcx = test::RunConverter({"-q", "s.dc6"});
+    EXPECT_EQ(pcx.status, 0);
+    EXPECT_EQ(pcx.err, "kelvane-convert: s.dc6: the stitched picture cuts frames 0, 1 (its rows are of uneven width, "
+                       "or a frame is taller than its row)\n");
+    EXPECT_TRUE(std::filesystem::exists(test::OutputPath("s.pcx")));
+    for (const std::vector<std::string>& how : std::vector<std::vector<std::string>>{{"-f", "png", "--json"},
+                                                                                      {"--json"},
+                                                                                      {"-f", "png", "--json", "--sheet"}}) {
+        std::filesystem::remove_all("out");
+        std::vector<std::string> arguments = {"-q", "-o", "out"};
+        arguments.insert(arguments.end(), how.begin(), how.end());
+        arguments.push_back("s.dc6");
+        const test::ConverterRun run = test::RunConverter(arguments);
+        EXPECT_THAT(run.err, HasSubstr("every frame is written as an image of its own")) << how.size();
+        EXPECT_THAT(Text(test::ReadFile("out/s.json")), HasSubstr("\"layout\": \"stitched-separately\""));
+        const test::ConverterRun packed = Pack({"-C", "out", "-o", "again.dc6", "s.json"});
+        EXPECT_EQ(packed.status, 0) << packed.err;
+        EXPECT_EQ(test::ReadFile("out/again.dc6"), sprite) << how.size();
+    }
+}
+
 // The web page runs the command again and again in one process: -C moves
 // into the folder for one call only, and a second call starts afresh.
 TEST(PackCliTest, TheCommandRunsTwiceInOneProcessAndLeavesTheCurrentDirectory) {
