@@ -29,11 +29,10 @@ inline std::uint32_t ColourOf(const std::uint8_t* rgb) {
 std::string ColourText(std::uint32_t colour);
 
 // The frame of the original sprite at the same place: its indices and which
-// of them are opaque, width x height, rows top first. Null when not at hand.
+// of them are opaque, laid out as the frame being made. Null when not at hand.
 struct OriginalFrame {
     const std::uint8_t* pixels = nullptr;
     const std::uint8_t* opaque = nullptr;
-    std::int32_t width = 0;
 };
 
 class ColourMapper {

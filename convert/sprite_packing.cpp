@@ -171,11 +171,9 @@ bool HasSharedColours(const PaletteRgb& palette) {
     return std::adjacent_find(colours.begin(), colours.end()) != colours.end();
 }
 
-// One frame cut out of an image and coded: the part manifests and loose
-// images share.
-// In an image that marks no transparent pixels, the fill index stands for
-// them: by index where the image's indices are the sprite's, else by the
-// colour that index has in the sprite's palette.
+// One frame to cut out of an image. In an image that marks no transparent
+// pixels, the fill index stands for them: by index where the image's indices
+// are the sprite's, else by the colour that index has in the sprite's palette.
 struct FrameJob {
     const PackImage* image;
     std::int32_t x, y;
@@ -183,6 +181,8 @@ struct FrameJob {
     std::size_t number;
 };
 
+// Cuts frames out of images and codes them: the part manifests and loose
+// images share.
 class FramePacker {
 public:
     FramePacker(const PaletteRgb& palette, const PackSettings& settings, OriginalSprite* original,
@@ -204,7 +204,6 @@ public:
             original_->Decode(job.number, record->width, record->height, &originalPixels)) {
             originalFrame.pixels = originalPixels.pixels.get();
             originalFrame.opaque = originalPixels.opaque.get();
-            originalFrame.width = record->width;
         }
         FramePixels pixels;
         const std::int64_t fillColour =
@@ -212,7 +211,7 @@ public:
         if (!job.image->Cut(job.x, job.y, record->width, record->height, asIndexed ? job.fillIndex : -1, fillColour,
                             mapper, originalFrame, &pixels, reason))
             return false;
-        originalPixels = FramePixels();
+        originalPixels = FramePixels();  // not needed for the coding: freed before it
         *ambiguous += mapper.ambiguousPixels();
         *nearest += mapper.nearestPixels();
         return CodeFrame(pixels, record, terminator_, job.number, reason);
