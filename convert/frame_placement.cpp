@@ -1,5 +1,6 @@
 #include "convert/frame_placement.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -132,11 +133,39 @@ struct FrameOutcome {
     std::int64_t y = 0;
     int transparentIndex = -1;
     bool rgba = false;
+    bool opaqueFillIndex = false;  // opaque pixels of the fill index, which the image cannot tell from transparency
 };
+
+// Whether the images of this run mark their transparent pixels; in the
+// others (PCX, PNG without transparency) the fill index stands for them.
+bool ImagesMarkTransparency() { return outputOptions.format == ImageFormat::Png && outputOptions.transparency; }
+
+// The frames of an image, decoded with their opaque marks, that have opaque
+// pixels of the fill index; their count in *pixels.
+std::vector<std::int32_t> FramesWithOpaqueFill(const PlannedImage& image, const std::uint8_t* canvas,
+                                               const std::uint8_t* opaque, std::uint64_t* pixels) {
+    std::vector<std::int32_t> frames;
+    *pixels = 0;
+    for (const Placement& placed : image.frames) {
+        SelectFrame(frameTable[placed.frame]);
+        std::uint64_t count = 0;
+        for (std::int64_t y = std::max<std::int64_t>(placed.y, 0); y < placed.y + frameHeight && y < image.height; ++y)
+            for (std::int64_t x = placed.x; x < placed.x + frameWidth && x < image.width; ++x) {
+                const std::size_t at = static_cast<std::size_t>(y * image.width + x);
+                if (opaque[at] != 0 && canvas[at] == terminator[3]) ++count;
+            }
+        if (count > 0) frames.push_back(placed.frame);
+        *pixels += count;
+    }
+    return frames;
+}
 
 // Decodes the image's frames onto a fresh canvas and writes it. Returns the
 // transparent index and format of the file written, or false after a notice.
-bool WritePlannedImage(const PlannedImage& image, WrittenImage* written) {
+// With a manifest to write and images that do not mark transparency, the
+// frames with opaque pixels of the fill index go to *opaqueFill, and the
+// command line is told.
+bool WritePlannedImage(const PlannedImage& image, WrittenImage* written, std::vector<std::int32_t>* opaqueFill) {
     if (!ValidImageSize(image.width, image.height)) {
         Notify(kInvalidSize, image.path.text);
         return false;
@@ -145,8 +174,10 @@ bool WritePlannedImage(const PlannedImage& image, WrittenImage* written) {
     const auto width = static_cast<std::int32_t>(image.width);
     const auto height = static_cast<std::int32_t>(image.height);
     HeapBlock canvas(AllocateCanvas(width, height));
-    // Which pixels are opaque matters only where transparency is written.
-    const bool needsMask = outputOptions.format == ImageFormat::Png && outputOptions.transparency;
+    // Which pixels are opaque matters only where transparency is written, or
+    // where a manifest must say which pixels the fill index cannot tell apart.
+    const bool marks = ImagesMarkTransparency();
+    const bool needsMask = marks || outputOptions.manifest;
     HeapBlock opaque;
     if (canvas && needsMask) opaque.reset(static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(width) * height, 1)));
     if (!canvas || (needsMask && !opaque)) {
@@ -158,9 +189,17 @@ bool WritePlannedImage(const PlannedImage& image, WrittenImage* written) {
         DecodeFrame(frameData, frameLength, frameWidth, frameHeight, canvas.get(), width, height, placed.x, placed.y,
                     opaque.get());
     }
+    if (!marks && opaque) {
+        std::uint64_t pixels = 0;
+        *opaqueFill = FramesWithOpaqueFill(image, canvas.get(), opaque.get(), &pixels);
+        if (pixels > 0 && informationHandler)
+            informationHandler(std::to_string(pixels) + " opaque pixels of " + image.path.text + " have the fill index " +
+                               std::to_string(terminator[3]) + ", which the image cannot tell from transparent ones "
+                               "(-f png keeps them)");
+    }
     std::string reason;
-    if (!WriteImageFile(*outputFolder, image.path.Name(), canvas.get(), opaque.get(), width, height, written,
-                        &reason)) {
+    if (!WriteImageFile(*outputFolder, image.path.Name(), canvas.get(), marks ? opaque.get() : nullptr, width, height,
+                        written, &reason)) {
         Notify(kUnableToWrite, image.path.text, reason.c_str());
         return false;
     }
@@ -273,6 +312,7 @@ void WriteManifest(const char* spriteName, const char* name, ManifestLayout layo
         entry.header20to23 = ReadUint32(header + kFrameField20);
         entry.header24to27 = ReadUint32(header + kFrameField24);
         if (outcome.transparentIndex >= 0) entry.transparentIndex = static_cast<std::uint8_t>(outcome.transparentIndex);
+        entry.opaqueFillIndex = outcome.opaqueFillIndex;
         if (i > 0 && entry.transparentIndex != manifest.frames.front().transparentIndex) commonIndex = false;
         if (outcome.image != nullptr && !manifest.image) {
             manifest.image = entry.filename;
@@ -345,11 +385,13 @@ void WriteSpriteImages(char* name) {
     std::vector<FrameOutcome> outcomes(static_cast<std::size_t>(blockCount));
     for (const PlannedImage& image : images) {
         WrittenImage written;
-        if (!WritePlannedImage(image, &written)) continue;
+        std::vector<std::int32_t> opaqueFill;
+        if (!WritePlannedImage(image, &written, &opaqueFill)) continue;
         for (const Placement& placed : image.frames) {
             FrameOutcome& outcome = outcomes[static_cast<std::size_t>(placed.frame)];
-            outcome = {&image, placed.x, placed.y, written.transparentIndex, written.rgba};
+            outcome = {&image, placed.x, placed.y, written.transparentIndex, written.rgba, false};
         }
+        for (const std::int32_t frame : opaqueFill) outcomes[static_cast<std::size_t>(frame)].opaqueFillIndex = true;
     }
     if (outputOptions.manifest) WriteManifest(spriteName.c_str(), name, layout, outcomes);
 }

@@ -312,6 +312,35 @@ TEST(PackCliTest, AnUnevenStitchedSpriteLosesNothingOnTheWayBack) {
     }
 }
 
+// A PCX image cannot tell opaque pixels of the fill index from transparent
+// ones: its bytes stay as the program writes them, the converter says so and
+// marks the frame, the packer says which pixels it could not know. PNG keeps
+// them.
+TEST(PackCliTest, OpaquePixelsOfTheFillIndexAreSaidOnThePcxPath) {
+    test::TempFolder folder;
+    const Bytes sprite =
+        test::Dc6Builder().AddRows({{0xEE, 1, test::kSkip}, {2, 0xEE, 0xEE}}, 1, 0).AddRows({{3, 4}}, 0, 1).Build();
+    test::WriteFile("s.dc6", sprite);
+    ASSERT_EQ(test::RunConverter({"-q", "-o", "plain", "s.dc6"}).status, 0);
+    const test::ConverterRun pcx = test::RunConverter({"-q", "--json", "-o", "out", "s.dc6"});
+    EXPECT_EQ(pcx.err, "kelvane-convert: s.dc6: 3 opaque pixels of out/s0.pcx have the fill index 238, which the image cannot tell from transparent ones (-f png "
+                           "keeps them)\n");
+    EXPECT_EQ(test::ReadFile("out/s0.pcx"), test::ReadFile("plain/s0.pcx"));
+    const std::string manifest = Text(test::ReadFile("out/s.json"));
+    EXPECT_EQ(manifest.find("\"opaqueFillIndex\": true"), manifest.rfind("\"opaqueFillIndex\": true"));
+    EXPECT_LT(manifest.find("\"opaqueFillIndex\": true"), manifest.find("\"index\": 1"));  // frame 0 only
+    const test::ConverterRun packed = Pack({"-C", "out", "-o", "again.dc6", "s.json"});
+    EXPECT_EQ(packed.status, 1);
+    EXPECT_THAT(packed.err, HasSubstr("s0.pcx: frame 0 had opaque pixels of the fill index 238, which a PCX image "
+                                      "cannot tell from transparent ones: they are packed transparent"));
+
+    const test::ConverterRun png = test::RunConverter({"-q", "-f", "png", "--json", "-o", "png", "s.dc6"});
+    EXPECT_EQ(png.err, "");
+    const test::ConverterRun exact = Pack({"-C", "png", "-o", "again.dc6", "s.json"});
+    EXPECT_EQ(exact.status, 0) << exact.err;
+    EXPECT_EQ(test::ReadFile("png/again.dc6"), sprite);
+}
+
 // The web page runs the command again and again in one process: -C moves
 // into the folder for one call only, and a second call starts afresh.
 TEST(PackCliTest, TheCommandRunsTwiceInOneProcessAndLeavesTheCurrentDirectory) {
