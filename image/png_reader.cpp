@@ -512,11 +512,7 @@ PngRead ReadPng(const std::uint8_t* file, std::size_t length, PngPicture* pictur
     *picture = PngPicture();
     PngHeader header;
     const PngRead walked = ReadPngHeader(file, length, &header, reason);
-    picture->width = header.width;
-    picture->height = header.height;
-    picture->colourType = header.colourType;
-    picture->bitDepth = header.bitDepth;
-    picture->interlaced = header.interlaced;
+    static_cast<PngImageInfo&>(*picture) = header;
     if (walked != PngRead::Decoded) return walked;
 
     const std::uint64_t pixels = static_cast<std::uint64_t>(header.width) * static_cast<std::uint64_t>(header.height);

@@ -38,12 +38,16 @@ inline constexpr int kPngColourIndexed = 3;
 inline constexpr int kPngColourGreyAlpha = 4;
 inline constexpr int kPngColourRgba = 6;
 
-struct PngPicture {
+// What IHDR says.
+struct PngImageInfo {
     std::int32_t width = 0;
     std::int32_t height = 0;
     int colourType = 0;
     int bitDepth = 0;
     bool interlaced = false;
+};
+
+struct PngPicture : PngImageInfo {
     std::vector<std::uint8_t> indices;     // colour type 3: width x height, one index per pixel, rows top first
     std::vector<std::uint8_t> rgba;        // other types: width x height x 4, red, green, blue, alpha
     std::vector<std::uint8_t> paletteRgb;  // colour type 3: 3 x entries (1..256), red, green, blue
@@ -71,12 +75,7 @@ enum class PngRead {
 PngRead ReadPng(const std::uint8_t* file, std::size_t length, PngPicture* picture, std::string* reason);
 
 // What the chunks before the image data say, read without inflating it.
-struct PngHeader {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    int colourType = 0;
-    int bitDepth = 0;
-    bool interlaced = false;
+struct PngHeader : PngImageInfo {
     std::vector<std::uint8_t> paletteRgb;  // colour type 3, as in PngPicture
     std::vector<std::uint8_t> alpha;       // colour type 3, as in PngPicture
     bool transparentColour = false;        // types 0 and 2: tRNS names a colour,
