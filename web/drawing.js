@@ -104,6 +104,8 @@ window.Kelvane = window.Kelvane || {};
       this.canvas.width = 1;
       this.canvas.height = 1;
       this.canvas.dataset.frame = "";
+      delete this.canvas.dataset.originX;
+      delete this.canvas.dataset.originY;
       this.note = "";
     }
 
@@ -146,6 +148,8 @@ window.Kelvane = window.Kelvane || {};
         this.place = (index) => ({ x: this.origin.x + this.frames[index].xOffset, y: this.origin.y + this.frames[index].yOffset });
         this.canvas.width = right - left + 2 * kMargin;
         this.canvas.height = bottom - top + 2 * kMargin;
+        this.canvas.dataset.originX = String(this.origin.x);
+        this.canvas.dataset.originY = String(this.origin.y);
         this.note = "Each frame at its offsets from the origin (+).";
       } else {
         const widest = Math.max(1, ...this.frames.map((frame) => Math.min(kMaxStage, frame.width)));

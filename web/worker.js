@@ -6,11 +6,14 @@
 // core does, and the bytes are the tools' bytes.
 //
 // Folders of the file system:
-//   /sprites    the sprites the user opened, under their own names
-//   /palettes   the palette file the user chose
+//   /sprites    the sprites the user opened, under their own names; a
+//               conversion writes into its PCXFiles, as the converter does
+//               by default, so that its notices name the files as a run in
+//               the user's own folder would, and the page takes them out
+//   /palettes   the palette file the user chose; runs that only settle a
+//               palette work here, so that its notices name it as the user does
 //   /pack/N     the files of one pack request
 //   /runs/N     the output folder of one run, emptied and removed after it
-//   /empty      a folder without sprites, for runs that only settle a palette
 "use strict";
 
 // The WebAssembly build has no threads: one image at a time.
@@ -25,7 +28,7 @@ const ready = createKelvaneCore({
   printErr: (text) => output && output.push({ stream: "err", text }),
 }).then((module) => {
   core = module;
-  for (const folder of ["/sprites", "/palettes", "/pack", "/runs", "/empty"]) core.FS.mkdir(folder);
+  for (const folder of ["/sprites", "/palettes", "/pack", "/runs"]) core.FS.mkdir(folder);
 });
 
 // Copies a JavaScript string into the core's memory as a C string.
@@ -53,6 +56,8 @@ function runTool(entry, argv) {
     const status = entry(argv.length, array);
     return { status, lines: output };
   } finally {
+    // -C moves the tool into a folder that may be removed next.
+    core.FS.chdir("/");
     output = null;
     for (const block of blocks) core._free(block);
   }
@@ -92,9 +97,11 @@ function removeTree(path) {
   FS.rmdir(path);
 }
 
-// The files a run wrote into its folder, sorted by name, and the folder removed.
+// The files a run wrote into its folder, sorted by name, and the folder
+// removed; none when the run made no folder.
 function takeFiles(folder) {
   const FS = core.FS;
+  if (!FS.analyzePath(folder).exists) return [];
   const names = FS.readdir(folder).filter((name) => name !== "." && name !== ".." &&
                                                     FS.isFile(FS.lstat(folder + "/" + name).mode));
   names.sort((a, b) => (a < b ? -1 : a > b ? 1 : 0));
@@ -103,14 +110,21 @@ function takeFiles(folder) {
   return files;
 }
 
+// The converter's own output folder among the sprites, made afresh by each run.
+const kSpriteOutput = "/sprites/PCXFiles";
+
+function clearSpriteOutput() {
+  if (core.FS.analyzePath(kSpriteOutput).exists) removeTree(kSpriteOutput);
+}
+
 function newRunFolder(parent) {
   const folder = `${parent}/${++runNumber}`;
   core.FS.mkdir(folder);
   return folder;
 }
 
-function paletteArguments(palette) {
-  return palette ? ["-p", "/palettes/" + palette] : [];
+function paletteArguments(palette, folder = "/palettes/") {
+  return palette ? ["-p", folder + palette] : [];
 }
 
 // The converter's options for the page's choices.
@@ -149,7 +163,8 @@ const requests = {
       writeFile("/palettes/" + name, bytes);
     }
     const folder = newRunFolder("/runs");
-    const run = convert(["-C", "/empty", "-o", folder, ...paletteArguments(name), "--export-palette", folder + "/run.act"]);
+    const run = convert(["-C", "/palettes", "-o", folder, ...paletteArguments(name, ""), "--export-palette",
+                         folder + "/run.act"]);
     const written = takeFiles(folder).find((file) => file.name === "run.act");
     return { status: run.status, lines: run.lines, rgb: written ? written.bytes : null };
   },
@@ -158,7 +173,7 @@ const requests = {
   exportPalette({ palette, extension }) {
     const folder = newRunFolder("/runs");
     const target = "kelvane-palette." + extension;
-    const run = convert(["-C", "/empty", "-o", folder, ...paletteArguments(palette), "--export-palette",
+    const run = convert(["-C", "/palettes", "-o", folder, ...paletteArguments(palette, ""), "--export-palette",
                          folder + "/" + target]);
     const written = takeFiles(folder).find((file) => file.name === target);
     return { status: run.status, lines: run.lines, file: written || null };
@@ -191,9 +206,9 @@ const requests = {
     }
     let stitched = null;
     if (frames.length > 0) {
-      const folder = newRunFolder("/runs");
-      convert(["-C", "/sprites", "-o", folder, "--json", "--", name]);
-      const manifest = takeFiles(folder).find((file) => file.name.endsWith(".json"));
+      clearSpriteOutput();
+      convert(["-C", "/sprites", "--json", "--", name]);
+      const manifest = takeFiles(kSpriteOutput).find((file) => file.name.endsWith(".json"));
       if (manifest) {
         const parsed = JSON.parse(new TextDecoder().decode(manifest.bytes));
         if (parsed.meta.layout === "stitched" && parsed.meta.size) {
@@ -205,14 +220,13 @@ const requests = {
     return { frames, stitched };
   },
 
-  // A conversion run into a fresh folder: every file it wrote, or those
-  // files as one ZIP, at its root, in name order.
+  // A conversion run: every file it wrote, or those files as one ZIP, at
+  // its root, in name order.
   convert({ names, options, palette, zip }) {
-    const folder = newRunFolder("/runs");
     const files = names ? names.filter(safeName) : [];
-    const run = convert(["-C", "/sprites", "-o", folder, ...optionArguments(options), ...paletteArguments(palette),
-                         "--", ...files]);
-    const written = takeFiles(folder);
+    clearSpriteOutput();
+    const run = convert(["-C", "/sprites", ...optionArguments(options), ...paletteArguments(palette), "--", ...files]);
+    const written = takeFiles(kSpriteOutput);
     const result = { status: run.status, lines: run.lines, count: written.length };
     if (zip) {
       const entries = {};
@@ -270,6 +284,7 @@ self.onmessage = async (event) => {
   } catch (error) {
     // The core stopped (it aborts only on a fault of its own): this worker
     // cannot go on, and the page starts a fresh one.
-    self.postMessage({ id, ok: false, error: String(error && error.message || error) });
+    const reason = error && error.errno !== undefined ? `file system error ${error.errno}` : String(error && error.message || error);
+    self.postMessage({ id, ok: false, error: reason });
   }
 };
