@@ -8,16 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "cli/interruption.h"
 #include "cli/notice_printer.h"
 #include "cli/printable.h"
 #include "cli/progress_bar.h"
-#include "convert/error_notifier.h"
 #include "convert/frame_placement.h"
 #include "convert/output_options.h"
 #include "convert/sprite_conversion.h"
 #include "image/palette.h"
 #include "image/palette_files.h"
+#include "notice/error_notifier.h"
 #include "platform/directory.h"
 #include "platform/files.h"
 #include "platform/heap_block.h"
@@ -135,6 +134,11 @@ bool ConvertOne(const std::string& name, NoticePrinter& notices) {
 }  // namespace
 
 int RunBatch(const Options& options) {
+    // The command may run again in the same process: the caller gets its
+    // folder back.
+    const platform::DirectoryKeeper caller;
+    if (options.folder && !caller.kept())
+        return Refuse(*options.folder, std::string("cannot tell the current folder: ") + std::strerror(errno));
     if (options.folder && !platform::ChangeDirectory(options.folder->c_str()))
         return Refuse(*options.folder, std::string("cannot enter folder: ") + std::strerror(errno));
     if (!SettlePalette(options.palette)) return kExitRefused;
@@ -149,7 +153,6 @@ int RunBatch(const Options& options) {
         return Refuse(options.folder.value_or("."), "cannot list folder");
     }
 
-    HandleInterruptions();
     ProgressBar progress(!options.quiet && platform::IsTerminal(stderr));
     NoticePrinter notices(progress);
     std::string current;
@@ -167,6 +170,7 @@ int RunBatch(const Options& options) {
         if (!ConvertOne(files[i], notices)) skipped = true;
     }
     progress.Clear();
+    CloseOutputFolder();
     informationHandler = nullptr;
     ReleasePalette();
 

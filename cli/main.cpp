@@ -1,17 +1,10 @@
 // kelvane-convert: the command-line batch converter on the program's core.
-#include <cstdio>
-#include <string>
-
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
 
-#include "cli/batch.h"
-#include "cli/options.h"
-
-#ifndef KELVANE_VERSION
-#error "KELVANE_VERSION is set by the build"
-#endif
+#include "cli/convert_command.h"
+#include "cli/interruption.h"
 
 namespace {
 
@@ -30,9 +23,6 @@ void KeepFreedBlocks() {
 
 int main(int argc, char** argv) {
     KeepFreedBlocks();
-    Options options;
-    if (!ParseOptions(argc, argv, options)) return kExitRefused;
-    if (options.help) return PrintAndEnd(kUsage);
-    if (options.version) return PrintAndEnd(std::string(programName) + " " + KELVANE_VERSION + "\n");
-    return RunBatch(options);
+    HandleInterruptions();
+    return RunConvertCommand(argc, argv);
 }

@@ -7,7 +7,7 @@
 #include "cli/options.h"
 #include "cli/printable.h"
 #include "cli/progress_bar.h"
-#include "convert/error_notifier.h"
+#include "notice/error_notifier.h"
 
 namespace {
 

@@ -2,18 +2,18 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "convert/error_notifier.h"
 #include "convert/image_writer.h"
 #include "convert/manifest.h"
 #include "convert/output_options.h"
 #include "image/palette.h"
+#include "notice/error_notifier.h"
 #include "platform/files.h"
 #include "platform/heap_block.h"
-#include "platform/output_file.h"
 #include "sprite/frame_decoder.h"
 
 std::int64_t frameX[kMaxBlocks] = {};
@@ -45,6 +45,7 @@ const char kNoMemory[] =
     "Not enough memory for image %s; it was not written.\n\n"
     "Do you wish to receive further error notification?";
 const char kPathTooLong[] = "path longer than 259 characters";
+const char kNoFolder[] = "no output folder is open";
 
 // The images this run has written, so that a later image of the run with the
 // same output path (walk.dc6 in separate mode and walk0.dc6; b.dc6 and b.DC6)
@@ -73,6 +74,11 @@ struct OutputPath {
     }
 };
 
+// The folder part of the output paths: the open folder's, or what it would be.
+const char* FolderPath() {
+    return outputFolder != nullptr ? outputFolder->path().c_str() : outputOptions.folder.c_str();
+}
+
 void Notify(const char* format, const char* path, const char* reason = nullptr) {
     char text[3 * kNameBufferSize + 200];
     std::snprintf(text, sizeof text, format, path);
@@ -86,11 +92,15 @@ bool ValidImageSize(std::int64_t width, std::int64_t height) {
            static_cast<std::uint64_t>(width * height) <= kMaxCanvasPixels;
 }
 
-// Checks an output path: it fits, and the run has not written it yet. False
-// after a notice.
+// Checks an output path: it fits, the run has a folder for it and has not
+// written it yet. False after a notice.
 bool PathFree(const OutputPath& path) {
     if (!path.Fits()) {
         Notify(kUnableToWrite, path.text, kPathTooLong);
+        return false;
+    }
+    if (outputFolder == nullptr) {
+        Notify(kUnableToWrite, path.text, kNoFolder);
         return false;
     }
     if (pathsWritten.count(PathKey(path.text)) != 0) {
@@ -149,7 +159,8 @@ bool WritePlannedImage(const PlannedImage& image, WrittenImage* written) {
                     opaque.get());
     }
     std::string reason;
-    if (!WriteImageFile(image.path.text, canvas.get(), opaque.get(), width, height, written, &reason)) {
+    if (!WriteImageFile(*outputFolder, image.path.Name(), canvas.get(), opaque.get(), width, height, written,
+                        &reason)) {
         Notify(kUnableToWrite, image.path.text, reason.c_str());
         return false;
     }
@@ -179,7 +190,7 @@ std::vector<PlannedImage> PlanStitched(const char* name) {
     }
     image.width = x;  // the last row's width, not the widest row's
     image.height = height;
-    std::snprintf(image.path.text, sizeof image.path.text, kStitchedPath, outputOptions.folder.c_str(), name,
+    std::snprintf(image.path.text, sizeof image.path.text, kStitchedPath, FolderPath(), name,
                   ImageExtension(outputOptions.format));
     return {image};
 }
@@ -193,7 +204,7 @@ std::vector<PlannedImage> PlanSeparate(const char* name) {
         image.width = frameWidth;
         image.height = frameHeight;
         image.frames.push_back({i, 0, 0});
-        std::snprintf(image.path.text, sizeof image.path.text, kSeparatePath, outputOptions.folder.c_str(), name, i,
+        std::snprintf(image.path.text, sizeof image.path.text, kSeparatePath, FolderPath(), name, i,
                       ImageExtension(outputOptions.format));
         images.push_back(image);
     }
@@ -205,7 +216,7 @@ std::vector<PlannedImage> PlanSeparate(const char* name) {
 std::vector<PlannedImage> PlanSheet(std::vector<PlannedImage> images, const char* name) {
     if (images.size() == 1) return images;
     PlannedImage sheet;
-    std::snprintf(sheet.path.text, sizeof sheet.path.text, kStitchedPath, outputOptions.folder.c_str(), name,
+    std::snprintf(sheet.path.text, sizeof sheet.path.text, kStitchedPath, FolderPath(), name,
                   ImageExtension(outputOptions.format));
     for (const PlannedImage& image : images) {
         if (!ValidImageSize(image.width, image.height)) {
@@ -223,7 +234,7 @@ std::vector<PlannedImage> PlanSheet(std::vector<PlannedImage> images, const char
 // The manifest of the sprite, NAME.json in the output folder.
 void WriteManifest(const char* spriteName, const char* name, const std::vector<FrameOutcome>& outcomes) {
     OutputPath path;
-    std::snprintf(path.text, sizeof path.text, kStitchedPath, outputOptions.folder.c_str(), name, "json");
+    std::snprintf(path.text, sizeof path.text, kStitchedPath, FolderPath(), name, "json");
     if (!PathFree(path)) return;
     if (!IsManifestFileName(spriteName) || !IsManifestFileName(path.Name())) {
         Notify(kUnableToWrite, path.text, "the name cannot stand in a manifest");
@@ -267,10 +278,10 @@ void WriteManifest(const char* spriteName, const char* name, const std::vector<F
     if (commonIndex) manifest.transparentIndex = manifest.frames.front().transparentIndex;
 
     const std::string text = ManifestToJson(manifest);
-    platform::OutputFile file;
-    if (!file.Open(path.text) || !file.Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) ||
-        !file.Commit()) {
-        Notify(kUnableToWrite, path.text, file.Reason().c_str());
+    std::string reason;
+    std::unique_ptr<platform::PendingFile> file = outputFolder->Begin(path.Name(), &reason);
+    if (!file || !file->Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) || !file->Commit()) {
+        Notify(kUnableToWrite, path.text, file ? file->Reason().c_str() : reason.c_str());
         return;
     }
     pathsWritten.insert(PathKey(path.text));

@@ -5,15 +5,15 @@
 #include "image/palette.h"
 #include "image/pcx_writer.h"
 #include "image/png_writer.h"
-#include "platform/output_file.h"
 #include "sprite/dc6_file.h"
 
 namespace {
 
-bool WritePng(const char* path, std::uint8_t* canvas, const std::uint8_t* opaque, std::int32_t width,
-              std::int32_t height, WrittenImage* written, std::string* reason) {
+constexpr char kCannotBeCoded[] = "the image cannot be coded";
+
+bool EncodePng(platform::PendingFile& file, std::uint8_t* canvas, const std::uint8_t* opaque, std::int32_t width,
+               std::int32_t height, WrittenImage* written) {
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    *written = WrittenImage();
     if (opaque != nullptr) {
         const int index = ChooseTransparentIndex(canvas, opaque, count, terminator[3]);
         written->rgba = index == kNoIndexLeft;
@@ -21,27 +21,31 @@ bool WritePng(const char* path, std::uint8_t* canvas, const std::uint8_t* opaque
         if (written->transparentIndex >= 0 && written->transparentIndex != terminator[3])
             MarkTransparent(canvas, opaque, count, static_cast<std::uint8_t>(written->transparentIndex));
     }
-    platform::OutputFile file;
-    bool done = file.Open(path);
-    if (done) {
-        done = written->rgba ? WriteRgbaPng(file, canvas, opaque, width, height, width, currentPalette)
-                             : WriteIndexedPng(file, canvas, width, height, width, currentPalette,
-                                               written->transparentIndex);
-        if (!done && file.Reason().empty()) *reason = "the image cannot be coded";
-        done = done && file.Commit();
-    }
-    if (!done && !file.Reason().empty()) *reason = file.Reason();
-    if (done && written->rgba && informationHandler)
-        informationHandler(std::string("every palette index is used by an opaque pixel: ") + path +
-                           " is written as RGBA");
-    return done;
+    return written->rgba ? WriteRgbaPng(file, canvas, opaque, width, height, width, currentPalette)
+                         : WriteIndexedPng(file, canvas, width, height, width, currentPalette,
+                                           written->transparentIndex);
 }
 
 }  // namespace
 
-bool WriteImageFile(const char* path, std::uint8_t* canvas, const std::uint8_t* opaque, std::int32_t width,
-                    std::int32_t height, WrittenImage* written, std::string* reason) {
-    if (outputOptions.format == ImageFormat::Png) return WritePng(path, canvas, opaque, width, height, written, reason);
+bool WriteImageFile(platform::OutputFolder& folder, const char* name, std::uint8_t* canvas,
+                    const std::uint8_t* opaque, std::int32_t width, std::int32_t height, WrittenImage* written,
+                    std::string* reason) {
     *written = WrittenImage();
-    return WritePcx(path, canvas, width, height, width, currentPalette, reason);
+    std::unique_ptr<platform::PendingFile> file = folder.Begin(name, reason);
+    if (!file) return false;
+    const bool png = outputOptions.format == ImageFormat::Png;
+    if (!(png ? EncodePng(*file, canvas, opaque, width, height, written)
+              : EncodePcx(*file, canvas, width, height, width, currentPalette))) {
+        *reason = file->Reason().empty() ? kCannotBeCoded : file->Reason();
+        return false;
+    }
+    if (!file->Commit()) {
+        *reason = file->Reason();
+        return false;
+    }
+    if (written->rgba && informationHandler)
+        informationHandler(std::string("every palette index is used by an opaque pixel: ") + folder.PathOf(name) +
+                           " is written as RGBA");
+    return true;
 }

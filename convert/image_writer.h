@@ -6,15 +6,18 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/output_folder.h"
+
 struct WrittenImage {
     int transparentIndex = -1;  // the index of the transparent pixels; -1: none marked (or none there)
     bool rgba = false;          // written as RGBA: opaque pixels use all 256 indices
 };
 
 // Writes the width x height canvas (stride width; opaque: the pixels literal
-// runs wrote, needed for PNG with transparency) to path with currentPalette,
-// through the safe write path. The canvas may be changed (transparent pixels
-// take their index). Returns true with *written filled in; false with the
-// reason when the file could not be written.
-bool WriteImageFile(const char* path, std::uint8_t* canvas, const std::uint8_t* opaque, std::int32_t width,
-                    std::int32_t height, WrittenImage* written, std::string* reason);
+// runs wrote, needed for PNG with transparency) as the file name of folder
+// with currentPalette. The canvas may be changed (transparent pixels take
+// their index). Returns true with *written filled in once the file is in
+// place; false with the reason when it could not be written.
+bool WriteImageFile(platform::OutputFolder& folder, const char* name, std::uint8_t* canvas,
+                    const std::uint8_t* opaque, std::int32_t width, std::int32_t height, WrittenImage* written,
+                    std::string* reason);

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/output_folder.h"
+
 enum class ImageFormat { Pcx, Png };
 
 struct OutputOptions {
@@ -19,6 +21,10 @@ struct OutputOptions {
 };
 
 extern OutputOptions outputOptions;
+
+// The folder the current sprite's files go to, while a run has one open
+// (EnsureOutputFolder); none otherwise, and then nothing is written.
+extern platform::OutputFolder* outputFolder;
 
 // Where the run says things that are worth knowing but are no fault (an
 // image written as RGBA). Unset, they go nowhere.

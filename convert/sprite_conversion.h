@@ -4,10 +4,13 @@
 #pragma once
 
 // Creates the output folder (outputOptions.folder, "PCXFiles" unless the
-// command line chose another) when nothing of that name exists. An existing
-// entry of any kind is taken as the folder; a failed creation shows later, as
-// write failures of the images.
+// command line chose another) when nothing of that name exists, and makes it
+// the run's outputFolder. An existing entry of any kind is taken as the
+// folder; a failed creation shows later, as write failures of the images.
 void EnsureOutputFolder();
+
+// Ends the run's hold on its output folder: outputFolder becomes none.
+void CloseOutputFolder();
 
 enum class SpriteOutcome {
     Unreadable,  // could not be read whole; nothing was shown

@@ -3,8 +3,9 @@
 // The input is the content of a sprite file. It becomes the current sprite as
 // the conversion makes it after reading a file (the bytes, then the zero-filled
 // slack), goes through GetFileInfoDC6 and, when accepted, through
-// WriteSpriteImages into PCXFiles of a temporary folder that is the current
-// directory for the whole process. After every input the target checks:
+// WriteSpriteImages into an output folder in memory named PCXFiles, through
+// the same encoders and sinks as a folder on disk. After every input the
+// target checks:
 //
 //   - every message box is one the conversion shows: its text, caption, owner
 //     and style; a rejected file gives exactly one notice, an accepted one
@@ -14,7 +15,9 @@
 //     each file is a complete PCX file of the writer's layout with the run's
 //     palette, and there are exactly imagesWritten of them.
 //
-// The written files are removed before the next input.
+// The written files are dropped before the next input. The process works in a
+// temporary folder, which every few thousand inputs must still be empty:
+// nothing reaches the disk.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,14 +27,16 @@
 
 #include <sanitizer/asan_interface.h>
 
-#include "convert/error_notifier.h"
 #include "convert/frame_placement.h"
+#include "convert/output_options.h"
 #include "image/palette.h"
 #include "image/pcx_writer.h"
+#include "notice/error_notifier.h"
 #include "platform/files.h"
+#include "platform/heap_block.h"
+#include "platform/output_folder.h"
 #include "sprite/dc6_file.h"
 #include "sprite/frame_decoder.h"
-#include "tests/support/current_sprite.h"
 #include "tests/support/scripted_message_boxes.h"
 #include "tests/support/temp_folder.h"
 
@@ -43,11 +48,12 @@ namespace {
 // over, which keeps the target at thousands of inputs a second. Images the
 // core refuses for their size cost nothing and are not counted, so negative
 // and oversized dimensions are still fuzzed.
-constexpr std::uint64_t kMaxImagePixels = 1u << 16;
+constexpr std::uint64_t kMaxImagePixels = 1u << 15;
 
 constexpr std::int64_t kMaxDimension = 0xFFFF;
 constexpr std::int32_t kTileWidth = 256;
 constexpr char kName[] = "fuzz.dc6";
+constexpr int kInputsBetweenDiskChecks = 4096;
 constexpr char kBase[] = "fuzz";
 
 constexpr char kFurther[] = "\n\nDo you wish to receive further error notification?";
@@ -148,9 +154,7 @@ std::uint32_t Uint16At(const test::Bytes& file, std::size_t at) { return file[at
 
 // A whole file of the writer's layout: header, one code per pixel (a value
 // below 0xC0, or 0xC1 and a value of 0xC0 or more), the marker, the palette.
-void CheckPcxFile(const std::filesystem::path& path) {
-    const test::Bytes file = test::ReadFile(path);
-    const std::string name = path.string();
+void CheckPcxFile(const std::string& name, const test::Bytes& file) {
     if (file.size() < kPcxHeaderSize + 1 + kPaletteSize) Fail("short PCX file", name);
     if (file[0] != 0x0A || file[1] != 5 || file[2] != 1 || file[3] != 8 || file[65] != 1)
         Fail("PCX header", name);
@@ -172,37 +176,59 @@ void CheckPcxFile(const std::filesystem::path& path) {
     if (std::memcmp(file.data() + at + 1, currentPalette, kPaletteSize) != 0) Fail("PCX palette", name);
 }
 
-// Checks and removes what the placement wrote.
+platform::MemoryFolder* output = nullptr;
+
+// Checks and drops what the placement wrote.
 void CheckOutput() {
-    namespace fs = std::filesystem;
-    for (const auto& entry : fs::directory_iterator(".")) {
-        if (entry.path().filename() != "PCXFiles") Fail("written outside the output folder", entry.path().string());
-    }
-    int files = 0;
-    for (const auto& entry : fs::directory_iterator("PCXFiles")) {
-        const std::string name = entry.path().filename().string();
+    for (const auto& [name, bytes] : output->files) {
         if (!Expected::Among(name, expected->names)) Fail("unexpected output file", name);
-        CheckPcxFile(entry.path());
-        fs::remove(entry.path());
-        ++files;
+        CheckPcxFile(name, bytes);
     }
+    const auto files = static_cast<std::int32_t>(output->files.size());
     if (files != imagesWritten) Fail("images counted", std::to_string(imagesWritten) + " for " + std::to_string(files));
+    output->files.clear();
+}
+
+void CheckDiskUntouched() {
+    static int inputs = 0;
+    if (++inputs % kInputsBetweenDiskChecks != 0) return;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+        Fail("written to disk", entry.path().string());
 }
 
 test::ScriptedMessageBoxes* user = nullptr;
 
-// The slack after the file keeps the decoder's look-ahead inside the block,
-// but nothing may read further: that part of the slack is poisoned while the
-// file is current, so such a read is a finding although it stays in the block.
-class GuardedSlack {
+// The input as the current sprite file, as reading it would leave it: the
+// bytes, then the slack. One block serves every input (a fresh one each time
+// costs more than the conversion of a small file). Of the slack, only what
+// the decoder may look at is zeroed; the rest of the block is poisoned while
+// the input is current, so a read further than the decoder may look is a
+// finding although it stays in the block.
+class FuzzedSprite {
 public:
-    GuardedSlack(const std::uint8_t* file, std::size_t size)
-        : start_(file + size + kDecoderLookahead), length_(kFileSlack - kDecoderLookahead) {
+    FuzzedSprite(const std::uint8_t* data, std::size_t size) {
+        static HeapBlock block;
+        static std::size_t capacity = 0;
+        if (capacity < size + kFileSlack) {
+            capacity = size + kFileSlack;
+            block.reset(static_cast<std::uint8_t*>(std::malloc(capacity)));
+            if (!block) Fail("no memory for the input", std::to_string(size));
+        }
+        std::memcpy(block.get(), data, size);
+        std::memset(block.get() + size, 0, kDecoderLookahead);
+        start_ = block.get() + size + kDecoderLookahead;
+        length_ = capacity - size - kDecoderLookahead;
         ASAN_POISON_MEMORY_REGION(start_, length_);
+        spriteData = block.get();
+        spriteSize = static_cast<std::uint32_t>(size);
     }
-    ~GuardedSlack() { ASAN_UNPOISON_MEMORY_REGION(start_, length_); }
-    GuardedSlack(const GuardedSlack&) = delete;
-    GuardedSlack& operator=(const GuardedSlack&) = delete;
+    ~FuzzedSprite() {
+        ASAN_UNPOISON_MEMORY_REGION(start_, length_);
+        spriteData = nullptr;
+        spriteSize = 0;
+    }
+    FuzzedSprite(const FuzzedSprite&) = delete;
+    FuzzedSprite& operator=(const FuzzedSprite&) = delete;
 
 private:
     const std::uint8_t* start_;
@@ -215,9 +241,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     static test::TempFolder folder;  // removed with its contents at exit
     static test::ScriptedMessageBoxes boxes;  // answers Yes: every notice stays on
     static const Expected strings;
+    static platform::MemoryFolder images("PCXFiles");
     user = &boxes;
     expected = &strings;
-    std::filesystem::create_directory("PCXFiles");
+    output = &images;
+    outputFolder = &images;
     UseBuiltInPalette();
     ReorderPalette();
     return 0;
@@ -229,8 +257,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     StartConversionRun();
     bool accepted;
     {
-        const test::CurrentSprite sprite(test::Bytes(data, data + size));
-        const GuardedSlack guard(spriteData, size);
+        const FuzzedSprite sprite(data, size);
         accepted = GetFileInfoDC6() == 1;
         if (accepted) {
             if (DeclaredPixels() > kMaxImagePixels) return -1;
@@ -241,9 +268,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     CheckBoxes(*user, accepted, size);
     CheckOutput();
+    CheckDiskUntouched();
     // Every block of the input released within it: libFuzzer looks for
     // leaks whenever the counts of allocations and releases differ.
     user->boxes.clear();
     user->boxes.shrink_to_fit();
+    StartConversionRun();  // the run's record of the paths it wrote
     return 0;
 }

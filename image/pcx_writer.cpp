@@ -111,7 +111,13 @@ bool HasSsse3() {
 bool EncodePcx(ByteSink& sink, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
                std::int32_t rowStride, const std::uint8_t* palette) {
     if (width < 1 || height < 1 || width > kMaxPcxDimension || height > kMaxPcxDimension) return false;
-    HeapBlock buffer(static_cast<std::uint8_t*>(std::malloc(kBufferSize)));
+    // A small image needs no more than its worst case; most sprites' images
+    // are small, and a block of a mebibyte costs the heap more than the coding.
+    const std::uint64_t worstCase =
+        kPcxHeaderSize + 2 * static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) + 16 + 1 +
+        kPaletteSize + 64;
+    HeapBlock buffer(static_cast<std::uint8_t*>(
+        std::malloc(worstCase < kBufferSize ? static_cast<std::size_t>(worstCase) : kBufferSize)));
     if (!buffer) return false;
     std::uint8_t* const out = buffer.get();
 

@@ -40,6 +40,30 @@ bool ChangeDirectory(const char* path) {
 #endif
 }
 
+bool CurrentDirectory(std::string* path) {
+    std::vector<char> buffer(4096);
+    for (;;) {
+#ifdef _WIN32
+        if (_getcwd(buffer.data(), static_cast<int>(buffer.size())) != nullptr) break;
+#else
+        if (getcwd(buffer.data(), buffer.size()) != nullptr) break;
+#endif
+        if (errno != ERANGE || buffer.size() > (1u << 20)) return false;
+        buffer.resize(buffer.size() * 2);
+    }
+    *path = buffer.data();
+    return true;
+}
+
+DirectoryKeeper::DirectoryKeeper() {
+    if (!CurrentDirectory(&saved_)) saved_.clear();
+}
+
+DirectoryKeeper::~DirectoryKeeper() {
+    // Nothing to do about a failure here: the folder was removed meanwhile.
+    if (!saved_.empty()) ChangeDirectory(saved_.c_str());
+}
+
 bool FindEntries(const char* pattern, std::vector<std::string>& names) {
     names.clear();
 #ifdef _WIN32

@@ -9,6 +9,28 @@ namespace platform {
 // Makes path the current directory; true on success (errno tells why not).
 bool ChangeDirectory(const char* path);
 
+// The current directory's absolute path into *path; false when the system
+// cannot tell it (errno tells why not).
+bool CurrentDirectory(std::string* path);
+
+// Remembers the current directory when made and goes back to it when
+// destroyed, so that a command run inside a longer-lived process (the web
+// page calls the tools as functions) leaves the directory as it found it.
+// Where the directory cannot be read, nothing is restored.
+class DirectoryKeeper {
+public:
+    DirectoryKeeper();
+    ~DirectoryKeeper();
+    DirectoryKeeper(const DirectoryKeeper&) = delete;
+    DirectoryKeeper& operator=(const DirectoryKeeper&) = delete;
+
+    // Whether the directory could be read (and so will be restored).
+    bool kept() const { return !saved_.empty(); }
+
+private:
+    std::string saved_;
+};
+
 // Collects into names the entries of the current directory, files and folders
 // alike, whose names match pattern ('*' any run of characters, '?' any one),
 // letter case ignored as the platform's own search ignores it. The names come

@@ -14,11 +14,11 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/byte_sink.h"
+#include "platform/output_folder.h"
 
 namespace platform {
 
-class OutputFile : public ByteSink {
+class OutputFile : public PendingFile {
 public:
     OutputFile() = default;
     ~OutputFile() override;  // discards what was not committed
@@ -35,13 +35,13 @@ public:
 
     // Moves the complete file over the target. False (with Reason()) when it
     // cannot; the temporary file is then gone and the target untouched.
-    bool Commit();
+    bool Commit() override;
 
     // Drops the temporary file; the target stays as it was.
     void Discard();
 
     // Why the last step failed, as the system says it ("Permission denied").
-    const std::string& Reason() const { return reason_; }
+    const std::string& Reason() const override { return reason_; }
 
 private:
     // Forgets any earlier file and takes path as the new target.

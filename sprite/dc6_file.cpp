@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "convert/error_notifier.h"
+#include "notice/error_notifier.h"
 #include "platform/files.h"
 #include "platform/heap_block.h"
 

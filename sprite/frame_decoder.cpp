@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "convert/error_notifier.h"
+#include "notice/error_notifier.h"
 #include "platform/seam.h"
 #include "sprite/dc6_file.h"
 

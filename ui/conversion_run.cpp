@@ -3,10 +3,10 @@
 
 #include <cstdio>
 
-#include "convert/error_notifier.h"
 #include "convert/frame_placement.h"
 #include "convert/sprite_conversion.h"
 #include "image/palette.h"
+#include "notice/error_notifier.h"
 #include "res/resource.h"
 #include "ui/framework/win_app.h"
 
@@ -96,6 +96,7 @@ void MainWindow::RunConversion() {
         current = next;
     }
 
+    CloseOutputFolder();
     progress.TakeKeys();
     progress.EndDialog(0);
     progress.DestroyWindow();

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "cli/pack_command.h"
 #include "tests/cli/converter_process.h"
 #include "tests/support/png_assembler.h"
 #include "tests/support/temp_folder.h"
@@ -77,6 +78,24 @@ TEST(PackCliTest, RefusalsAndUsageErrorsWriteNothing) {
     const test::ConverterRun version = Pack({"--version"});
     EXPECT_EQ(version.out, "kelvane-pack " KELVANE_VERSION "\n");
     EXPECT_EQ(version.status, 0);
+}
+
+// The web page runs the command again and again in one process: -C moves
+// into the folder for one call only, and a second call starts afresh.
+TEST(PackCliTest, TheCommandRunsTwiceInOneProcessAndLeavesTheCurrentDirectory) {
+    test::TempFolder folder;
+    std::filesystem::create_directories("a");
+    test::WriteFile("a/s.dc6", test::Dc6Builder().AddRows({{1, 2}}).Build());
+    ASSERT_EQ(test::RunConverter({"-q", "-C", "a", "-f", "png", "--json", "-o", "out", "s.dc6"}).status, 0);
+    const std::filesystem::path before = std::filesystem::current_path();
+    for (const char* output : {"one.dc6", "two.dc6"}) {
+        std::vector<std::string> arguments = {"kelvane-pack", "-C", "a/out", "-o", output, "s.json"};
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        EXPECT_EQ(RunPackCommand(static_cast<int>(argv.size()), argv.data()), 0);
+        EXPECT_EQ(std::filesystem::current_path(), before);
+        EXPECT_EQ(test::ReadFile(std::string("a/out/") + output), test::ReadFile("a/s.dc6"));
+    }
 }
 
 }  // namespace

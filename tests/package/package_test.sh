@@ -87,6 +87,27 @@ for page in kelvane-convert kelvane-pack kelvane; do
     fi
 done
 
+# The launcher started by a relative path from the unpacked package, with a
+# CDPATH that holds a decoy tree of the same layout: Wine (a stand-in that
+# records its arguments) must get this package's program, on one line.
+mkdir -p "$work/decoy/usr/bin" "$work/decoy/usr/lib/kelvane-converter" "$work/fakebin" \
+    "$work/data/kelvane-converter/wine"
+: >"$work/data/kelvane-converter/wine/system.reg"
+cat >"$work/fakebin/wine" <<'WINE'
+#!/bin/sh
+printf '%s\n' "$@" >"$WINE_ARGUMENTS"
+WINE
+chmod +x "$work/fakebin/wine"
+expected=$(cd "$root/usr/lib/kelvane-converter" && pwd -P)/kelvane.exe
+(cd "$root" && CDPATH="$work/decoy" PATH="$work/fakebin:$PATH" DISPLAY=:0 XDG_DATA_HOME="$work/data" \
+    WINE_ARGUMENTS="$work/wine.args" usr/bin/kelvane) >"$work/launcher.out" 2>&1 || true
+if [ "$(cat "$work/wine.args" 2>/dev/null)" = "$expected" ]; then
+    echo "ok: launcher started by a relative path with CDPATH set"
+else
+    fail "launcher with CDPATH: Wine was given '$(cat "$work/wine.args" 2>/dev/null)', not '$expected'"
+    cat "$work/launcher.out" >&2
+fi
+
 if desktop-file-validate "$root/usr/share/applications/kelvane-converter.desktop"; then
     echo "ok: desktop entry"
 else

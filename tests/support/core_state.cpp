@@ -2,10 +2,11 @@
 
 #include <cstring>
 
-#include "convert/error_notifier.h"
 #include "convert/frame_placement.h"
 #include "convert/output_options.h"
+#include "convert/sprite_conversion.h"
 #include "image/palette.h"
+#include "notice/error_notifier.h"
 #include "sprite/dc6_file.h"
 
 namespace test {
@@ -19,6 +20,7 @@ void ResetCoreState() {
     currentPalette = nullptr;
     paletteIsBuiltIn = false;
     StartConversionRun();
+    CloseOutputFolder();
     outputOptions = OutputOptions();
     informationHandler = nullptr;
     spriteData = nullptr;

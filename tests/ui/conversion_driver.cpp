@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "convert/error_notifier.h"
+#include "notice/error_notifier.h"
 #include "res/resource.h"
 #include "tests/support/temp_folder.h"
 

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "convert/error_notifier.h"
 #include "image/palette.h"
+#include "notice/error_notifier.h"
 #include "res/resource.h"
 #include "tests/support/dc6_builder.h"
 #include "tests/support/temp_folder.h"
@@ -262,8 +262,22 @@ TEST_F(MainWindowTest, BrowseMakesTheChosenFolderCurrentAndListsIt) {
     program.Click(IDC_BROWSE);
     const HWND browser = program.WaitForWindowOfThread("#32770");
     ASSERT_NE(browser, nullptr);
-    // As the user would pick it in the tree.
-    ::SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(chosen.c_str()));
+    // As the user would pick it in the tree, once the browser has filled its
+    // tree: a selection made while it still builds it is replaced by its own.
+    ASSERT_TRUE(uitest::WaitUntil([&] { return ::IsWindowVisible(browser) != FALSE; }));
+    const HWND tree = ::FindWindowExA(browser, nullptr, WC_TREEVIEWA, nullptr);
+    ASSERT_NE(tree, nullptr);
+    ASSERT_TRUE(uitest::WaitUntil([&] {
+        ::SendMessageA(browser, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(chosen.c_str()));
+        char text[MAX_PATH] = "";
+        TVITEMA item = {};
+        item.mask = TVIF_TEXT;
+        item.hItem = TreeView_GetSelection(tree);
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        return item.hItem != nullptr && ::SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item)) &&
+               std::string(text) == "more";
+    }));
     ProgramRun::Press(browser, IDOK);
     ASSERT_TRUE(program.WaitForTitle("Kelvane Converter: (0/2 files)"));
     EXPECT_THAT(program.Column(0), ElementsAre("a.dc6", "b.dc6"));

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "convert/error_notifier.h"
+#include "notice/error_notifier.h"
 #include "platform/heap_block.h"
 #include "tests/support/core_state.h"
 #include "tests/support/current_sprite.h"

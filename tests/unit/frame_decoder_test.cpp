@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "convert/error_notifier.h"
+#include "notice/error_notifier.h"
 #include "sprite/dc6_file.h"
 #include "tests/support/core_state.h"
 #include "tests/support/current_sprite.h"

@@ -6,8 +6,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "convert/error_notifier.h"
+#include "convert/sprite_conversion.h"
 #include "image/palette.h"
+#include "notice/error_notifier.h"
 #include "platform/files.h"
 #include "tests/support/core_state.h"
 #include "tests/support/current_sprite.h"
@@ -28,7 +29,7 @@ constexpr test::Terminator kTerminator = {0xEE, 0xEE, 0xEE, F};
 class FramePlacementTest : public test::CoreTest {
 protected:
     FramePlacementTest() {
-        std::filesystem::create_directory("PCXFiles");
+        EnsureOutputFolder();
         UseBuiltInPalette();
         ReorderPalette();
     }

@@ -1,4 +1,4 @@
-#include "convert/error_notifier.h"
+#include "notice/error_notifier.h"
 
 #include "platform/seam.h"
 

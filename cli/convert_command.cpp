@@ -1,0 +1,18 @@
+#include "cli/convert_command.h"
+
+#include <string>
+
+#include "cli/batch.h"
+#include "cli/options.h"
+
+#ifndef KELVANE_VERSION
+#error "KELVANE_VERSION is set by the build"
+#endif
+
+int RunConvertCommand(int argc, char** argv) {
+    Options options;
+    if (!ParseOptions(argc, argv, options)) return kExitRefused;
+    if (options.help) return PrintAndEnd(kUsage);
+    if (options.version) return PrintAndEnd(std::string(programName) + " " + KELVANE_VERSION + "\n");
+    return RunBatch(options);
+}
