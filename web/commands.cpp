@@ -1,21 +1,17 @@
 // The command-line tools as functions of the page's core.
 #include "cli/command_line.h"
+#include "cli/convert_command.h"
+#include "cli/pack_command.h"
 #include "web/bridge.h"
-
-// The tools' own mains, compiled under these names for the page (web/CMakeLists.txt).
-int KelvaneConvertMain(int argc, char** argv);
-int KelvanePackMain(int argc, char** argv);
 
 extern "C" {
 
 int KelvaneConvert(int argc, char** argv) {
+    // The packer names itself; the converter is the default name.
     programName = "kelvane-convert";
-    return KelvaneConvertMain(argc, argv);
+    return RunConvertCommand(argc, argv);
 }
 
-int KelvanePack(int argc, char** argv) {
-    programName = "kelvane-pack";
-    return KelvanePackMain(argc, argv);
-}
+int KelvanePack(int argc, char** argv) { return RunPackCommand(argc, argv); }
 
 }  // extern "C"

@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/notice_printer.h"
-#include "convert/error_notifier.h"
+#include "notice/error_notifier.h"
 #include "platform/heap_block.h"
 #include "platform/seam.h"
 #include "sprite/dc6_file.h"
