@@ -149,8 +149,8 @@ deb: $(PACKAGE)/CMakeCache.txt $(WIN)/CMakeCache.txt
 	cd $(PACKAGE) && cpack -G DEB
 	@echo $(DEB)
 
-bench: release
-	bench/run $(RELEASE)
+bench: release web
+	NODE_PATH=$(abspath $(WEBDEPS))/npm/node_modules bench/run $(RELEASE) $(WEB)
 
 clean:
 	rm -rf $(BUILD) dist

@@ -19,17 +19,25 @@
 
   // ---- Notices and the busy line ----
 
-  function notice(text, kind = "page") {
-    const item = document.createElement("li");
-    item.className = kind;
-    item.textContent = text;
-    $("notices").append(item);
-    item.scrollIntoView({ block: "nearest" });
+  // Adds lines ({ text, kind }) to the notices at once and shows the last:
+  // a run over a folder may say thousands of things.
+  function addNotices(lines) {
+    if (lines.length === 0) return;
+    const fragment = document.createDocumentFragment();
+    for (const { text, kind } of lines) {
+      const item = document.createElement("li");
+      item.className = kind;
+      item.textContent = text;
+      fragment.append(item);
+    }
+    const list = $("notices");
+    list.append(fragment);
+    list.scrollTop = list.scrollHeight;
   }
 
-  function toolLines(lines) {
-    for (const line of lines) notice(line.text, line.stream);
-  }
+  function notice(text, kind = "page") { addNotices([{ text, kind }]); }
+
+  function toolLines(lines) { addNotices(lines.map((line) => ({ text: line.text, kind: line.stream }))); }
 
   let busyCount = 0;
   // Runs work (a function giving a promise) with the busy line and Cancel
@@ -139,18 +147,22 @@
 
   async function openSprites(files) {
     const chosen = new Map();
+    const left = [];
     for (const file of files) {
       if (kSpriteName.test(file.name)) chosen.set(file.name, file);
-      else notice(`${file.name}: not a .dc6 file; left out`);
+      else left.push({ text: `${file.name}: not a .dc6 file; left out`, kind: "page" });
     }
+    addNotices(left);
     if (chosen.size === 0) return;
     await busy(`Reading ${chosen.size} sprite${chosen.size === 1 ? "" : "s"}…`, async () => {
       const { files: payload, transfer } = await filesForWorker([...chosen]);
       const { sprites } = await client.request("open", { files: payload, describe: true }, transfer);
+      const lines = [];
       for (const { name, description } of sprites) {
         state.sprites.set(name, { file: chosen.get(name), description });
-        for (const line of description.notices) notice(line, "err");
+        for (const line of description.notices) lines.push({ text: line, kind: "err" });
       }
+      addNotices(lines);
       renderList();
       if (state.selected && chosen.has(state.selected)) select(state.selected);
     });
@@ -363,7 +375,10 @@
   // ---- Packing ----
 
   async function packFiles(files) {
-    const chosen = files.filter((file) => kPackName.test(file.name) || kSpriteName.test(file.name));
+    // Loose images become frames in the order of their names, numbers
+    // counted: walk2 before walk10, whatever order the chooser gave.
+    const chosen = files.filter((file) => kPackName.test(file.name) || kSpriteName.test(file.name))
+      .sort((a, b) => a.name.localeCompare(b.name, "en", { numeric: true }));
     if (chosen.length === 0) return;
     const manifestGiven = chosen.some((file) => /\.json$/i.test(file.name));
     const output = $("pack-output");
