@@ -9,12 +9,14 @@
 window.Kelvane = window.Kelvane || {};
 
 Kelvane.CoreClient = class CoreClient {
-  // onRestart(client) is called after a fresh worker replaced the old one,
-  // for the page to give it the files again.
+  // After a fresh worker replaced the old one, onRestart() gives (maybe
+  // later) the requests ({ kind, data, transfer }) that hand it the page's
+  // files again; they reach it before any request made since.
   constructor(onRestart) {
     this.onRestart = onRestart;
     this.pending = new Map();
     this.nextId = 1;
+    this.restoring = Promise.resolve();
     this.url = URL.createObjectURL(new Blob([kelvaneWorkerSource], { type: "text/javascript" }));
     this.start();
   }
@@ -34,7 +36,11 @@ Kelvane.CoreClient = class CoreClient {
     const id = this.nextId++;
     return new Promise((resolve, reject) => {
       this.pending.set(id, { resolve, reject });
-      this.worker.postMessage({ id, kind, ...data }, transfer);
+      const worker = this.worker;
+      this.restoring.then(() => {
+        // Cancelled while the fresh worker was being given its files.
+        if (this.pending.has(id) && worker === this.worker) worker.postMessage({ id, kind, ...data }, transfer);
+      });
     });
   }
 
@@ -60,6 +66,15 @@ Kelvane.CoreClient = class CoreClient {
     this.worker.terminate();
     this.start();
     for (const request of waiting) request.reject(reason);
-    this.onRestart(this);
+    const worker = this.worker;
+    this.restoring = (async () => {
+      try {
+        for (const { kind, data, transfer } of await this.onRestart()) {
+          worker.postMessage({ id: this.nextId++, kind, ...data }, transfer);
+        }
+      } catch (error) {
+        // A file the page can no longer read stays out of the fresh worker.
+      }
+    })();
   }
 };

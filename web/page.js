@@ -46,6 +46,9 @@
     ++busyCount;
     $("status").textContent = label;
     $("busy").hidden = false;
+    $("busy").classList.remove("shown");
+    // Work done at once does not flash the line.
+    setTimeout(() => { if (busyCount > 0) $("busy").classList.add("shown"); }, 300);
     try {
       return await work();
     } catch (error) {
@@ -80,14 +83,16 @@
 
   // ---- The worker, and a fresh one after Cancel ----
 
-  const client = new Kelvane.CoreClient(async (fresh) => {
+  const client = new Kelvane.CoreClient(async () => {
     // The files the page holds go to the fresh worker; their descriptions stay.
+    const requests = [];
     const { files, transfer } = await filesForWorker([...state.sprites].map(([name, sprite]) => [name, sprite.file]));
-    if (files.length > 0) fresh.request("open", { files, describe: false }, transfer).catch(() => {});
+    if (files.length > 0) requests.push({ kind: "open", data: { files, describe: false }, transfer });
     if (state.palette) {
       const bytes = await state.palette.file.arrayBuffer();
-      fresh.request("palette", { name: state.palette.name, bytes }, [bytes]).catch(() => {});
+      requests.push({ kind: "palette", data: { name: state.palette.name, bytes }, transfer: [bytes] });
     }
+    return requests;
   });
   $("cancel").addEventListener("click", () => client.cancel());
 

@@ -247,7 +247,7 @@ describe("the page", () => {
       await driver.setOptions({ format: "png", scope: "selected" });
       await driver.select("long.dc6");
       await driver.page.click("#download-zip");
-      await driver.waitFor(() => !document.getElementById("busy").hidden);
+      await driver.waitFor(() => document.getElementById("busy").classList.contains("shown"));
       await driver.page.click("#cancel");
       await driver.idle();
       assert.ok((await driver.notices()).some((line) => /^Converting long\.dc6… cancelled\.$/.test(line)));

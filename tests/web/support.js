@@ -22,8 +22,16 @@ const sampleSprites = ["bounce.dc6", "damaged.dc6", "gem.dc6", "valley.dc6"];
 // Screenshots and other keepsakes of the run.
 const keep = process.env.KELVANE_WEB_TEST_OUT || path.join(root, "build", "web-test");
 
+// Folders made for a run, removed when the process ends.
+const made = [];
+process.on("exit", () => {
+  for (const folder of made) fs.rmSync(folder, { recursive: true, force: true });
+});
+
 function temporaryFolder(label) {
-  return fs.mkdtempSync(path.join(os.tmpdir(), `kelvane-web-${label}-`));
+  const folder = fs.mkdtempSync(path.join(os.tmpdir(), `kelvane-web-${label}-`));
+  made.push(folder);
+  return folder;
 }
 
 // The page's folder over HTTP on 127.0.0.1, as any static host serves it.
