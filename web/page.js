@@ -161,8 +161,8 @@
     if (chosen.size === 0) return;
     await busy(`Reading ${chosen.size} sprite${chosen.size === 1 ? "" : "s"}…`, async () => {
       const { files: payload, transfer } = await filesForWorker([...chosen]);
-      const { sprites } = await client.request("open", { files: payload, describe: true }, transfer);
-      const lines = [];
+      const { sprites, refused } = await client.request("open", { files: payload, describe: true }, transfer);
+      const lines = refused.map((name) => ({ text: `${name}: a name with a slash or backslash; left out`, kind: "page" }));
       for (const { name, description } of sprites) {
         state.sprites.set(name, { file: chosen.get(name), description });
         for (const line of description.notices) lines.push({ text: line, kind: "err" });

@@ -1,7 +1,9 @@
 // The sprite as the page shows it: the core's own reading, validation and
 // frame decoder, with the notices they give turned into the converter's lines.
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>

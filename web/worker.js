@@ -76,10 +76,11 @@ function withCString(text, entry) {
 function convert(argv) { return runTool(core._KelvaneConvert, ["kelvane-convert", "-q", ...kThreadArguments, ...argv]); }
 function pack(argv) { return runTool(core._KelvanePack, ["kelvane-pack", ...argv]); }
 
-// A plain file name: no folder, nothing the file system reads as one.
+// A plain file name: no folder, nothing the file system reads as one, and no
+// backslash, which some ZIP readers take for a folder of the names written
+// after it.
 function safeName(name) {
-  return typeof name === "string" && name !== "" && name !== "." && name !== ".." && !name.includes("/") &&
-         !name.includes("\0");
+  return typeof name === "string" && name !== "" && name !== "." && name !== ".." && !/[/\\\0]/.test(name);
 }
 
 function writeFile(path, bytes) {
@@ -141,25 +142,25 @@ const requests = {
   // A worker started afresh gets the files again without describe.
   open({ files, describe }) {
     const sprites = [];
+    const refused = files.map((file) => file.name).filter((name) => !safeName(name));
     for (const file of files) {
-      if (!safeName(file.name)) continue;
-      writeFile("/sprites/" + file.name, file.bytes);
+      if (safeName(file.name)) writeFile("/sprites/" + file.name, file.bytes);
     }
-    if (!describe) return { sprites };
+    if (!describe) return { sprites, refused };
     core.FS.chdir("/sprites");
     for (const file of files) {
       if (!safeName(file.name)) continue;
       const text = core.UTF8ToString(withCString(file.name, core._KelvaneDescribeSprite));
       sprites.push({ name: file.name, description: JSON.parse(text) });
     }
-    return { sprites };
+    return { sprites, refused };
   },
 
   // Settles the palette as a run of the converter does and gives it back in
   // red, green, blue, as --export-palette writes a .act file.
   palette({ name, bytes }) {
     if (name !== undefined) {
-      if (!safeName(name)) return { status: 2, lines: [{ stream: "err", text: "kelvane-convert: palette file name refused" }] };
+      if (!safeName(name)) return { status: 2, lines: [], rgb: null };
       writeFile("/palettes/" + name, bytes);
     }
     const folder = newRunFolder("/runs");
