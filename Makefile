@@ -18,9 +18,17 @@ DIST    := dist/kelvane-converter-$(VERSION)
 DEB     := dist/kelvane-converter_$(VERSION)_$(shell dpkg --print-architecture 2>/dev/null || echo amd64).deb
 # make run starts the program in a fresh folder laid out as the release is.
 RUNDIR  := $(BUILD)/run
+# The page (make web): the WebAssembly tree, what it is built from, the page.
+WEBCORE := $(BUILD)/web-core
+WEBDEPS := $(BUILD)/web-deps
+WEB     := $(BUILD)/web
+WEB_PORT ?= 8000
+# emcc runs its JavaScript parts with node; a node other than Debian's needs
+# to be shown Debian's acorn.
+EMENV   := NODE_PATH=/usr/share/nodejs
 
 .PHONY: all setup native asan tsan win release check check-native check-asan check-tsan check-win run dist bench clean \
-        fuzzers fuzz check-fuzz memcheck deb check-deb
+        fuzzers fuzz check-fuzz memcheck deb check-deb web web-setup web-serve check-web
 
 all: native win
 
@@ -107,7 +115,32 @@ memcheck: native
 check-deb: deb native
 	sh tests/package/package_test.sh $(DEB) $(NATIVE)
 
-check: check-native check-asan check-tsan check-win check-fuzz memcheck check-deb
+# The page: the core compiled with emscripten, laid out in build/web with
+# the sample sprites beside it.
+web-setup:
+	@tools/setup --web $(WEBDEPS)
+
+$(WEBCORE)/CMakeCache.txt: | web-setup
+	$(EMENV) emcmake cmake -S . -B $(WEBCORE) -DCMAKE_BUILD_TYPE=Release -DKELVANE_WEB=ON \
+	  -DKELVANE_ZLIB_SOURCE=$(abspath $(WEBDEPS))/zlib -DKELVANE_NPM=$(abspath $(WEBDEPS))/npm \
+	  -DKELVANE_WEB_OUTPUT=$(abspath $(WEB))
+
+web: web-setup $(WEBCORE)/CMakeCache.txt $(NATIVE)/CMakeCache.txt
+	$(EMENV) cmake --build $(WEBCORE) -j $(JOBS) --target page
+	cmake --build $(NATIVE) -j $(JOBS) --target samples
+	mkdir -p $(WEB)/samples && cp $(SAMPLES)/*.dc6 $(SAMPLES)/*.pal $(WEB)/samples/
+
+# Serves the page on this machine only, for development.
+web-serve: web
+	@echo "The page: http://127.0.0.1:$(WEB_PORT)/"
+	python3 -m http.server $(WEB_PORT) --bind 127.0.0.1 --directory $(WEB)
+
+# The page in headless Chromium, served on 127.0.0.1 and opened as a file,
+# against the native tools.
+check-web: web native
+	NODE_PATH=$(abspath $(WEBDEPS))/npm/node_modules node --test tests/web/
+
+check: check-native check-asan check-tsan check-win check-fuzz memcheck check-deb check-web
 
 # Starts kelvane.exe under Wine in a folder holding the sample sprites and
 # the help file, as a user who unpacked the release would.
@@ -128,8 +161,8 @@ deb: $(PACKAGE)/CMakeCache.txt $(WIN)/CMakeCache.txt
 	cd $(PACKAGE) && cpack -G DEB
 	@echo $(DEB)
 
-bench: release
-	bench/run $(RELEASE)
+bench: release web
+	NODE_PATH=$(abspath $(WEBDEPS))/npm/node_modules bench/run $(RELEASE) $(WEB)
 
 clean:
 	rm -rf $(BUILD) dist

@@ -11,6 +11,7 @@
 #include "image/png_reader.h"
 #include "image/png_writer.h"
 #include "platform/heap_block.h"
+#include "sprite/dc6_encoder.h"
 #include "sprite/dc6_file.h"
 #include "sprite/frame_decoder.h"
 
@@ -178,6 +179,23 @@ void ReadPngSheet(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * sheet.width * sheet.height);
 }
 BENCHMARK(ReadPngSheet)->Unit(benchmark::kMillisecond);
+
+// The packer's worst case for the encoder: a 1-pixel column of transparent
+// rows over three opaque ones, with a terminator that makes every coding of
+// the empty top rows spell the end marker, so they are left out one by one.
+// The target: a 1 x 65535 frame decided well within a second.
+void EncodeTallColumn(benchmark::State& state) {
+    const std::int32_t height = static_cast<std::int32_t>(state.range(0));
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(height), 5);
+    std::vector<std::uint8_t> opaque(static_cast<std::size_t>(height), 0);
+    for (std::int32_t y = height - 3; y < height; ++y) opaque[static_cast<std::size_t>(y)] = 1;
+    const std::uint8_t terminator[4] = {0x00, 0x05, 0x80, 0x01};
+    std::uint64_t codings = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(EncodeFrame(pixels.data(), opaque.data(), 1, height, 1, terminator, &codings));
+    state.counters["codings/row"] = static_cast<double>(codings) / static_cast<double>(state.iterations()) / height;
+}
+BENCHMARK(EncodeTallColumn)->Arg(4000)->Arg(65535)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Peak memory of kelvane-convert on the largest images a few bytes can ask for.
+"""Peak memory of kelvane-convert and kelvane-pack on the largest images a few
+bytes can ask for.
 
 Each sprite file is 64 bytes or so: one frame header declaring a large frame
 and an end-of-frame marker (for png-rgba, a first row that uses all 256
@@ -7,7 +8,14 @@ indices, so that no index is left for the transparent pixels). The converter
 must hold the canvas; everything else (the file being written goes out in
 pieces, and which pixels are transparent is known without a mask) must stay
 small. Target: the peak resident size at most the canvas plus 64 MiB.
+
+kelvane-pack must hold what it makes, not what its files declare: a manifest
+of twelve 65535 x 32767 frames without an image, and twelve 1 x 1 frames of
+one 16384 x 16384 PNG. Target: the largest frame (pixels and opaque marks,
+two bytes a pixel) plus 64 MiB.
 """
+import json
+import zlib
 import os
 import shutil
 import struct
@@ -30,17 +38,59 @@ def sprite(width, height, every_index=False):
     return header + frame
 
 
-def peak_kib(command):
+def png(width, height, palette_entries=2):
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    row = b"\x00" + bytes(width)
+    stream = zlib.compressobj(9)
+    data = b"".join(stream.compress(row) for _ in range(height)) + stream.flush()
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 3, 0, 0, 0)) +
+            chunk(b"PLTE", bytes(3 * palette_entries)) + chunk(b"IDAT", data) + chunk(b"IEND", b""))
+
+
+def manifest(frames):
+    entries = []
+    for index, (filename, x, width, height) in enumerate(frames):
+        entries.append({"filename": filename, "frame": {"x": x, "y": 0, "w": width, "h": height},
+                        "duration": 100, "index": index, "width": width, "height": height,
+                        "xOffset": 0, "yOffset": 0,
+                        "header": {"bytes0to3": 0, "bytes20to23": 0, "bytes24to27": 0}, "transparentIndex": None})
+    meta = {"app": "kelvane-convert", "version": "1.1.0", "image": None, "format": "I8", "size": {"w": 0, "h": 0},
+            "sprite": "big.dc6", "layout": "stitched", "terminator": [238, 238, 238, 238],
+            "header": {"bytes4to7": 0, "bytes8to11": 0, "bytes16to19": 0},
+            "palette": "built-in", "transparentIndex": None, "transparency": True}
+    return json.dumps({"frames": entries, "meta": meta})
+
+
+def bench_packing(packer, work):
+    print("kelvane-pack peak memory (ru_maxrss):")
+    cases = (("12 frames of 65535 x 32767 without an image", [(None, 0, 65535, 32767)] * 12, 0),
+             ("12 frames of 1 x 1 in a 16384 x 16384 PNG", [("big.png", i, 1, 1) for i in range(12)], 1))
+    for label, frames, largest in cases:
+        folder = os.path.join(work, "pack")
+        os.makedirs(folder)
+        if any(frame[0] for frame in frames):
+            with open(os.path.join(folder, "big.png"), "wb") as out:
+                out.write(png(16384, 16384))
+        with open(os.path.join(folder, "big.json"), "w") as out:
+            out.write(manifest(frames))
+        peak = peak_kib([packer, "-C", folder, "--nearest", "-o", "out.dc6", "big.json"], statuses=(0, 1)) * 1024
+        verdict = "within" if peak <= 2 * largest + 64 * MIB else "OVER"
+        print(f"  {label}: peak {peak / MIB:6.1f} MiB ({verdict} the target of the largest frame + 64 MiB)")
+        shutil.rmtree(folder)
+
+
+def peak_kib(command, statuses=(0,)):
     # wait4 tells the peak of that one process, not the largest of all the
     # children waited for so far.
     child = os.fork()
     if child == 0:
         devnull = os.open(os.devnull, os.O_WRONLY)
         os.dup2(devnull, 1)
-        os.dup2(devnull, 2)  # the RGBA remark
+        os.dup2(devnull, 2)
         os.execv(command[0], command)
     _, status, usage = os.wait4(child, 0)
-    if os.waitstatus_to_exitcode(status) != 0:
+    if os.waitstatus_to_exitcode(status) not in statuses:
         raise SystemExit(f"{command} ended with status {status}")
     return usage.ru_maxrss
 
@@ -67,6 +117,7 @@ def main():
                       f"peak {peak / MIB:7.1f} MiB, canvas + {(peak - canvas) / MIB:5.1f} MiB "
                       f"({verdict} the target of canvas + 64 MiB)")
                 shutil.rmtree(folder)
+        bench_packing(os.path.join(build, "cli", "kelvane-pack"), work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

@@ -10,6 +10,8 @@
 #endif
 
 int RunConvertCommand(int argc, char** argv) {
+    // kelvane-pack's command may have run in this process before.
+    programName = "kelvane-convert";
     Options options;
     if (!ParseOptions(argc, argv, options)) return kExitRefused;
     if (options.help) return PrintAndEnd(kUsage);

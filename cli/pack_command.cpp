@@ -14,6 +14,7 @@
 #include "cli/printable.h"
 #include "convert/sprite_packing.h"
 #include "platform/directory.h"
+#include "platform/files.h"
 #include "platform/output_file.h"
 #include "sprite/dc6_writer.h"
 
@@ -32,18 +33,49 @@ int Refuse(const std::string& subject, const std::string& text) {
     return kExitRefused;
 }
 
-// Writes a packed sprite through the safe write path, after the notices
-// packing gave. Returns the exit status of this sprite.
-int WriteSprite(const std::string& output, bool packed, const Dc6File& sprite, const PackReport& report) {
+void PrintNotices(const PackReport& report) {
     for (const auto& notice : report.notices) PrintNotice(notice.first, notice.second);
-    if (!packed) return Refuse(report.subject, report.reason);
-    platform::OutputFile file;
+}
+
+// An output that is one of the run's inputs would destroy it: refused, by
+// the files' identity, whatever the spelling. The original sprite is the one
+// input that may be replaced, by a name given with -o or with --force.
+bool OverwritesAnInput(const std::string& output, const PackReport& report) {
+    for (const std::string& input : report.inputs) {
+        if (platform::SameFile(output.c_str(), input.c_str())) {
+            Refuse(output, "is one of the files this run reads (" + input + "); it is not replaced");
+            return true;
+        }
+    }
+    return false;
+}
+
+// Writes a packed sprite through the safe write path, or with --check says
+// what would be written. Returns the exit status of this sprite.
+int WriteSprite(const PackOptions& options, const std::string& output, const Dc6File& sprite,
+                const PackReport& report) {
+    MemorySink counted;
     std::string reason;
-    if (!file.Open(output.c_str())) return Refuse(output, "cannot be written: " + file.Reason());
-    if (!WriteDc6(file, sprite, &reason))
-        return Refuse(output, "cannot be written: " + (file.Reason().empty() ? reason : file.Reason()));
-    if (!file.Commit()) return Refuse(output, "cannot be written: " + file.Reason());
+    if (options.check) {
+        if (!WriteDc6(counted, sprite, &reason)) return Refuse(output, "cannot be written: " + reason);
+        std::printf("%s: would write %s: %zu frames, %zu bytes\n", programName, Printable(output).c_str(),
+                    sprite.frames.size(), counted.data.size());
+        if (!StandardOutputWritten()) return kExitNotices;
+    } else {
+        platform::OutputFile file;
+        if (!file.Open(output.c_str())) return Refuse(output, "cannot be written: " + file.Reason());
+        if (!WriteDc6(file, sprite, &reason))
+            return Refuse(output, "cannot be written: " + (file.Reason().empty() ? reason : file.Reason()));
+        if (!file.Commit()) return Refuse(output, "cannot be written: " + file.Reason());
+    }
     return report.notices.empty() ? kExitClean : kExitNotices;
+}
+
+PackSettings SettingsOf(const PackOptions& options) {
+    PackSettings settings;
+    settings.nearest = options.nearest;
+    settings.original = options.like;
+    return settings;
 }
 
 // Each manifest in turn, under -o or its sprite's name; one refused manifest
@@ -55,13 +87,20 @@ int PackManifests(const PackOptions& options) {
         Dc6File sprite;
         PackReport report;
         std::string spriteName;
-        const bool packed = PackManifest(manifest, &sprite, &spriteName, &report);
-        const std::string output = options.output.value_or(spriteName);
+        const bool packed = PackManifest(manifest, SettingsOf(options), &sprite, &spriteName, &report);
+        PrintNotices(report);
         int result = kExitRefused;
-        if (packed && written.count(output) != 0)
+        const std::string output = options.output.value_or(spriteName);
+        if (!packed)
+            Refuse(report.subject, report.reason);
+        else if (written.count(output) != 0)
             Refuse(output, "was already written in this run and was not replaced");
+        else if (OverwritesAnInput(output, report))
+            ;
+        else if (!options.output && !options.force && platform::PathExists(output.c_str()))
+            Refuse(output, "exists and is not replaced: give --force to replace it, or -o to name another file");
         else
-            result = WriteSprite(output, packed, sprite, report);
+            result = WriteSprite(options, output, sprite, report);
         if (result != kExitRefused) written.insert(output);
         status = std::max(status, result);
     }
@@ -70,8 +109,19 @@ int PackManifests(const PackOptions& options) {
 
 int PackImages(const PackOptions& options) {
     SpriteTemplate like;
+    PackSettings settings = SettingsOf(options);
     std::string reason;
-    if (options.like && !ReadSpriteTemplate(*options.like, &like, &reason)) return Refuse(*options.like, reason);
+    std::vector<std::string> read;
+    if (options.like) {
+        if (!ReadSpriteTemplate(*options.like, &like, &reason)) return Refuse(*options.like, reason);
+    }
+    if (options.palette) {
+        PaletteRgb palette{};
+        int colours = 0;
+        if (!ReadPackPalette(*options.palette, &palette, &colours, &reason)) return Refuse(*options.palette, reason);
+        settings.palette = palette;
+        read.push_back(*options.palette);
+    }
     std::vector<LooseFrame> frames;
     for (std::size_t i = 0; i < options.files.size(); ++i) {
         LooseFrame frame;
@@ -85,8 +135,12 @@ int PackImages(const PackOptions& options) {
     }
     Dc6File sprite;
     PackReport report;
-    const bool packed = PackLooseImages(frames, like, &sprite, &report);
-    return WriteSprite(*options.output, packed, sprite, report);
+    const bool packed = PackLooseImages(frames, like, settings, &sprite, &report);
+    PrintNotices(report);
+    if (!packed) return Refuse(report.subject, report.reason);
+    report.inputs.insert(report.inputs.end(), read.begin(), read.end());
+    if (OverwritesAnInput(*options.output, report)) return kExitRefused;
+    return WriteSprite(options, *options.output, sprite, report);
 }
 
 int Pack(const PackOptions& options) {

@@ -8,37 +8,55 @@
 #include "cli/command_line.h"
 
 const char kPackUsage[] =
-    "Usage: kelvane-pack [-C DIR] [-o OUT.dc6] MANIFEST.json\n"
-    "       kelvane-pack [-C DIR] MANIFEST.json...\n"
-    "       kelvane-pack [-C DIR] -o OUT.dc6 [--like SPRITE.dc6] [--offset N:X,Y ...]\n"
-    "                    IMAGE...\n"
+    "Usage: kelvane-pack [-C DIR] [-o OUT.dc6] [--like ORIGINAL.dc6] [OPTION...] MANIFEST.json\n"
+    "       kelvane-pack [-C DIR] [OPTION...] MANIFEST.json...\n"
+    "       kelvane-pack [-C DIR] -o OUT.dc6 [--like SPRITE.dc6] [-p PALETTE]\n"
+    "                    [--offset N:X,Y ...] [OPTION...] IMAGE...\n"
     "       kelvane-pack --help | --version\n"
     "\n"
-    "Packs images back into a DC6 sprite file. Images are indexed PNG (1, 2, 4 or\n"
-    "8 bits per pixel) or 8-bit PCX; pixels are taken by palette index.\n"
+    "Packs images back into a DC6 sprite file. Images are PNG (indexed, grey, RGB\n"
+    "or RGBA, 8 bits per sample or fewer) or 8-bit PCX. Transparent pixels are the\n"
+    "ones the image marks (a fully transparent palette entry, alpha 0, the colour\n"
+    "tRNS names); in an image that marks none, a PCX image among them, the fill\n"
+    "index stands for them. Other pixels keep their index where the image's\n"
+    "palette is the sprite's, and are mapped by their exact colour where it is not.\n"
     "\n"
     "With a manifest (NAME.json, as kelvane-convert --json writes it) the images it\n"
     "names, beside it, become the frames, with its offsets, header fields,\n"
-    "terminator and transparent index; several manifests are packed one after the\n"
-    "other, each under its sprite's name. With IMAGEs, each becomes one frame, in the\n"
-    "order given; a PNG's transparent index is its one fully transparent palette\n"
-    "entry, a PCX image's the terminator's last byte.\n"
+    "terminator and palette; each image must keep its size. Several manifests are\n"
+    "packed one after the other, each under its sprite's name. With IMAGEs, each\n"
+    "becomes one frame, in the order given.\n"
     "\n"
-    "  -C DIR               work in DIR: the files named are taken relative to it\n"
+    "  -C DIR               work in DIR: the files named are taken relative to it,\n"
+    "                       and so is -o\n"
     "  -o, --output OUT.dc6 the sprite file to write (default with a manifest: the\n"
-    "                       sprite name it gives, in the working folder)\n"
-    "  --like SPRITE.dc6    take the header fields and the terminator from\n"
-    "                       SPRITE.dc6 (default: zero, terminator EE EE EE EE)\n"
+    "                       sprite name it gives, in the working folder; an\n"
+    "                       existing file of that name is replaced only with --force)\n"
+    "  --like SPRITE.dc6    images: take the header fields and the terminator from\n"
+    "                       SPRITE.dc6 (default: zero, terminator EE EE EE EE); with\n"
+    "                       images and manifests alike, a colour the palette holds\n"
+    "                       at several indices takes SPRITE.dc6's index at that\n"
+    "                       pixel (a manifest's own sprite, beside it, by default)\n"
+    "  -p, --palette FILE   images: the sprite's palette (768 bytes blue, green,\n"
+    "                       red; JASC-PAL, RIFF PAL, GIMP .gpl, Photoshop .act);\n"
+    "                       default: the first indexed image's\n"
+    "  --nearest            a colour not in the palette takes the nearest one (least\n"
+    "                       squared distance in red, green, blue) instead of being\n"
+    "                       refused\n"
     "  --offset N:X,Y       give frame N (from 0) the offsets X,Y (default 0,0)\n"
+    "  --force              let a manifest's sprite name replace an existing file\n"
+    "  --check              do everything but write: the notices, and what would\n"
+    "                       be written, on standard output\n"
     "  --help               show this text\n"
     "  --version            show the version\n"
     "\n"
     "Notices go to standard error, one line each: kelvane-pack: NAME: TEXT.\n"
     "\n"
-    "Exit status: 0 the sprite was written without a notice; 1 it was written\n"
-    "with a notice; 2 usage error, or a refused manifest, image or sprite, or the\n"
-    "sprite could not be written (with several manifests: one of them); 128 + N\n"
-    "when ended by signal N.\n";
+    "Exit status: 0 written, every pixel as the images show it; 1 written with a\n"
+    "notice that changes no pixel, or one that counts the pixels that took the\n"
+    "lowest of several indices or the nearest colour; 2 usage error, or a refused\n"
+    "manifest, image, palette or sprite, or the sprite could not be written (with\n"
+    "several manifests: one of them); 128 + N when ended by signal N.\n";
 
 namespace {
 
@@ -88,6 +106,14 @@ bool ParsePackOptions(int argc, char** argv, PackOptions& options) {
             options.help = true;
         } else if (argument == "--version") {
             options.version = true;
+        } else if (argument == "--nearest") {
+            options.nearest = true;
+        } else if (argument == "--force") {
+            options.force = true;
+        } else if (argument == "--check") {
+            options.check = true;
+        } else if (IsLongOption(argv[i], "--palette")) {
+            if (!TakeOptionValue(argc, argv, i, 9, options.palette)) return false;
         } else if (IsLongOption(argv[i], "--output")) {
             if (!TakeOptionValue(argc, argv, i, 8, options.output)) return false;
         } else if (IsLongOption(argv[i], "--like")) {
@@ -96,6 +122,8 @@ bool ParsePackOptions(int argc, char** argv, PackOptions& options) {
             if (!TakeOptionValue(argc, argv, i, 8, offset) || !ParseOffset(*offset, options)) return false;
         } else if (argument[1] == 'o' && argument.size() >= 2) {
             if (!TakeOptionValue(argc, argv, i, 2, options.output)) return false;
+        } else if (argument[1] == 'p') {
+            if (!TakeOptionValue(argc, argv, i, 2, options.palette)) return false;
         } else if (argument[1] == 'C') {
             if (!TakeOptionValue(argc, argv, i, 2, options.folder)) return false;
         } else {
@@ -110,7 +138,11 @@ bool ParsePackOptions(int argc, char** argv, PackOptions& options) {
         if (EndsWithJson(file) != options.manifest)
             return RefuseCommandLine("manifests and images cannot be packed together:", file.c_str());
     if (options.manifest) {
-        if (options.like) return RefuseCommandLine("--like is for images, not for a manifest:", options.like->c_str());
+        if (options.like && options.files.size() > 1)
+            return RefuseCommandLine("--like names the original of one sprite, not of several manifests:",
+                                     options.like->c_str());
+        if (options.palette)
+            return RefuseCommandLine("-p is for images; a manifest gives its palette:", options.palette->c_str());
         if (!options.offsets.empty()) return RefuseCommandLine("--offset is for images, not for a manifest:", "--offset");
         if (options.output && options.files.size() > 1)
             return RefuseCommandLine("-o names one sprite file; several manifests each go under their sprite's name:",
@@ -118,6 +150,7 @@ bool ParsePackOptions(int argc, char** argv, PackOptions& options) {
         return true;
     }
     if (!options.output) return RefuseCommandLine("images need -o OUT.dc6:", options.files.front().c_str());
+    if (options.force) return RefuseCommandLine("--force is for a manifest's sprite name; -o names the file:", "--force");
     for (const auto& entry : options.offsets)
         if (static_cast<std::size_t>(entry.first) >= options.files.size())
             return RefuseCommandLine("offset for a frame that no image gives:", std::to_string(entry.first).c_str());

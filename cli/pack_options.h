@@ -1,8 +1,9 @@
 // The command line of kelvane-pack.
 //
-//   kelvane-pack [-C DIR] [-o OUT.dc6] MANIFEST.json
-//   kelvane-pack [-C DIR] MANIFEST.json...
-//   kelvane-pack [-C DIR] -o OUT.dc6 [--like SPRITE.dc6] [--offset N:X,Y ...] IMAGE...
+//   kelvane-pack [-C DIR] [-o OUT.dc6] [--like ORIGINAL.dc6] [PACKING] MANIFEST.json
+//   kelvane-pack [-C DIR] [PACKING] MANIFEST.json...
+//   kelvane-pack [-C DIR] -o OUT.dc6 [--like SPRITE.dc6] [-p PALETTE] [--offset N:X,Y ...] [PACKING] IMAGE...
+//   PACKING: [--nearest] [--force] [--check]
 //   kelvane-pack --help | --version
 #pragma once
 
@@ -16,8 +17,12 @@
 struct PackOptions {
     std::optional<std::string> folder;  // -C: the folder to work in
     std::optional<std::string> output;  // -o: the sprite file to write
-    std::optional<std::string> like;    // --like: the sprite whose header values are taken
+    std::optional<std::string> like;    // --like: the sprite whose header values (images) or pixels are taken
+    std::optional<std::string> palette; // -p: the palette of loose images
     std::map<int, std::pair<std::int32_t, std::int32_t>> offsets;  // --offset: frame -> x, y
+    bool nearest = false;               // --nearest: colours not in the palette take the nearest
+    bool force = false;                 // --force: a sprite named by its manifest may replace a file
+    bool check = false;                 // --check: everything but the writing
     bool help = false;
     bool version = false;
     std::vector<std::string> files;     // the manifests, or the images

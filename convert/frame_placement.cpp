@@ -1,5 +1,6 @@
 #include "convert/frame_placement.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -18,6 +19,7 @@
 #include "convert/transparency.h"
 #include "image/palette.h"
 #include "notice/error_notifier.h"
+#include "notice/notice_collector.h"
 #include "platform/files.h"
 #include "platform/heap_block.h"
 #include "sprite/frame_decoder.h"
@@ -44,15 +46,39 @@ struct FrameOutcome {
     std::int64_t y = 0;
     int transparentIndex = -1;
     bool rgba = false;
+    bool opaqueFillIndex = false;  // opaque pixels of the fill index, which the image cannot tell from transparency
 };
 
+// Whether the images of this run mark their transparent pixels; in the
+// others (PCX, PNG without transparency) the fill index stands for them.
+bool ImagesMarkTransparency() { return outputOptions.format == ImageFormat::Png && outputOptions.transparency; }
+
+// The frames of an image whose literal runs write the fill index inside it:
+// opaque pixels that the image cannot tell from transparent ones; their
+// count in *pixels. Found from the coded data, before anything is decoded.
+std::vector<std::int32_t> FramesWithOpaqueFill(const PlannedImage& image, std::uint64_t* pixels) {
+    std::vector<std::int32_t> frames;
+    *pixels = 0;
+    for (const Placement& placed : image.frames) {
+        PlannedImage alone = image;
+        alone.frames = {placed};
+        const std::uint64_t count = CountImageIndices(alone).count[terminator[3]];
+        if (count > 0) frames.push_back(placed.frame);
+        *pixels += count;
+    }
+    return frames;
+}
+
 // The claimed image's pixels onto a fresh canvas, and the canvas to its file.
-bool DecodeAndWrite(const PlannedImage& image, WrittenImage* written) {
+// With a manifest to say so where the images mark no transparency, the
+// frames whose opaque pixels the fill index stands for go to *opaqueFill, and
+// the command line is told.
+bool DecodeAndWrite(const PlannedImage& image, WrittenImage* written, std::vector<std::int32_t>* opaqueFill) {
     const auto width = static_cast<std::int32_t>(image.width);
     const auto height = static_cast<std::int32_t>(image.height);
     // Where transparency is written, its index is known before the canvas
     // is filled: the canvas starts out as it.
-    const bool transparency = outputOptions.format == ImageFormat::Png && outputOptions.transparency;
+    const bool transparency = ImagesMarkTransparency();
     TransparencyPlan plan;
     if (transparency) plan = PlanTransparency(CountImageIndices(image), terminator[3]);
     std::vector<std::uint32_t> marked;
@@ -68,6 +94,14 @@ bool DecodeAndWrite(const PlannedImage& image, WrittenImage* written) {
         SelectFrame(frameTable[placed.frame]);
         DecodeFrame(frameData, frameLength, frameWidth, frameHeight, canvas.get(), width, height, placed.x, placed.y,
                     &watch);
+    }
+    if (!transparency && outputOptions.manifest) {
+        std::uint64_t pixels = 0;
+        *opaqueFill = FramesWithOpaqueFill(image, &pixels);
+        if (pixels > 0)
+            Remark(std::to_string(pixels) + " opaque pixels of " + image.path.text + " have the fill index " +
+                   std::to_string(terminator[3]) + ", which the image cannot tell from transparent ones "
+                   "(-f png keeps them)");
     }
     CanvasTransparency settled;
     if (transparency)
@@ -85,13 +119,16 @@ bool DecodeAndWrite(const PlannedImage& image, WrittenImage* written) {
 
 // Decodes the image's frames onto a fresh canvas and writes it. Returns the
 // transparent index and format of the file written, or false after a notice.
-bool WritePlannedImage(const PlannedImage& image, WrittenImage* written) {
+// With a manifest to write and images that do not mark transparency, the
+// frames with opaque pixels of the fill index go to *opaqueFill, and the
+// command line is told.
+bool WritePlannedImage(const PlannedImage& image, WrittenImage* written, std::vector<std::int32_t>* opaqueFill) {
     if (!ValidImageSize(image.width, image.height)) {
         Notify(kInvalidSize, image.path.text);
         return false;
     }
     if (!ClaimPath(image.path)) return false;
-    const bool done = DecodeAndWrite(image, written);
+    const bool done = DecodeAndWrite(image, written, opaqueFill);
     SettlePath(image.path, done);
     return done;
 }
@@ -165,7 +202,8 @@ OutputPath ManifestPath(const char* name) {
     return path;
 }
 
-void WriteManifest(const char* spriteName, const OutputPath& path, const std::vector<FrameOutcome>& outcomes) {
+void WriteManifest(const char* spriteName, const OutputPath& path, ManifestLayout layout,
+                   const std::vector<FrameOutcome>& outcomes) {
     if (!ClaimPath(path)) return;
     if (!IsManifestFileName(spriteName) || !IsManifestFileName(path.Name())) {
         Notify(kUnableToWrite, path.text, "the name cannot stand in a manifest");
@@ -175,12 +213,18 @@ void WriteManifest(const char* spriteName, const OutputPath& path, const std::ve
     SpriteManifest manifest;
     manifest.version = KELVANE_VERSION_TEXT;
     manifest.sprite = spriteName;
-    manifest.layout = separateFrames ? ManifestLayout::kSeparate : ManifestLayout::kStitched;
+    manifest.layout = layout;
     for (int i = 0; i < 4; ++i) manifest.terminator[static_cast<std::size_t>(i)] = terminator[i];
     manifest.header4to7 = ReadUint32(spriteData + kFileField4);
     manifest.header8to11 = ReadUint32(spriteData + kFileField8);
     manifest.header16to19 = ReadUint32(spriteData + kFileField16);
     manifest.palette = outputOptions.paletteName;
+    // The colours themselves, red, green, blue as the run writes them: the
+    // packer maps edited images by them, whatever palette file was used.
+    if (currentPalette != nullptr) {
+        manifest.paletteRgb.emplace();
+        std::memcpy(manifest.paletteRgb->data(), currentPalette, manifest.paletteRgb->size());
+    }
     manifest.transparency = outputOptions.format == ImageFormat::Png && outputOptions.transparency;
     bool commonIndex = true;
     for (std::int32_t i = 0; i < blockCount; ++i) {
@@ -198,6 +242,7 @@ void WriteManifest(const char* spriteName, const OutputPath& path, const std::ve
         entry.header20to23 = ReadUint32(header + kFrameField20);
         entry.header24to27 = ReadUint32(header + kFrameField24);
         if (outcome.transparentIndex >= 0) entry.transparentIndex = static_cast<std::uint8_t>(outcome.transparentIndex);
+        entry.opaqueFillIndex = outcome.opaqueFillIndex;
         if (i > 0 && entry.transparentIndex != manifest.frames.front().transparentIndex) commonIndex = false;
         if (outcome.image != nullptr && !manifest.image) {
             manifest.image = entry.filename;
@@ -227,6 +272,38 @@ void WriteManifest(const char* spriteName, const OutputPath& path, const std::ve
     SettlePath(path, true);
 }
 
+// The frames that a stitched picture cuts: rows of uneven width reach past
+// its right edge (it is as wide as its last row), a frame taller than the
+// rows up to its own starts above its top.
+std::vector<std::int32_t> FramesCut(const PlannedImage& picture) {
+    std::vector<std::int32_t> cut;
+    for (const Placement& placed : picture.frames) {
+        SelectFrame(frameTable[placed.frame]);
+        if (placed.y < 0 || placed.x + frameWidth > picture.width) cut.push_back(placed.frame);
+    }
+    return cut;
+}
+
+// Plans the images of a stitched sprite. The program's picture stays as it
+// has always been, cut frames and all; where nothing may be lost (PNG, a
+// manifest to pack from) a sprite whose picture cuts frames is written one
+// image per frame instead. Either way the command line is told.
+std::vector<PlannedImage> PlanStitchedOrApart(const char* name, ManifestLayout* layout) {
+    std::vector<PlannedImage> images = PlanStitched(name);
+    *layout = ManifestLayout::kStitched;
+    const std::vector<std::int32_t> cut = FramesCut(images.front());
+    if (cut.empty()) return images;
+    const bool apart = outputOptions.format == ImageFormat::Png || outputOptions.manifest;
+    std::string frames;
+    for (const std::int32_t frame : cut) frames += (frames.empty() ? "" : ", ") + std::to_string(frame);
+    Remark("the stitched picture cuts frame" + std::string(cut.size() > 1 ? "s " : " ") + frames +
+           " (its rows are of uneven width, or a frame is taller than its row)" +
+           (apart ? "; every frame is written as an image of its own" : ""));
+    if (!apart) return images;
+    *layout = ManifestLayout::kStitchedSeparately;
+    return PlanSeparate(name);
+}
+
 }  // namespace
 
 void StartConversionRun() {
@@ -241,7 +318,8 @@ void WriteSpriteImages(char* name) {
     if (!ConvertingAFile()) file.emplace();
     const std::string spriteName = name;
     StripExtension(name);
-    std::vector<PlannedImage> images = separateFrames ? PlanSeparate(name) : PlanStitched(name);
+    ManifestLayout layout = ManifestLayout::kSeparate;
+    std::vector<PlannedImage> images = separateFrames ? PlanSeparate(name) : PlanStitchedOrApart(name, &layout);
     if (outputOptions.sheet) images = PlanSheet(std::move(images), name);
     const OutputPath manifest = ManifestPath(name);
     const bool animated = WantsAnimation();
@@ -255,14 +333,16 @@ void WriteSpriteImages(char* name) {
     std::vector<FrameOutcome> outcomes(static_cast<std::size_t>(blockCount));
     for (const PlannedImage& image : images) {
         WrittenImage written;
-        if (!WritePlannedImage(image, &written)) continue;
+        std::vector<std::int32_t> opaqueFill;
+        if (!WritePlannedImage(image, &written, &opaqueFill)) continue;
         for (const Placement& placed : image.frames) {
             FrameOutcome& outcome = outcomes[static_cast<std::size_t>(placed.frame)];
-            outcome = {&image, placed.x, placed.y, written.transparentIndex, written.rgba};
+            outcome = {&image, placed.x, placed.y, written.transparentIndex, written.rgba, false};
         }
+        for (const std::int32_t frame : opaqueFill) outcomes[static_cast<std::size_t>(frame)].opaqueFillIndex = true;
     }
     if (animated) WriteAnimation(animation, CanvasOfFrames());
-    if (outputOptions.manifest) WriteManifest(spriteName.c_str(), manifest, outcomes);
+    if (outputOptions.manifest) WriteManifest(spriteName.c_str(), manifest, layout, outcomes);
 }
 
 void StripExtension(char* name) {

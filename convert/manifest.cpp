@@ -23,8 +23,26 @@ constexpr int kIndent = 2;
 
 constexpr char kStitched[] = "stitched";
 constexpr char kSeparate[] = "separate";
+constexpr char kStitchedSeparately[] = "stitched-separately";
 constexpr char kIndexed[] = "I8";
 constexpr char kRgba[] = "RGBA8888";
+
+std::string ColourText(const std::array<std::uint8_t, 768>& rgb, std::size_t entry) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string text = "#";
+    for (std::size_t c = 0; c < 3; ++c) {
+        text += kDigits[rgb[3 * entry + c] >> 4];
+        text += kDigits[rgb[3 * entry + c] & 0xF];
+    }
+    return text;
+}
+
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
 
 Json OrNull(const std::optional<std::string>& text) { return text ? Json(*text) : Json(nullptr); }
 Json OrNull(const std::optional<std::uint8_t>& index) { return index ? Json(*index) : Json(nullptr); }
@@ -46,6 +64,7 @@ Json FrameToJson(const FrameEntry& frame, std::size_t index) {
     entry["header"] = {{"bytes0to3", frame.header0to3}, {"bytes20to23", frame.header20to23},
                        {"bytes24to27", frame.header24to27}};
     entry["transparentIndex"] = OrNull(frame.transparentIndex);
+    if (frame.opaqueFillIndex) entry["opaqueFillIndex"] = true;
     return entry;
 }
 
@@ -222,6 +241,7 @@ bool ReadFrame(Reader& in, const Json& entry, std::size_t index, FrameEntry* fra
         !in.Field(entry, path, "xOffset", kMinOffset, kMaxOffset, &frame->xOffset) ||
         !in.Field(entry, path, "yOffset", kMinOffset, kMaxOffset, &frame->yOffset) ||
         !in.Index(entry, path, "transparentIndex", &frame->transparentIndex) ||
+        !in.OptionalBoolean(entry, path, "opaqueFillIndex", &frame->opaqueFillIndex) ||
         !in.Field(entry, path, "duration", 0, kMaxOffset, &frame->duration))
         return false;
 
@@ -273,7 +293,8 @@ bool ReadMeta(Reader& in, const Json& meta, SpriteManifest* m) {
     if (!in.Text(meta, path, "layout", &word)) return false;
     if (word == kStitched) m->layout = ManifestLayout::kStitched;
     else if (word == kSeparate) m->layout = ManifestLayout::kSeparate;
-    else return in.Fail("meta.layout", "expected \"stitched\" or \"separate\"");
+    else if (word == kStitchedSeparately) m->layout = ManifestLayout::kStitchedSeparately;
+    else return in.Fail("meta.layout", "expected \"stitched\", \"separate\" or \"stitched-separately\"");
 
     const auto scale = meta.find("scale");
     if (scale != meta.end() && !(scale.value().is_string() && scale.value().get_ref<const std::string&>() == "1"))
@@ -304,6 +325,24 @@ bool ReadMeta(Reader& in, const Json& meta, SpriteManifest* m) {
             !in.Field(*canvas, "meta.canvas", "h", 1, kMaxDimension, &read.height))
             return false;
         m->canvas = read;
+    }
+
+    const auto colours = meta.find("paletteColours");
+    if (colours != meta.end()) {
+        if (!colours.value().is_array() || colours.value().size() != 256)
+            return in.Fail("meta.paletteColours", "expected an array of 256 colours \"#RRGGBB\"");
+        std::array<std::uint8_t, 768> rgb{};
+        for (std::size_t i = 0; i < 256; ++i) {
+            const Json& colour = colours.value()[i];
+            const std::string text = colour.is_string() ? colour.get<std::string>() : std::string();
+            bool valid = text.size() == 7 && text[0] == '#';
+            for (std::size_t k = 1; valid && k < 7; ++k) valid = HexDigit(text[k]) >= 0;
+            if (!valid)
+                return in.Fail("meta.paletteColours[" + std::to_string(i) + "]", "expected a colour \"#RRGGBB\"");
+            for (std::size_t c = 0; c < 3; ++c)
+                rgb[3 * i + c] = static_cast<std::uint8_t>(HexDigit(text[1 + 2 * c]) << 4 | HexDigit(text[2 + 2 * c]));
+        }
+        m->paletteRgb = rgb;
     }
 
     const Json* header = in.Object(meta, path, "header");
@@ -343,15 +382,15 @@ bool FrameEntry::operator==(const FrameEntry& o) const {
     return filename == o.filename && x == o.x && y == o.y && width == o.width && height == o.height &&
            xOffset == o.xOffset && yOffset == o.yOffset && header0to3 == o.header0to3 &&
            header20to23 == o.header20to23 && header24to27 == o.header24to27 &&
-           transparentIndex == o.transparentIndex && duration == o.duration;
+           transparentIndex == o.transparentIndex && opaqueFillIndex == o.opaqueFillIndex && duration == o.duration;
 }
 
 bool SpriteManifest::operator==(const SpriteManifest& o) const {
     return app == o.app && version == o.version && image == o.image && format == o.format &&
            imageWidth == o.imageWidth && imageHeight == o.imageHeight && sprite == o.sprite && layout == o.layout &&
            terminator == o.terminator && header4to7 == o.header4to7 && header8to11 == o.header8to11 &&
-           header16to19 == o.header16to19 && palette == o.palette && transparentIndex == o.transparentIndex &&
-           transparency == o.transparency && canvas == o.canvas &&
+           header16to19 == o.header16to19 && palette == o.palette && paletteRgb == o.paletteRgb &&
+           transparentIndex == o.transparentIndex && transparency == o.transparency && canvas == o.canvas &&
            frames == o.frames;
 }
 
@@ -376,11 +415,18 @@ std::string ManifestToJson(const SpriteManifest& manifest) {
     meta["size"] = {{"w", manifest.imageWidth}, {"h", manifest.imageHeight}};
     meta["scale"] = "1";
     meta["sprite"] = manifest.sprite;
-    meta["layout"] = manifest.layout == ManifestLayout::kSeparate ? kSeparate : kStitched;
+    meta["layout"] = manifest.layout == ManifestLayout::kSeparate             ? kSeparate
+                     : manifest.layout == ManifestLayout::kStitchedSeparately ? kStitchedSeparately
+                                                                                : kStitched;
     meta["terminator"] = manifest.terminator;
     meta["header"] = {{"bytes4to7", manifest.header4to7}, {"bytes8to11", manifest.header8to11},
                       {"bytes16to19", manifest.header16to19}};
     meta["palette"] = manifest.palette;
+    if (manifest.paletteRgb) {
+        Json colours = Json::array();
+        for (std::size_t i = 0; i < 256; ++i) colours.push_back(ColourText(*manifest.paletteRgb, i));
+        meta["paletteColours"] = std::move(colours);
+    }
     meta["transparentIndex"] = OrNull(manifest.transparentIndex);
     meta["transparency"] = manifest.transparency;
     if (manifest.canvas)

@@ -12,14 +12,20 @@
 //       "duration": milliseconds,
 //       "index": position in the table, "width", "height", "xOffset", "yOffset",
 //       "header": {"bytes0to3", "bytes20to23", "bytes24to27"},   raw frame header fields
-//       "transparentIndex": 0..255 | null } ],
+//       "transparentIndex": 0..255 | null,
+//       "opaqueFillIndex": true           only where opaque pixels use the fill index, which a
+//                                         PCX image cannot tell from transparency } ],
 //     "meta": {
 //       "app", "version", "image": first image | null, "format": "I8" | "RGBA8888",
 //       "size": {"w","h"} of that image, "scale": "1",
-//       "sprite": the sprite file's name, "layout": "stitched" | "separate",
+//       "sprite": the sprite file's name, "layout": "stitched" | "separate" |
+//                 "stitched-separately" (a stitched sprite whose rows are uneven,
+//                 so that one picture would cut frames: each frame an image),
 //       "terminator": [t0, t1, t2, t3],
 //       "header": {"bytes4to7", "bytes8to11", "bytes16to19"},    raw file header fields
 //       "palette": "built-in" | the palette file's name,
+//       "paletteColours": ["#RRGGBB" x 256]   the palette's colours, entry 0 first
+//                         (absent in manifests of earlier versions),
 //       "transparentIndex": the index common to all images | null,
 //       "transparency": true when the images mark their transparent pixels
 //                       (a null transparentIndex then means an image has none);
@@ -36,7 +42,7 @@
 #include <string>
 #include <vector>
 
-enum class ManifestLayout { kStitched, kSeparate };
+enum class ManifestLayout { kStitched, kSeparate, kStitchedSeparately };
 enum class ManifestImageFormat { kIndexed, kRgba };  // "I8", "RGBA8888"
 
 struct FrameEntry {
@@ -51,6 +57,7 @@ struct FrameEntry {
     std::uint32_t header20to23 = 0;
     std::uint32_t header24to27 = 0;
     std::optional<std::uint8_t> transparentIndex;
+    bool opaqueFillIndex = false;         // opaque pixels of the fill index are in the frame
     std::int32_t duration = 100;          // for sheet loaders; the sprite file has none
 
     bool operator==(const FrameEntry& other) const;
@@ -82,6 +89,7 @@ struct SpriteManifest {
     std::uint32_t header8to11 = 0;
     std::uint32_t header16to19 = 0;
     std::string palette = "built-in";  // "built-in" or a plain file name
+    std::optional<std::array<std::uint8_t, 768>> paletteRgb;  // its colours, red, green, blue
     std::optional<std::uint8_t> transparentIndex;
     bool transparency = false;         // transparent pixels are marked in the images
     std::optional<ManifestCanvas> canvas;

@@ -2,16 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <map>
+#include <memory>
 #include <string>
-#include <optional>
 
 #include "convert/manifest.h"
+#include "convert/pack_image.h"
 #include "image/palette.h"
-#include "image/pcx_reader.h"
-#include "image/png_reader.h"
+#include "image/palette_files.h"
 #include "platform/files.h"
 #include "platform/heap_block.h"
 #include "sprite/dc6_encoder.h"
@@ -20,28 +18,8 @@
 
 namespace {
 
-constexpr std::int64_t kMaxFrameDimension = 0xFFFF;
-constexpr std::size_t kPcxHeaderSize = 128;
-constexpr std::uint8_t kPcxMarker = 0x0A;
-constexpr std::size_t kRgbQuadsAt = 40;  // BITMAPINFOHEADER, then the colour table
-
-const char kSaveIndexed[] =
-    "save it as an indexed (palette) PNG of 8 bits or fewer per pixel, or as an 8-bit PCX";
-const char kSaveOneTransparent[] =
-    "save it as an indexed PNG with at most one palette entry transparent, and that one fully";
-
-// An image read for packing.
-struct SourceImage {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    bool png = false;
-    bool rgba = false;
-    std::vector<std::uint8_t> pixels;      // one index per pixel, or four bytes (RGBA) per pixel; rows top first
-    std::vector<std::uint8_t> paletteRgb;  // 3 per entry, 1..256 entries; empty for RGBA
-    std::vector<std::uint8_t> alpha;       // PNG: one per palette entry
-};
-
-using Rgb768 = std::array<std::uint8_t, 768>;
+// Palette files are a few kilobytes; anything far larger is not one.
+constexpr long kMaxPaletteFileSize = 1 << 20;
 
 bool Refuse(PackReport* report, const std::string& subject, const std::string& reason) {
     report->subject = subject;
@@ -59,89 +37,12 @@ std::string TerminatorText(const std::array<std::uint8_t, 4>& t) {
     return Hex(t[0], 2) + " " + Hex(t[1], 2) + " " + Hex(t[2], 2) + " " + Hex(t[3], 2);
 }
 
-bool LoadPcx(const std::uint8_t* bytes, std::size_t length, SourceImage* image, std::string* reason) {
-    DisplayImage decoded;
-    const PcxDecode result = DecodePcx(bytes, length, &decoded);
-    if (result == PcxDecode::OutOfMemory) {
-        *reason = "not enough memory for the image";
-        return false;
-    }
-    if (result != PcxDecode::Decoded) {
-        *reason = "is not a PCX image this program reads (8 bits per pixel, one plane); " + std::string(kSaveIndexed);
-        return false;
-    }
-    if (decoded.width > kMaxFrameDimension || decoded.height > kMaxFrameDimension) {
-        *reason = "is wider or higher than a frame may be (65535 pixels)";
-        return false;
-    }
-    image->width = decoded.width;
-    image->height = decoded.height;
-    const std::size_t width = static_cast<std::size_t>(decoded.width);
-    image->pixels.resize(width * static_cast<std::size_t>(decoded.height));
-    for (std::int32_t y = 0; y < decoded.height; ++y)
-        std::memcpy(image->pixels.data() + width * static_cast<std::size_t>(y),
-                    decoded.pixels.get() + static_cast<std::size_t>(decoded.rowStride) * static_cast<std::size_t>(y),
-                    width);
-    image->paletteRgb.resize(768);
-    const std::uint8_t* quads = decoded.bitmapInfo.get() + kRgbQuadsAt;
-    for (std::size_t i = 0; i < 256; ++i) {
-        image->paletteRgb[3 * i] = quads[4 * i + 2];
-        image->paletteRgb[3 * i + 1] = quads[4 * i + 1];
-        image->paletteRgb[3 * i + 2] = quads[4 * i];
-    }
-    return true;
+std::string SizeText(std::int64_t width, std::int64_t height) {
+    return std::to_string(width) + " x " + std::to_string(height);
 }
 
-// Reads the image file at path. False with *reason (a phrase that follows the
-// file's name) when it is no image that can be packed.
-bool LoadImage(const std::string& path, SourceImage* image, std::string* reason) {
-    std::uint32_t length = 0;
-    HeapBlock bytes(LoadWholeFile(path.c_str(), &length));
-    if (!bytes) {
-        *reason = platform::PathExists(path.c_str()) ? "cannot be read" : "does not exist";
-        return false;
-    }
-    PngPicture picture;
-    std::string why;
-    switch (ReadPng(bytes.get(), length, &picture, &why)) {
-    case PngRead::Decoded:
-        break;
-    case PngRead::NotPng:
-        if (length >= kPcxHeaderSize && bytes.get()[0] == kPcxMarker) return LoadPcx(bytes.get(), length, image, reason);
-        *reason = "is neither a PNG nor a PCX image";
-        return false;
-    case PngRead::Damaged:
-        *reason = "is a damaged PNG image: " + why;
-        return false;
-    case PngRead::Unsupported:
-        *reason = "is a grey, RGB or 16-bit PNG image; " + std::string(kSaveIndexed);
-        return false;
-    case PngRead::TooLarge:
-        *reason = "is too large for a frame: " + why;
-        return false;
-    }
-    image->png = true;
-    image->width = picture.width;
-    image->height = picture.height;
-    image->rgba = picture.colourType == kPngColourRgba;
-    if (image->rgba) {
-        image->pixels = std::move(picture.rgba);
-        return true;
-    }
-    for (std::uint8_t a : picture.alpha) {
-        if (a != 0 && a != 255) {
-            *reason = "has partly transparent colours; " + std::string(kSaveOneTransparent);
-            return false;
-        }
-    }
-    image->pixels = std::move(picture.indices);
-    image->paletteRgb = std::move(picture.paletteRgb);
-    image->alpha = std::move(picture.alpha);
-    return true;
-}
-
-Rgb768 BuiltInRgb() {
-    Rgb768 rgb{};
+PaletteRgb BuiltInRgb() {
+    PaletteRgb rgb{};
     for (std::size_t i = 0; i < 256; ++i) {
         rgb[3 * i] = builtInPalette[3 * i + 2];
         rgb[3 * i + 1] = builtInPalette[3 * i + 1];
@@ -150,111 +51,15 @@ Rgb768 BuiltInRgb() {
     return rgb;
 }
 
-Rgb768 PaddedPalette(const SourceImage& image) {
-    Rgb768 rgb{};
-    std::memcpy(rgb.data(), image.paletteRgb.data(), std::min(image.paletteRgb.size(), rgb.size()));
-    return rgb;
+PaletteRgb PaddedPalette(const std::vector<std::uint8_t>& rgb) {
+    PaletteRgb padded{};
+    std::memcpy(padded.data(), rgb.data(), std::min(rgb.size(), padded.size()));
+    return padded;
 }
 
-// Whether the entries the image has differ from the reference's.
-bool PaletteDiffers(const SourceImage& image, const Rgb768& reference) {
-    const std::size_t count = std::min(image.paletteRgb.size(), reference.size());
-    return std::memcmp(image.paletteRgb.data(), reference.data(), count) != 0;
-}
-
-// Colour to palette index, for RGBA images: -1 where several entries share
-// the colour. Colours are 0xRRGGBB. An open-addressing table: images run to
-// millions of pixels, each looked up.
-class ColourIndex {
-public:
-    explicit ColourIndex(const Rgb768& palette) {
-        keys_.fill(kEmpty);
-        for (int i = 0; i < 256; ++i) {
-            const std::size_t at = 3 * static_cast<std::size_t>(i);
-            const std::uint32_t colour = static_cast<std::uint32_t>(palette[at]) << 16 |
-                                         static_cast<std::uint32_t>(palette[at + 1]) << 8 | palette[at + 2];
-            std::size_t slot = Slot(colour);
-            while (keys_[slot] != kEmpty && keys_[slot] != colour) slot = (slot + 1) % kSlots;
-            values_[slot] = keys_[slot] == kEmpty ? static_cast<std::int16_t>(i) : static_cast<std::int16_t>(-1);
-            keys_[slot] = colour;
-        }
-    }
-    // The index, -1 for a shared colour, -2 for a colour not in the palette.
-    int Find(std::uint32_t colour) const {
-        for (std::size_t slot = Slot(colour);; slot = (slot + 1) % kSlots) {
-            if (keys_[slot] == colour) return values_[slot];
-            if (keys_[slot] == kEmpty) return -2;
-        }
-    }
-
-private:
-    static constexpr std::size_t kSlots = 1024;  // at most 256 used: probes stay short
-    static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;  // no 24-bit colour
-    static std::size_t Slot(std::uint32_t colour) { return (colour * 2654435761u) >> 22; }
-    std::array<std::uint32_t, kSlots> keys_;
-    std::array<std::int16_t, kSlots> values_{};
-};
-
-// A frame's pixels and opaque marks, width x height, rows top first.
-struct FramePixels {
-    HeapBlock pixels;
-    HeapBlock opaque;
-};
-
-// Cuts the rectangle (x, y, width, height) out of image; whatever of it lies
-// outside the image is transparent. Indexed images: pixels of index
-// transparent (-1: none) are transparent. RGBA images: alpha 0 is
-// transparent, every other pixel is looked up in colours.
-bool CutFrame(const SourceImage& image, std::int64_t x, std::int64_t y, std::int32_t width, std::int32_t height,
-              int transparent, const ColourIndex* colours, FramePixels* frame, std::string* reason) {
-    const std::uint64_t count = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
-    if (count > kMaxCanvasPixels) {
-        *reason = "holds a frame too large to pack";
-        return false;
-    }
-    const std::size_t size = count == 0 ? 1 : static_cast<std::size_t>(count);
-    frame->pixels.reset(static_cast<std::uint8_t*>(std::calloc(size, 1)));
-    frame->opaque.reset(static_cast<std::uint8_t*>(std::calloc(size, 1)));
-    if (!frame->pixels || !frame->opaque) {
-        *reason = "not enough memory for the frame";
-        return false;
-    }
-    const std::int64_t left = std::max<std::int64_t>(x, 0);
-    const std::int64_t top = std::max<std::int64_t>(y, 0);
-    const std::int64_t right = std::min<std::int64_t>(x + width, image.width);
-    const std::int64_t bottom = std::min<std::int64_t>(y + height, image.height);
-    for (std::int64_t row = top; row < bottom; ++row) {
-        for (std::int64_t column = left; column < right; ++column) {
-            const std::size_t from = static_cast<std::size_t>(row * image.width + column);
-            const std::size_t to = static_cast<std::size_t>((row - y) * width + (column - x));
-            if (!image.rgba) {
-                const std::uint8_t index = image.pixels[from];
-                frame->pixels.get()[to] = index;
-                frame->opaque.get()[to] = index != transparent ? 1 : 0;
-                continue;
-            }
-            const std::uint8_t* rgba = image.pixels.data() + 4 * from;
-            if (rgba[3] == 0) continue;
-            if (rgba[3] != 255) {
-                *reason = "has partly transparent pixels; " + std::string(kSaveOneTransparent);
-                return false;
-            }
-            const std::uint32_t colour = static_cast<std::uint32_t>(rgba[0]) << 16 |
-                                         static_cast<std::uint32_t>(rgba[1]) << 8 | rgba[2];
-            const int index = colours->Find(colour);
-            if (index < 0) {
-                const std::string where = " (pixel " + std::to_string(column) + "," + std::to_string(row) + ")";
-                *reason = "colour #" + Hex(colour, 6) + where +
-                          (index == -2 ? " is not in the palette"
-                                       : " is shared by several palette entries, so its index cannot be told; " +
-                                             std::string(kSaveIndexed));
-                return false;
-            }
-            frame->pixels.get()[to] = static_cast<std::uint8_t>(index);
-            frame->opaque.get()[to] = 1;
-        }
-    }
-    return true;
+// A frame without pixels: the end of the bottom row ends it.
+std::vector<std::uint8_t> EmptyFrameCoding(const std::array<std::uint8_t, 4>& terminator) {
+    return {0x80, terminator[0], terminator[1], terminator[2], terminator[3]};
 }
 
 // Codes a frame cut out of an image. False with *reason when it cannot be.
@@ -302,7 +107,153 @@ bool ReadManifest(const std::string& path, SpriteManifest* manifest, std::string
     return true;
 }
 
+// The sprite the images were converted from, read for the pixels whose
+// colour the palette holds at several indices. Damaged frames are simply
+// not at hand.
+class OriginalSprite {
+public:
+    bool Load(const std::string& path) {
+        bytes_.reset(LoadWholeFile(path.c_str(), &length_));
+        const std::uint8_t* file = bytes_.get();
+        if (!bytes_ || length_ < 24 || ReadInt32(file) != 6) return false;
+        const std::int32_t count = ReadInt32(file + 20);
+        if (count < 1 || count > kMaxBlocks || 24 + 4 * static_cast<std::uint64_t>(count) > length_) return false;
+        for (std::int32_t i = 0; i < count; ++i) {
+            const std::uint64_t at = ReadUint32(file + 24 + 4 * static_cast<std::size_t>(i));
+            Frame frame;
+            if (at + 32 <= length_) {
+                const std::uint8_t* header = file + at;
+                frame.width = ReadInt32(header + 4);
+                frame.height = ReadInt32(header + 8);
+                frame.data = header + 32;
+                frame.length = ReadUint32(header + 28);
+                // The decoder reads a little past the data: the slack holds it.
+                if (at + 32 + frame.length > length_) frame.data = nullptr;
+            }
+            frames_.push_back(frame);
+        }
+        return true;
+    }
+
+    // Decodes frame i when it is width x height; false when it is not at hand.
+    bool Decode(std::size_t i, std::int32_t width, std::int32_t height, FramePixels* out) {
+        if (i >= frames_.size() || frames_[i].data == nullptr || frames_[i].width != width ||
+            frames_[i].height != height)
+            return false;
+        std::string ignored;
+        if (!AllocateFrame(width, height, out, &ignored)) return false;
+        // Faults in the original's data are not the packer's to report.
+        DecodeWatch watch;
+        watch.quiet = true;
+        watch.opaque = out->opaque.get();
+        DecodeFrame(frames_[i].data, frames_[i].length, width, height, out->pixels.get(), width, height, 0, 0,
+                    &watch);
+        return true;
+    }
+
+private:
+    struct Frame {
+        std::int32_t width = 0;
+        std::int32_t height = 0;
+        const std::uint8_t* data = nullptr;
+        std::uint32_t length = 0;
+    };
+    HeapBlock bytes_;
+    std::uint32_t length_ = 0;
+    std::vector<Frame> frames_;
+};
+
+bool HasSharedColours(const PaletteRgb& palette) {
+    std::vector<std::uint32_t> colours;
+    for (std::size_t i = 0; i < 256; ++i) colours.push_back(ColourOf(palette.data() + 3 * i));
+    std::sort(colours.begin(), colours.end());
+    return std::adjacent_find(colours.begin(), colours.end()) != colours.end();
+}
+
+// One frame to cut out of an image. In an image that marks no transparent
+// pixels, the fill index stands for them: by index where the image's indices
+// are the sprite's, else by the colour that index has in the sprite's palette.
+struct FrameJob {
+    const PackImage* image;
+    std::int32_t x, y;
+    int fillIndex;  // -1: none
+    std::size_t number;
+};
+
+// Cuts frames out of images and codes them: the part manifests and loose
+// images share.
+class FramePacker {
+public:
+    FramePacker(const PaletteRgb& palette, const PackSettings& settings, OriginalSprite* original,
+                const std::array<std::uint8_t, 4>& terminator)
+        : palette_(palette), settings_(settings), original_(original), terminator_(terminator),
+          shared_(HasSharedColours(palette)) {}
+
+    // Fills record->coded from the job. False with *reason.
+    bool Pack(const FrameJob& job, Dc6FrameRecord* record, std::string* reason, std::uint64_t* ambiguous,
+              std::uint64_t* nearest) {
+        ColourMapper mapper(palette_, settings_.nearest);
+        const bool asIndexed =
+            job.image->indexed() && mapper.UseImagePalette(job.image->palette().data(), job.image->palette().size() / 3);
+        // The original's pixels settle shared colours; needed only where
+        // pixels go by colour.
+        FramePixels originalPixels;
+        OriginalFrame originalFrame;
+        if (shared_ && !asIndexed && original_ != nullptr &&
+            original_->Decode(job.number, record->width, record->height, &originalPixels)) {
+            originalFrame.pixels = originalPixels.pixels.get();
+            originalFrame.opaque = originalPixels.opaque.get();
+        }
+        FramePixels pixels;
+        const std::int64_t fillColour =
+            asIndexed || job.fillIndex < 0 ? -1 : std::int64_t{ColourOf(palette_.data() + 3 * job.fillIndex)};
+        if (!job.image->Cut(job.x, job.y, record->width, record->height, asIndexed ? job.fillIndex : -1, fillColour,
+                            mapper, originalFrame, &pixels, reason))
+            return false;
+        originalPixels = FramePixels();  // not needed for the coding: freed before it
+        *ambiguous += mapper.ambiguousPixels();
+        *nearest += mapper.nearestPixels();
+        return CodeFrame(pixels, record, terminator_, job.number, reason);
+    }
+
+private:
+    const PaletteRgb& palette_;
+    const PackSettings& settings_;
+    OriginalSprite* original_;
+    std::array<std::uint8_t, 4> terminator_;
+    bool shared_;
+};
+
+// The notices of the pixels that took the lowest of several indices or the
+// nearest colour.
+void CountedNotices(const std::string& subject, std::uint64_t ambiguous, std::uint64_t nearest, bool originalAtHand,
+                    PackReport* report) {
+    if (ambiguous > 0)
+        report->notices.emplace_back(
+            subject, std::to_string(ambiguous) + " pixels have a colour the palette holds at several indices and took "
+                                                 "the lowest of them" +
+                         (originalAtHand ? " (the original sprite has another colour there)"
+                                         : "; give --like ORIGINAL.dc6 to take the original sprite's"));
+    if (nearest > 0)
+        report->notices.emplace_back(subject, std::to_string(nearest) +
+                                                  " pixels have a colour not in the palette and took the nearest one");
+}
+
+// Whether the rectangle lies wholly inside the image.
+bool Inside(const FrameEntry& entry, const PackImage& image) {
+    return entry.x >= 0 && entry.y >= 0 && static_cast<std::int64_t>(entry.x) + entry.width <= image.width() &&
+           static_cast<std::int64_t>(entry.y) + entry.height <= image.height();
+}
+
 }  // namespace
+
+bool IsSpriteFileName(const std::string& name) {
+    if (!IsManifestFileName(name) || name.size() < 5) return false;
+    std::string tail = name.substr(name.size() - 4);
+    for (char& c : tail)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return tail == ".dc6";
+}
 
 bool ReadSpriteTemplate(const std::string& path, SpriteTemplate* out, std::string* reason) {
     std::uint32_t length = 0;
@@ -339,42 +290,77 @@ bool ReadSpriteTemplate(const std::string& path, SpriteTemplate* out, std::strin
     return true;
 }
 
-bool PackManifest(const std::string& manifestPath, Dc6File* sprite, std::string* spriteName, PackReport* report) {
+bool ReadPackPalette(const std::string& path, PaletteRgb* palette, int* colours, std::string* reason) {
+    std::FILE* probe = platform::OpenRegularFile(path.c_str());
+    if (probe == nullptr) {
+        *reason = platform::PathExists(path.c_str()) ? "cannot be read" : "does not exist";
+        return false;
+    }
+    const bool large = std::fseek(probe, 0, SEEK_END) != 0 || std::ftell(probe) > kMaxPaletteFileSize;
+    std::fclose(probe);
+    if (large) {
+        *reason = "is too large for a palette file";
+        return false;
+    }
+    std::uint32_t length = 0;
+    HeapBlock bytes(LoadWholeFile(path.c_str(), &length));
+    if (!bytes) {
+        *reason = "cannot be read";
+        return false;
+    }
+    PaletteFile file;
+    if (ParsePaletteFile(path, bytes.get(), length, &file, reason) != PaletteParse::Parsed) return false;
+    for (std::size_t i = 0; i < 256; ++i) {
+        (*palette)[3 * i] = file.storedBgr[3 * i + 2];
+        (*palette)[3 * i + 1] = file.storedBgr[3 * i + 1];
+        (*palette)[3 * i + 2] = file.storedBgr[3 * i];
+    }
+    *colours = file.colours;
+    return true;
+}
+
+bool PackManifest(const std::string& manifestPath, const PackSettings& settings, Dc6File* sprite,
+                  std::string* spriteName, PackReport* report) {
     SpriteManifest manifest;
     std::string reason;
+    report->inputs.push_back(manifestPath);
     if (!ReadManifest(manifestPath, &manifest, &reason)) return Refuse(report, manifestPath, reason);
-
-    // Each image once, in the order the frames name them.
+    if (!IsSpriteFileName(manifest.sprite))
+        return Refuse(report, manifestPath,
+                      "names the sprite file \"" + manifest.sprite +
+                          "\", which is no plain file name ending in .dc6; give the sprite's name with -o");
     const std::string folder = FolderOf(manifestPath);
-    std::map<std::string, SourceImage> images;
-    std::vector<std::string> order;
-    for (const FrameEntry& entry : manifest.frames) {
-        if (!entry.filename || images.count(*entry.filename) != 0) continue;
-        if (!IsManifestFileName(*entry.filename))
-            return Refuse(report, manifestPath, "names an image that is no plain file name");
-        const std::string path = folder + *entry.filename;
-        if (!LoadImage(path, &images[*entry.filename], &reason)) return Refuse(report, path, reason);
-        order.push_back(*entry.filename);
+
+    // The sprite's palette: the manifest's colours; in earlier manifests the
+    // built-in palette, or the first indexed image's.
+    std::optional<PaletteRgb> palette = manifest.paletteRgb;
+    if (!palette && manifest.palette == "built-in") palette = BuiltInRgb();
+    for (std::size_t i = 0; !palette && i < manifest.frames.size(); ++i) {
+        const FrameEntry& entry = manifest.frames[i];
+        PackImage image;
+        if (entry.filename && image.Open(folder + *entry.filename, &reason) && image.indexed())
+            palette = PaddedPalette(image.palette());
     }
 
-    // The palette of the run: the built-in one, else the first indexed image's.
-    std::optional<Rgb768> palette;
-    if (manifest.palette == "built-in") palette = BuiltInRgb();
-    for (const std::string& name : order) {
-        const SourceImage& image = images[name];
-        if (image.rgba) continue;
-        if (!palette) palette = PaddedPalette(image);
-        else if (PaletteDiffers(image, *palette))
-            report->notices.emplace_back(folder + name, "its palette differs from the sprite's; indices are used as they are");
-    }
-    std::optional<ColourIndex> colours;
-    if (palette) colours.emplace(*palette);
+    // The original sprite, for shared colours: the one given, else the one
+    // the manifest names beside it.
+    OriginalSprite original;
+    const std::string originalPath = settings.original.value_or(folder + manifest.sprite);
+    const bool originalAtHand = platform::PathExists(originalPath.c_str()) && original.Load(originalPath);
+    if (originalAtHand) report->original = originalPath;
 
     Dc6File file;
     file.terminator = manifest.terminator;
     file.header4to7 = manifest.header4to7;
     file.header8to11 = manifest.header8to11;
     file.header16to19 = manifest.header16to19;
+    std::unique_ptr<FramePacker> packer;
+    if (palette) packer = std::make_unique<FramePacker>(*palette, settings, originalAtHand ? &original : nullptr,
+                                                         file.terminator);
+    // One image at a time: frames of one image follow each other.
+    PackImage image;
+    std::string openName;
+    std::uint64_t ambiguous = 0, nearest = 0;
     for (std::size_t i = 0; i < manifest.frames.size(); ++i) {
         const FrameEntry& entry = manifest.frames[i];
         Dc6FrameRecord record;
@@ -385,44 +371,84 @@ bool PackManifest(const std::string& manifestPath, Dc6File* sprite, std::string*
         record.header0to3 = entry.header0to3;
         record.header20to23 = entry.header20to23;
         record.header24to27 = entry.header24to27;
-        FramePixels pixels;
-        if (!entry.filename) {
+        if (!entry.filename || entry.width == 0 || entry.height == 0) {
             // The converter writes no image for a frame without pixels, nor
             // for one it could not write: such a frame can only come back empty.
-            if (entry.width != 0 && entry.height != 0)
+            if (!entry.filename && entry.width != 0 && entry.height != 0)
                 report->notices.emplace_back(manifestPath, "frame " + std::to_string(i) +
                                                                " has no image; it is packed without pixels");
-            if (!CutFrame(SourceImage(), 0, 0, entry.width, entry.height, -1, nullptr, &pixels, &reason))
-                return Refuse(report, manifestPath, reason);
-        } else {
-            const SourceImage& image = images[*entry.filename];
-            const std::string path = folder + *entry.filename;
-            if (image.rgba && !colours)
-                return Refuse(report, path,
-                              "is an RGBA image and the palette \"" + manifest.palette +
-                                  "\" is not built in, nor held by an indexed image of the sprite, so its "
-                                  "colours cannot be turned back into indices; " + kSaveIndexed);
-            // Images that mark their transparent pixels and name no index
-            // have none; in the others the fill byte stands for them.
-            const int transparent = entry.transparentIndex     ? *entry.transparentIndex
-                                    : manifest.transparentIndex ? *manifest.transparentIndex
-                                    : manifest.transparency     ? -1
-                                                                : manifest.terminator[3];
-            if (!CutFrame(image, entry.x, entry.y, entry.width, entry.height, transparent,
-                          colours ? &*colours : nullptr, &pixels, &reason))
-                return Refuse(report, path, reason);
+            record.coded = EmptyFrameCoding(file.terminator);
+            file.frames.push_back(std::move(record));
+            continue;
         }
-        if (!CodeFrame(pixels, &record, file.terminator, i, &reason))
-            return Refuse(report, entry.filename ? folder + *entry.filename : manifestPath, reason);
+        const std::string path = folder + *entry.filename;
+        if (openName != *entry.filename) {
+            openName.clear();
+            if (!image.Open(path, &reason)) return Refuse(report, path, reason);
+            openName = *entry.filename;
+            report->inputs.push_back(path);
+            // The image of the manifest's "image" has its "size"; an image of
+            // one frame at 0,0 is as large as the frame.
+            const bool sized = manifest.image && *manifest.image == *entry.filename;
+            bool alone = entry.x == 0 && entry.y == 0;
+            for (std::size_t k = 0; k < manifest.frames.size(); ++k)
+                if (k != i && manifest.frames[k].filename == entry.filename) alone = false;
+            const std::int64_t wantWidth = sized ? manifest.imageWidth : entry.width;
+            const std::int64_t wantHeight = sized ? manifest.imageHeight : entry.height;
+            if ((sized || alone) && (image.width() != wantWidth || image.height() != wantHeight))
+                return Refuse(report, path,
+                              "is " + SizeText(image.width(), image.height()) + " pixels; the manifest gives " +
+                                  SizeText(wantWidth, wantHeight) +
+                                  ": keep the image's size (no cropping, no enlarging) when editing it");
+        }
+        if (!Inside(entry, image))
+            return Refuse(report, path,
+                          "does not hold all of frame " + std::to_string(i) + " (" + SizeText(entry.width, entry.height) +
+                              " at " + std::to_string(entry.x) + "," + std::to_string(entry.y) + " in an image of " +
+                              SizeText(image.width(), image.height()) +
+                              "); convert the sprite again with this version to get images that hold every frame");
+        if (!packer)
+            return Refuse(report, path,
+                          "holds colours, not palette indices, and the manifest gives no palette to turn them back "
+                          "into indices; convert the sprite again with this version, or save the image indexed");
+        // Images that mark their transparent pixels need no index; in the
+        // others the fill index stands for them, as in the converter's PCX
+        // images and PNG images written without transparency. An image that
+        // should mark them and does not lost its marks in an editor (netpbm
+        // drops them): the frame's transparent index stands for them, said.
+        int fill = -1;
+        if (image.marksTransparency()) {
+        } else if (image.pcx() || !manifest.transparency) {
+            fill = entry.transparentIndex     ? *entry.transparentIndex
+                   : manifest.transparentIndex ? *manifest.transparentIndex
+                                               : manifest.terminator[3];
+        } else if (entry.transparentIndex) {
+            fill = *entry.transparentIndex;
+            report->notices.emplace_back(
+                path, "marks no transparent pixels; those of the transparent index's colour " +
+                          ColourText(ColourOf(palette->data() + 3 * static_cast<std::size_t>(fill))) +
+                          " are taken as transparent");
+        }
+        if (image.pcx() && entry.opaqueFillIndex)
+            report->notices.emplace_back(
+                path, "frame " + std::to_string(i) + " had opaque pixels of the fill index " + std::to_string(fill) +
+                          ", which a PCX image cannot tell from transparent ones: they are packed transparent "
+                          "(convert with -f png to keep them)");
+        const FrameJob job{&image, entry.x, entry.y, fill, i};
+        std::uint64_t frameAmbiguous = 0, frameNearest = 0;
+        if (!packer->Pack(job, &record, &reason, &frameAmbiguous, &frameNearest)) return Refuse(report, path, reason);
+        ambiguous += frameAmbiguous;
+        nearest += frameNearest;
         file.frames.push_back(std::move(record));
     }
+    CountedNotices(manifestPath, ambiguous, nearest, originalAtHand, report);
     *sprite = std::move(file);
     *spriteName = manifest.sprite;
     return true;
 }
 
-bool PackLooseImages(const std::vector<LooseFrame>& frames, const SpriteTemplate& like, Dc6File* sprite,
-                     PackReport* report) {
+bool PackLooseImages(const std::vector<LooseFrame>& frames, const SpriteTemplate& like, const PackSettings& settings,
+                     Dc6File* sprite, PackReport* report) {
     if (frames.empty() || frames.size() > static_cast<std::size_t>(kMaxBlocks))
         return Refuse(report, frames.empty() ? "" : frames[12].path,
                       std::to_string(frames.size()) + " images given: a sprite holds 1 to 12 frames");
@@ -431,31 +457,29 @@ bool PackLooseImages(const std::vector<LooseFrame>& frames, const SpriteTemplate
     file.header4to7 = like.header4to7;
     file.header8to11 = like.header8to11;
     file.header16to19 = like.header16to19;
-    std::optional<Rgb768> palette;
+    OriginalSprite original;
+    const bool originalAtHand = settings.original && original.Load(*settings.original);
+    if (originalAtHand) report->original = *settings.original;
+    std::optional<PaletteRgb> palette = settings.palette;
+    std::unique_ptr<FramePacker> packer;
     std::string reason;
+    std::uint64_t ambiguous = 0, nearest = 0;
     for (std::size_t i = 0; i < frames.size(); ++i) {
         const std::string& path = frames[i].path;
-        SourceImage image;
-        if (!LoadImage(path, &image, &reason)) return Refuse(report, path, reason);
-        if (image.rgba)
+        report->inputs.push_back(path);
+        PackImage image;
+        if (!image.Open(path, &reason)) return Refuse(report, path, reason);
+        if (!palette && image.indexed()) palette = PaddedPalette(image.palette());
+        if (!palette)
             return Refuse(report, path,
-                          "is an RGBA image, whose colours cannot be told back into palette indices; " +
-                              std::string(kSaveIndexed));
-        int transparent = image.png ? -1 : like.terminator[3];
-        for (std::size_t entry = 0; entry < image.alpha.size(); ++entry) {
-            if (image.alpha[entry] != 0) continue;
-            if (transparent >= 0)
-                return Refuse(report, path,
-                              "has more than one fully transparent palette entry; " + std::string(kSaveOneTransparent));
-            transparent = static_cast<int>(entry);
-        }
-        if (!palette) palette = PaddedPalette(image);
-        else if (PaletteDiffers(image, *palette))
-            report->notices.emplace_back(path, "its palette differs from the first image's; indices are used as they are");
-
+                          "holds colours, not palette indices: give the sprite's palette with -p PALETTE, or save "
+                          "the image indexed");
+        if (!packer)
+            packer = std::make_unique<FramePacker>(*palette, settings, originalAtHand ? &original : nullptr,
+                                                   file.terminator);
         Dc6FrameRecord record;
-        record.width = image.width;
-        record.height = image.height;
+        record.width = image.width();
+        record.height = image.height();
         record.xOffset = frames[i].xOffset;
         record.yOffset = frames[i].yOffset;
         if (i < like.frameFields.size()) {
@@ -463,12 +487,13 @@ bool PackLooseImages(const std::vector<LooseFrame>& frames, const SpriteTemplate
             record.header20to23 = like.frameFields[i][1];
             record.header24to27 = like.frameFields[i][2];
         }
-        FramePixels pixels;
-        if (!CutFrame(image, 0, 0, image.width, image.height, transparent, nullptr, &pixels, &reason) ||
-            !CodeFrame(pixels, &record, file.terminator, i, &reason))
-            return Refuse(report, path, reason);
+        // A PCX image marks nothing: the fill byte of the sprite made stands
+        // for its transparent pixels. A PNG without marks has none.
+        const FrameJob job{&image, 0, 0, image.pcx() ? like.terminator[3] : -1, i};
+        if (!packer->Pack(job, &record, &reason, &ambiguous, &nearest)) return Refuse(report, path, reason);
         file.frames.push_back(std::move(record));
     }
+    CountedNotices(frames.front().path, ambiguous, nearest, originalAtHand, report);
     *sprite = std::move(file);
     return true;
 }

@@ -1,33 +1,34 @@
 // Packing images back into a DC6 sprite: the way back from the images the
 // converter writes (and an editor changed) to a sprite file.
 //
-// Images are PNG (recognised by its signature; indexed at 1, 2, 4 or 8 bits)
-// or 8-bit single-plane PCX. Pixels are taken by their palette index, never
-// by their colour; every pixel that is not transparent becomes an opaque
-// pixel of the frame. Which index is transparent:
+// Images are read one at a time, each only as far as the frames it holds
+// (convert/pack_image.h). Which pixels are transparent is the image's to say;
+// the manifest's transparent index matters only for images that mark none.
+// Opaque pixels become palette indices (convert/colour_mapping.h): by index
+// where the image's palette is the sprite's, else by colour. The sprite's
+// palette:
 //
-//   from a manifest   the frame's transparentIndex, else the manifest's, else
-//                     the fill byte (terminator byte 3), as in the converter's
-//                     PCX images and PNG images written without transparency
-//   loose PNG         the one palette entry tRNS makes fully transparent;
-//                     none: every pixel is opaque
-//   loose PCX         the fill byte of the sprite made
+//   from a manifest   its palette colours; in manifests of earlier versions
+//                     the built-in palette when it names that, else the
+//                     palette of the first indexed image
+//   loose images      the palette file given (-p), else the first indexed
+//                     image's palette
 //
-// The converter's RGBA images (written when an image uses all 256 indices)
-// are taken from a manifest only: alpha 0 is transparent, every other pixel
-// goes back to the palette entry of exactly its colour. The palette is the
-// built-in one when the manifest says so, else the palette of an indexed
-// image of the same manifest.
+// Every frame's rectangle must lie wholly inside its image, and an image
+// must have the size the manifest gives it. A frame without an image is
+// packed without pixels, at no cost whatever its declared size.
 //
 // Nothing is written here: the caller writes the Dc6File (sprite/dc6_writer.h).
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "convert/colour_mapping.h"
 #include "sprite/dc6_writer.h"
 
 // The terminator of a sprite made from loose images without --like: the one
@@ -39,6 +40,15 @@ struct PackReport {
     std::vector<std::pair<std::string, std::string>> notices;  // (file, text), in the order found
     std::string subject;  // refused: the file the refusal is about
     std::string reason;   // refused: why, one line
+    std::vector<std::string> inputs;  // every file the packing read (paths as opened), but the original sprite
+    std::string original;             // the original sprite read for its pixels, or empty
+};
+
+// How to pack, beyond what the files say.
+struct PackSettings {
+    bool nearest = false;                 // a colour not in the palette takes the nearest one
+    std::optional<std::string> original;  // the sprite the images were converted from (--like)
+    std::optional<PaletteRgb> palette;    // loose images: the sprite's palette (-p)
 };
 
 // The header values of a sprite made from loose images: a new sprite's
@@ -57,11 +67,25 @@ struct SpriteTemplate {
 // table and frame headers lie inside it.
 bool ReadSpriteTemplate(const std::string& path, SpriteTemplate* out, std::string* reason);
 
+// Reads a palette file of any format the converter's -p takes
+// (image/palette_files.h) into red, green, blue; fewer than 256 colours are
+// padded with black, and *colours tells how many the file held. False with
+// *reason (a phrase that follows the file's name).
+bool ReadPackPalette(const std::string& path, PaletteRgb* palette, int* colours, std::string* reason);
+
+// Whether name may be the sprite file a manifest names: a plain file name
+// (as IsManifestFileName) ending in ".dc6", letter case ignored.
+bool IsSpriteFileName(const std::string& name);
+
 // Packs the sprite the manifest at manifestPath describes; its images are
-// taken from the folder the manifest lies in. True with *sprite filled and
-// *spriteName the name the manifest gives the sprite file; false with the
-// refusal in *report. Notices go to *report either way.
-bool PackManifest(const std::string& manifestPath, Dc6File* sprite, std::string* spriteName, PackReport* report);
+// taken from the folder the manifest lies in, and so is the sprite it names,
+// when it is there and settings name no other, for the pixels whose colour
+// the palette holds at several indices. True with *sprite filled and
+// *spriteName the name the manifest gives the sprite file (checked with
+// IsSpriteFileName); false with the refusal in *report. Notices go to
+// *report either way.
+bool PackManifest(const std::string& manifestPath, const PackSettings& settings, Dc6File* sprite,
+                  std::string* spriteName, PackReport* report);
 
 // One loose image and the offsets of the frame it becomes.
 struct LooseFrame {
@@ -71,6 +95,7 @@ struct LooseFrame {
 };
 
 // Packs loose images, one frame each, in order, with the header values of
-// like. True with *sprite filled; false with the refusal in *report.
-bool PackLooseImages(const std::vector<LooseFrame>& frames, const SpriteTemplate& like, Dc6File* sprite,
-                     PackReport* report);
+// like (and, when settings name it, the pixels of the original sprite for
+// shared colours). True with *sprite filled; false with the refusal in *report.
+bool PackLooseImages(const std::vector<LooseFrame>& frames, const SpriteTemplate& like, const PackSettings& settings,
+                     Dc6File* sprite, PackReport* report);

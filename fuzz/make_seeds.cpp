@@ -317,6 +317,65 @@ void WriteManifestSeeds(const std::filesystem::path& folder) {
     seed("no-image.json", none);
 }
 
+// Manifests joined with their images and original sprite, as the pack
+// target takes them: converted by hand here from one small sprite.
+void WritePackSeeds(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder);
+    const int width = 11, height = 7;
+    Bytes pixels(static_cast<std::size_t>(width) * height), opaque(pixels.size());
+    PixelRows rows(height, std::vector<int>(width));
+    for (std::size_t i = 0; i < pixels.size(); ++i) {
+        pixels[i] = static_cast<std::uint8_t>(i % 9 < 3 ? 0 : 40 + i % 3);
+        rows[i / width][i % width] = pixels[i] == 0 ? kSkip : pixels[i];
+    }
+    std::uint8_t paletteRgb[kPaletteSize];
+    for (std::size_t i = 0; i < 256; ++i)
+        for (std::size_t c = 0; c < 3; ++c) paletteRgb[3 * i + c] = builtInPalette[3 * i + 2 - c];
+    MemorySink png, pcx;
+    WriteIndexedPng(png, pixels.data(), width, height, width, paletteRgb, 0);
+    EncodePcx(pcx, pixels.data(), width, height, width, paletteRgb);
+    const Bytes sprite = Dc6Builder().AddRows(rows, 0, 0).AddRows(rows, 3, 1).Build();
+
+    SpriteManifest manifest;
+    manifest.version = "1.1.0";
+    manifest.image = "a.png";
+    manifest.imageWidth = width;
+    manifest.imageHeight = height;
+    manifest.sprite = "s.dc6";
+    manifest.layout = ManifestLayout::kSeparate;
+    manifest.terminator = {0xEE, 0xEE, 0xEE, 0xEE};
+    manifest.transparency = true;
+    manifest.paletteRgb.emplace();
+    std::memcpy(manifest.paletteRgb->data(), paletteRgb, kPaletteSize);
+    for (const char* image : {"a.png", "b.pcx"}) {
+        FrameEntry frame;
+        frame.filename = image;
+        frame.width = width;
+        frame.height = height;
+        frame.transparentIndex = 0;
+        manifest.frames.push_back(frame);
+    }
+    auto seed = [&](const char* name, const SpriteManifest& m, const std::vector<Bytes>& files) {
+        const std::string text = ManifestToJson(m);
+        Bytes joined(text.begin(), text.end());
+        for (const Bytes& file : files) {
+            joined.insert(joined.end(), "\n#KVPART\n", "\n#KVPART\n" + 9);
+            joined.insert(joined.end(), file.begin(), file.end());
+        }
+        test::WriteFile(folder / name, joined);
+    };
+    seed("separate.json", manifest, {png.data, pcx.data, sprite});
+    SpriteManifest sheet = manifest;
+    sheet.layout = ManifestLayout::kStitched;
+    sheet.paletteRgb.reset();
+    sheet.imageWidth = width;
+    sheet.frames[1].filename = "a.png";
+    sheet.frames[1].x = 5;
+    sheet.frames[1].width = 6;
+    sheet.frames[1].height = 3;
+    seed("sheet.json", sheet, {png.data});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -330,5 +389,6 @@ int main(int argc, char** argv) {
     WritePngSeeds(folder / "png_reader_fuzzer");
     WritePaletteSeeds(folder / "palette_file_fuzzer");
     WriteManifestSeeds(folder / "manifest_fuzzer");
+    WritePackSeeds(folder / "pack_fuzzer");
     return 0;
 }

@@ -48,7 +48,7 @@ void CheckDecoded(const PngPicture& p) {
             total += index;
         }
         for (std::uint8_t a : p.alpha) total += a;
-    } else if (p.colourType == kPngColourRgba && p.bitDepth == 8) {
+    } else if (p.colourType != kPngColourIndexed && p.bitDepth <= 8) {  // grey, RGB, grey with alpha, RGBA
         if (p.rgba.size() != 4 * pixels) Fail("rgba size", p.rgba.size());
         if (!p.indices.empty() || !p.paletteRgb.empty() || !p.alpha.empty()) Fail("indexed data beside rgba", 0);
         for (std::uint8_t byte : p.rgba) total += byte;

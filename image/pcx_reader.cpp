@@ -55,9 +55,9 @@ void ShowFailure(HWND owner, const char* text) {
 
 }  // namespace
 
-PcxDecode DecodePcx(const std::uint8_t* file, std::size_t length, DisplayImage* image) {
-    *image = DisplayImage();
-    if (length < kPcxHeaderSize) return PcxDecode::Refused;
+bool ReadPcxHeader(const std::uint8_t* file, std::size_t length, PcxHeader* header) {
+    *header = PcxHeader();
+    if (length < kPcxHeaderSize) return false;
     const auto bitsPerPixel = static_cast<std::int8_t>(file[kBitsPerPixelOffset]);
     const auto planes = static_cast<std::int8_t>(file[kPlanesOffset]);
     const std::int64_t width =
@@ -65,51 +65,76 @@ PcxDecode DecodePcx(const std::uint8_t* file, std::size_t length, DisplayImage* 
     const std::int64_t height =
         std::int64_t{Unsigned16(file + kWindowOffset + 6)} - Unsigned16(file + kWindowOffset + 2) + 1;
     const std::int64_t bytesPerLine = Unsigned16(file + kBytesPerLineOffset);
-    if (planes != 1 || bitsPerPixel != 8 || width < 0 || height < 0 || bytesPerLine < width) return PcxDecode::Refused;
+    if (planes != 1 || bitsPerPixel != 8 || width < 0 || height < 0 || bytesPerLine < width) return false;
     // Every two code bytes give at most 63 pixels: a file that cannot hold
     // its rows is not worth a block of their size.
     const std::uint64_t codedBytes = static_cast<std::uint64_t>(height) * static_cast<std::uint64_t>(bytesPerLine);
-    if (codedBytes > (length - kPcxHeaderSize) / 2 * kLongestRun + kLongestRun) return PcxDecode::Refused;
+    if (codedBytes > (length - kPcxHeaderSize) / 2 * kLongestRun + kLongestRun) return false;
+    header->width = static_cast<std::int32_t>(width);
+    header->height = static_cast<std::int32_t>(height);
+    header->bytesPerLine = static_cast<std::int32_t>(bytesPerLine);
+    return true;
+}
+
+PcxRowDecoder::PcxRowDecoder(const std::uint8_t* file, std::size_t length, const PcxHeader& header)
+    : file_(file), length_(length), header_(header), read_(kPcxHeaderSize) {}
+
+bool PcxRowDecoder::NextRow(std::uint8_t* out) {
+    // Pixels beyond the width (padding to bytes per line) and runs beyond the
+    // row's end are dropped.
+    const std::int64_t width = header_.width;
+    std::int64_t x = 0;
+    while (complete_ && x < header_.bytesPerLine) {
+        if (read_ >= length_) {
+            complete_ = false;
+            break;
+        }
+        std::uint8_t value = file_[read_++];
+        std::int64_t count = 1;
+        if (value > kLongestLiteral) {
+            if (read_ >= length_) {
+                complete_ = false;
+                break;
+            }
+            count = value - kRunBase;
+            value = file_[read_++];
+        }
+        if (x < width) std::memset(out + x, value, static_cast<std::size_t>(std::min(count, width - x)));
+        x += count;
+    }
+    if (complete_) ++rowsRead_;
+    return complete_;
+}
+
+const std::uint8_t* PcxRowDecoder::Palette() const {
+    if (!complete_ || rowsRead_ != header_.height) return nullptr;
+    if (read_ < length_ && file_[read_] == kPaletteMarker && length_ - read_ - 1 >= kPaletteSize)
+        return file_ + read_ + 1;
+    return nullptr;
+}
+
+PcxDecode DecodePcx(const std::uint8_t* file, std::size_t length, DisplayImage* image) {
+    *image = DisplayImage();
+    PcxHeader header;
+    if (!ReadPcxHeader(file, length, &header)) return PcxDecode::Refused;
+    const std::int64_t width = header.width;
+    const std::int64_t height = header.height;
 
     const std::int64_t rowStride = (width + 3) & ~std::int64_t{3};
     HeapBlock info(static_cast<std::uint8_t*>(std::malloc(kBitmapInfoSize)));
     // One byte more, so that an image without pixels still gets a block.
     HeapBlock pixels(static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(height * rowStride) + 1, 1)));
     if (!info || !pixels) return PcxDecode::OutOfMemory;
-    FillBitmapHeader(info.get(), static_cast<std::int32_t>(width), static_cast<std::int32_t>(height), planes,
-                     bitsPerPixel);
+    FillBitmapHeader(info.get(), static_cast<std::int32_t>(width), static_cast<std::int32_t>(height),
+                     static_cast<std::int8_t>(file[kPlanesOffset]), static_cast<std::int8_t>(file[kBitsPerPixelOffset]));
 
-    // One forward pass. Pixels beyond the width (padding to bytes per line)
-    // and runs beyond the row's end are dropped; data that ends early leaves
-    // the rest of the rows zero.
-    std::size_t read = kPcxHeaderSize;
-    bool complete = true;
-    for (std::int64_t row = 0; row < height && complete; ++row) {
-        std::uint8_t* const out = pixels.get() + row * rowStride;
-        std::int64_t x = 0;
-        while (x < bytesPerLine) {
-            if (read >= length) {
-                complete = false;
-                break;
-            }
-            std::uint8_t value = file[read++];
-            std::int64_t count = 1;
-            if (value > kLongestLiteral) {
-                if (read >= length) {
-                    complete = false;
-                    break;
-                }
-                count = value - kRunBase;
-                value = file[read++];
-            }
-            if (x < width) std::memset(out + x, value, static_cast<std::size_t>(std::min(count, width - x)));
-            x += count;
-        }
+    // One forward pass; data that ends early leaves the rest of the rows zero.
+    PcxRowDecoder rows(file, length, header);
+    for (std::int64_t row = 0; row < height && rows.NextRow(pixels.get() + row * rowStride); ++row) {
     }
 
     std::uint8_t* const colours = info.get() + kColourTableOffset;
-    if (complete && read < length && file[read] == kPaletteMarker && length - read - 1 >= kPaletteSize) {
-        const std::uint8_t* palette = file + read + 1;
+    if (const std::uint8_t* palette = rows.Palette()) {
         for (std::size_t k = 0; k < 256; ++k) {
             colours[4 * k + 0] = palette[3 * k + 2];  // rgbBlue
             colours[4 * k + 1] = palette[3 * k + 1];  // rgbGreen

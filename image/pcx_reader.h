@@ -36,6 +36,42 @@ enum class PcxDecode {
     OutOfMemory, // the pixel block could not be obtained; image left empty
 };
 
+// The header fields of an 8-bit, one-plane PCX file that the decoding needs.
+struct PcxHeader {
+    std::int32_t width = 0;         // 0..65535
+    std::int32_t height = 0;        // 0..65535
+    std::int32_t bytesPerLine = 0;  // at least the width
+};
+
+// Reads the header of length bytes of a PCX file. False for the files
+// DecodePcx refuses (below); nothing is decoded.
+bool ReadPcxHeader(const std::uint8_t* file, std::size_t length, PcxHeader* header);
+
+// The rows of a PCX file whose header ReadPcxHeader accepted, one at a time,
+// top first: memory for one row is the caller's.
+class PcxRowDecoder {
+public:
+    PcxRowDecoder(const std::uint8_t* file, std::size_t length, const PcxHeader& header);
+
+    // Decodes the next row into out[0, width). False when the data ends
+    // before the row does (out then holds what was decoded, the rest
+    // untouched) and for every row after that.
+    bool NextRow(std::uint8_t* out);
+
+    // After every row was decoded: the 768 palette bytes (red, green, blue)
+    // that follow the 0x0C marker directly after the last row, or null when
+    // there is no such palette or not every row was there.
+    const std::uint8_t* Palette() const;
+
+private:
+    const std::uint8_t* file_;
+    std::size_t length_;
+    PcxHeader header_;
+    std::size_t read_;
+    std::int32_t rowsRead_ = 0;
+    bool complete_ = true;
+};
+
 // Decodes length bytes of a PCX file. Refused are files shorter than the
 // header, with planes other than 1 or bits per pixel other than 8, with a
 // negative width or height, with bytes per line below the width, or that

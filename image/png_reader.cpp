@@ -69,29 +69,42 @@ struct Chunk {
     bool Is(const char* name) const { return std::memcmp(type, name, 4) == 0; }
 };
 
-// Outcome of the structural pass over the chunks.
-struct Layout {
-    const std::uint8_t* palette = nullptr;
-    std::uint32_t paletteEntries = 0;
-    const std::uint8_t* transparency = nullptr;
-    std::uint32_t transparencyEntries = 0;
-    std::size_t firstIdat = 0;
-    std::uint64_t idatBytes = 0;
-};
+unsigned BitsPerPixel(const PngHeader& header) {
+    const unsigned depth = static_cast<unsigned>(header.bitDepth);
+    switch (header.colourType) {
+    case kPngColourRgb: return 3 * depth;
+    case kPngColourGreyAlpha: return 2 * depth;
+    case kPngColourRgba: return 4 * depth;
+    }
+    return depth;
+}
 
-class Reader {
+// The size of the raw (inflated) image data IHDR announces.
+std::uint64_t RawSize(const PngHeader& header) {
+    const Pass* passes = header.interlaced ? kAdam7 : &kWholeImage;
+    const int passCount = header.interlaced ? 7 : 1;
+    std::uint64_t size = 0;
+    for (int p = 0; p < passCount; ++p) {
+        const std::uint64_t columns = PassExtent(static_cast<std::uint32_t>(header.width), passes[p].x0, passes[p].dx);
+        const std::uint64_t rows = PassExtent(static_cast<std::uint32_t>(header.height), passes[p].y0, passes[p].dy);
+        if (columns > 0) size += rows * (1 + RowBytes(columns, BitsPerPixel(header)));
+    }
+    return size;
+}
+
+// Checks the chunks up to IEND and fills a PngHeader; the image data is not
+// touched.
+class Walker {
 public:
-    Reader(const std::uint8_t* file, std::size_t length, PngPicture* picture, std::string* reason)
-        : file_(file), length_(length), picture_(picture), reason_(reason) {}
+    Walker(const std::uint8_t* file, std::size_t length, PngHeader* header, std::string* reason)
+        : file_(file), length_(length), header_(header), reason_(reason) {}
 
-    PngRead Read();
+    PngRead Walk();
 
 private:
     PngRead Fail(PngRead result, const std::string& why) {
-        picture_->indices.clear();
-        picture_->rgba.clear();
-        picture_->paletteRgb.clear();
-        picture_->alpha.clear();
+        header_->paletteRgb.clear();
+        header_->alpha.clear();
         if (reason_ != nullptr) *reason_ = why;
         return result;
     }
@@ -100,17 +113,15 @@ private:
     // Reads the chunk at offset at, checking that it lies within the file,
     // that its type is four letters and that its CRC matches.
     bool ReadChunk(std::size_t at, Chunk* chunk, std::string* why) const;
-    PngRead ReadHeader(const Chunk& ihdr);
-    PngRead Walk(Layout* layout);
-    PngRead Decode(const Layout& layout);
+    PngRead ReadIhdr(const Chunk& ihdr);
 
     const std::uint8_t* file_;
     std::size_t length_;
-    PngPicture* picture_;
+    PngHeader* header_;
     std::string* reason_;
 };
 
-bool Reader::ReadChunk(std::size_t at, Chunk* chunk, std::string* why) const {
+bool Walker::ReadChunk(std::size_t at, Chunk* chunk, std::string* why) const {
     if (length_ - at < kChunkFraming) {
         *why = "the file is truncated";
         return false;
@@ -138,7 +149,7 @@ bool Reader::ReadChunk(std::size_t at, Chunk* chunk, std::string* why) const {
     return true;
 }
 
-PngRead Reader::ReadHeader(const Chunk& ihdr) {
+PngRead Walker::ReadIhdr(const Chunk& ihdr) {
     if (ihdr.length != kIhdrLength) return Damaged("IHDR chunk of the wrong length");
     const std::uint32_t width = Uint32At(ihdr.data);
     const std::uint32_t height = Uint32At(ihdr.data + 4);
@@ -151,15 +162,15 @@ PngRead Reader::ReadHeader(const Chunk& ihdr) {
     if (ihdr.data[11] != 0) return Damaged("unknown filter method");
     if (ihdr.data[12] > 1) return Damaged("unknown interlace method");
 
-    picture_->colourType = colourType;
-    picture_->bitDepth = depth;
-    picture_->interlaced = ihdr.data[12] == 1;
-    picture_->width = static_cast<std::int32_t>(width);
-    picture_->height = static_cast<std::int32_t>(height);
+    header_->colourType = colourType;
+    header_->bitDepth = depth;
+    header_->interlaced = ihdr.data[12] == 1;
+    header_->width = static_cast<std::int32_t>(width);
+    header_->height = static_cast<std::int32_t>(height);
     if (width > static_cast<std::uint32_t>(kPngMaxDimension) || height > static_cast<std::uint32_t>(kPngMaxDimension))
         return Fail(PngRead::TooLarge, "image of " + std::to_string(width) + " x " + std::to_string(height) +
                                            " pixels; at most 65535 x 65535");
-    if (!(colourType == kPngColourIndexed || (colourType == kPngColourRgba && depth == 8)))
+    if (depth == 16)
         return Fail(PngRead::Unsupported, std::string(ColourName(colourType)) + " image at " +
                                               std::to_string(depth) + " bits per sample");
     return PngRead::Decoded;
@@ -167,11 +178,14 @@ PngRead Reader::ReadHeader(const Chunk& ihdr) {
 
 // Checks the order and framing of every chunk up to IEND and finds the
 // palette, the transparency and the run of IDAT chunks.
-PngRead Reader::Walk(Layout* layout) {
+PngRead Walker::Walk() {
+    *header_ = PngHeader();
     if (length_ < sizeof kSignature || std::memcmp(file_, kSignature, sizeof kSignature) != 0)
         return Fail(PngRead::NotPng, "not a PNG file");
     enum { BeforeIdat, InIdat, AfterIdat } idat = BeforeIdat;
     bool indexed = false;
+    bool palette = false;
+    bool transparency = false;
     std::string why;
     Chunk chunk;
     for (std::size_t at = sizeof kSignature;; at += kChunkFraming + chunk.length) {
@@ -181,48 +195,67 @@ PngRead Reader::Walk(Layout* layout) {
 
         if (at == sizeof kSignature) {
             if (!chunk.Is("IHDR")) return Damaged("IHDR is not the first chunk");
-            const PngRead header = ReadHeader(chunk);
-            if (header != PngRead::Decoded) return header;
-            indexed = picture_->colourType == kPngColourIndexed;
+            const PngRead read = ReadIhdr(chunk);
+            if (read != PngRead::Decoded) return read;
+            indexed = header_->colourType == kPngColourIndexed;
             continue;
         }
         if (chunk.Is("IDAT")) {
             if (idat == AfterIdat) return Damaged("IDAT chunks are not consecutive");
             if (idat == BeforeIdat) {
-                if (indexed && layout->palette == nullptr) return Damaged("no PLTE chunk before the image data");
-                layout->firstIdat = at;
+                if (indexed && !palette) return Damaged("no PLTE chunk before the image data");
+                header_->firstIdat = at;
             }
             idat = InIdat;
-            layout->idatBytes += chunk.length;
+            header_->idatBytes += chunk.length;
             continue;
         }
         if (idat == InIdat) idat = AfterIdat;
         if (chunk.Is("IEND")) break;
         if (chunk.Is("IHDR")) return Damaged("more than one IHDR chunk");
         if (chunk.Is("PLTE")) {
-            if (layout->palette != nullptr) return Damaged("more than one PLTE chunk");
+            if (palette) return Damaged("more than one PLTE chunk");
             if (idat != BeforeIdat) return Damaged("PLTE chunk after the image data");
             const std::uint32_t entries = chunk.length / 3;
             if (chunk.length % 3 != 0 || entries == 0 || entries > 256) return Damaged("PLTE chunk of the wrong length");
-            if (indexed && entries > (1u << picture_->bitDepth))
+            if (indexed && entries > (1u << header_->bitDepth))
                 return Damaged("PLTE chunk has " + std::to_string(entries) + " entries; at most " +
-                               std::to_string(1u << picture_->bitDepth) + " at " +
-                               std::to_string(picture_->bitDepth) + " bits");
-            layout->palette = chunk.data;
-            layout->paletteEntries = entries;
-        } else if (chunk.Is("tRNS") && indexed) {
-            // Colour type 6 has an alpha channel; a tRNS there is ignored.
-            if (layout->transparency != nullptr) return Damaged("more than one tRNS chunk");
-            if (layout->palette == nullptr) return Damaged("tRNS chunk before PLTE");
+                               std::to_string(1u << header_->bitDepth) + " at " +
+                               std::to_string(header_->bitDepth) + " bits");
+            palette = true;
+            // A palette beside true colours is only a suggestion for viewers.
+            if (indexed) {
+                header_->paletteRgb.assign(chunk.data, chunk.data + chunk.length);
+                header_->alpha.assign(entries, 255);
+            }
+        } else if (chunk.Is("tRNS") && (indexed || header_->colourType == kPngColourGrey ||
+                                        header_->colourType == kPngColourRgb)) {
+            // Types 4 and 6 have an alpha channel; a tRNS there is ignored.
+            if (transparency) return Damaged("more than one tRNS chunk");
             if (idat != BeforeIdat) return Damaged("tRNS chunk after the image data");
-            if (chunk.length > layout->paletteEntries) return Damaged("tRNS chunk has more entries than PLTE");
-            layout->transparency = chunk.data;
-            layout->transparencyEntries = chunk.length;
+            transparency = true;
+            if (indexed) {
+                if (!palette) return Damaged("tRNS chunk before PLTE");
+                if (chunk.length > header_->alpha.size()) return Damaged("tRNS chunk has more entries than PLTE");
+                std::memcpy(header_->alpha.data(), chunk.data, chunk.length);
+            } else {
+                const std::uint32_t samples = header_->colourType == kPngColourGrey ? 1 : 3;
+                if (chunk.length != 2 * samples) return Damaged("tRNS chunk of the wrong length");
+                for (std::uint32_t i = 0; i < samples; ++i)
+                    header_->transparentSample[i] = static_cast<std::uint16_t>(chunk.data[2 * i] << 8 | chunk.data[2 * i + 1]);
+                header_->transparentColour = true;
+            }
         } else if ((chunk.type[0] & kAncillaryBit) == 0) {
             return Damaged("unknown critical chunk " + name);
         }
     }
     if (idat == BeforeIdat) return Damaged("no image data (IDAT chunk)");
+
+    // What IHDR announces, against what the IDAT bytes can possibly hold.
+    const std::uint64_t rawSize = RawSize(*header_);
+    if (rawSize > header_->idatBytes * kDeflateMostExpansion)
+        return Damaged("the image data is too short for " + std::to_string(header_->width) + " x " +
+                       std::to_string(header_->height) + " pixels");
     return PngRead::Decoded;
 }
 
@@ -341,97 +374,171 @@ void Unfilter(int filter, std::uint8_t* row, const std::uint8_t* previous, std::
     }
 }
 
-PngRead Reader::Decode(const Layout& layout) {
-    const std::uint32_t width = static_cast<std::uint32_t>(picture_->width);
-    const std::uint32_t height = static_cast<std::uint32_t>(picture_->height);
-    const bool indexed = picture_->colourType == kPngColourIndexed;
-    const unsigned bitsPerPixel = indexed ? static_cast<unsigned>(picture_->bitDepth) : 32;
-    const std::size_t bpp = bitsPerPixel < 8 ? 1 : bitsPerPixel / 8;
-    const Pass* passes = picture_->interlaced ? kAdam7 : &kWholeImage;
-    const int passCount = picture_->interlaced ? 7 : 1;
+// Turns one unfiltered row of count pixels into indices or RGBA samples.
+class RowExpander {
+public:
+    explicit RowExpander(const PngHeader& header)
+        : header_(header), depth_(static_cast<unsigned>(header.bitDepth)), mask_((1u << depth_) - 1) {}
 
-    // What IHDR announces, against what the IDAT bytes can possibly hold.
-    std::uint64_t rawSize = 0;
-    for (int p = 0; p < passCount; ++p) {
-        const std::uint64_t columns = PassExtent(width, passes[p].x0, passes[p].dx);
-        const std::uint64_t rows = PassExtent(height, passes[p].y0, passes[p].dy);
-        if (columns > 0) rawSize += rows * (1 + RowBytes(columns, bitsPerPixel));
-    }
-    if (rawSize > layout.idatBytes * kDeflateMostExpansion)
-        return Damaged("the image data is too short for " + std::to_string(width) + " x " + std::to_string(height) +
-                       " pixels");
-
-    const std::uint64_t pixels = std::uint64_t{width} * height;
-    const std::size_t rowBytes = static_cast<std::size_t>(RowBytes(width, bitsPerPixel));
-    std::vector<std::uint8_t> rows;  // the previous row and the current one, each after its filter byte
-    try {
-        if (indexed) {
-            picture_->indices.assign(static_cast<std::size_t>(pixels), 0);
-            picture_->paletteRgb.assign(layout.palette, layout.palette + 3 * layout.paletteEntries);
-            picture_->alpha.assign(layout.paletteEntries, 255);
-            if (layout.transparencyEntries > 0)
-                std::memcpy(picture_->alpha.data(), layout.transparency, layout.transparencyEntries);
-        } else {
-            picture_->rgba.assign(static_cast<std::size_t>(pixels) * 4, 0);
+    // False with why when an index lies outside the palette.
+    bool Expand(const std::uint8_t* row, std::uint32_t count, std::uint8_t* out, std::string* why) const {
+        const int type = header_.colourType;
+        if (type == kPngColourIndexed || type == kPngColourGrey) {
+            for (std::uint32_t i = 0; i < count; ++i) {
+                // Pixel i sits in byte i x depth / 8, from the most significant bit.
+                const std::uint64_t bit = std::uint64_t{i} * depth_;
+                const unsigned value = (row[bit / 8] >> (8 - depth_ - bit % 8)) & mask_;
+                if (type == kPngColourIndexed) {
+                    if (value >= header_.alpha.size()) {
+                        *why = "pixel index " + std::to_string(value) + " is outside the palette of " +
+                               std::to_string(header_.alpha.size()) + " colours";
+                        return false;
+                    }
+                    out[i] = static_cast<std::uint8_t>(value);
+                } else {
+                    const auto grey = static_cast<std::uint8_t>(value * 255 / mask_);  // scaled to 8 bits
+                    std::uint8_t* pixel = out + 4 * std::size_t{i};
+                    pixel[0] = pixel[1] = pixel[2] = grey;
+                    pixel[3] = header_.transparentColour && value == header_.transparentSample[0] ? 0 : 255;
+                }
+            }
+            return true;
         }
-        rows.assign(2 * (1 + rowBytes), 0);
-    } catch (const std::bad_alloc&) {
-        return Fail(PngRead::TooLarge, "not enough memory for " + std::to_string(width) + " x " +
-                                           std::to_string(height) + " pixels");
+        for (std::uint32_t i = 0; i < count; ++i) {
+            std::uint8_t* pixel = out + 4 * std::size_t{i};
+            if (type == kPngColourRgba) {
+                std::memcpy(pixel, row + 4 * std::size_t{i}, 4);
+            } else if (type == kPngColourRgb) {
+                std::memcpy(pixel, row + 3 * std::size_t{i}, 3);
+                pixel[3] = header_.transparentColour && pixel[0] == header_.transparentSample[0] &&
+                                   pixel[1] == header_.transparentSample[1] && pixel[2] == header_.transparentSample[2]
+                               ? 0
+                               : 255;
+            } else {  // grey with alpha
+                pixel[0] = pixel[1] = pixel[2] = row[2 * std::size_t{i}];
+                pixel[3] = row[2 * std::size_t{i} + 1];
+            }
+        }
+        return true;
     }
 
-    Inflater inflater(file_, layout.firstIdat);
-    if (!inflater.Start()) return Fail(PngRead::TooLarge, "not enough memory");
+private:
+    const PngHeader& header_;
+    unsigned depth_;
+    unsigned mask_;
+};
+
+// Fills a PngPicture's vectors.
+class PictureSink : public PngRowSink {
+public:
+    explicit PictureSink(PngPicture* picture) : picture_(picture) {}
+    bool Row(std::uint32_t y, std::uint32_t x0, std::uint32_t dx, std::uint32_t count,
+             const std::uint8_t* samples) override {
+        const std::uint64_t width = static_cast<std::uint64_t>(picture_->width);
+        const bool indexed = picture_->colourType == kPngColourIndexed;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const std::uint64_t at = y * width + x0 + std::uint64_t{i} * dx;
+            if (indexed) picture_->indices[at] = samples[i];
+            else std::memcpy(&picture_->rgba[4 * at], samples + 4 * std::size_t{i}, 4);
+        }
+        return true;
+    }
+
+private:
+    PngPicture* picture_;
+};
+
+}  // namespace
+
+PngRead ReadPngHeader(const std::uint8_t* file, std::size_t length, PngHeader* header, std::string* reason) {
+    return Walker(file, length, header, reason).Walk();
+}
+
+PngRead DecodePngRows(const std::uint8_t* file, std::size_t length, const PngHeader& header, std::uint32_t rowLimit,
+                      PngRowSink& sink, std::string* reason) {
+    (void)length;  // the chunks were checked against it by ReadPngHeader
+    const std::uint32_t width = static_cast<std::uint32_t>(header.width);
+    const std::uint32_t height = static_cast<std::uint32_t>(header.height);
+    const unsigned bitsPerPixel = BitsPerPixel(header);
+    const std::size_t bpp = bitsPerPixel < 8 ? 1 : bitsPerPixel / 8;
+    const bool indexed = header.colourType == kPngColourIndexed;
+    const Pass* passes = header.interlaced ? kAdam7 : &kWholeImage;
+    const int passCount = header.interlaced ? 7 : 1;
+    const std::size_t rowBytes = static_cast<std::size_t>(RowBytes(width, bitsPerPixel));
+    auto fail = [&](PngRead result, const std::string& why) {
+        if (reason != nullptr) *reason = why;
+        return result;
+    };
+
+    std::vector<std::uint8_t> rows;      // the previous row and the current one, each after its filter byte
+    std::vector<std::uint8_t> expanded;  // the current row's pixels as indices or RGBA
+    try {
+        rows.assign(2 * (1 + rowBytes), 0);
+        expanded.assign(std::size_t{width} * (indexed ? 1 : 4), 0);
+    } catch (const std::bad_alloc&) {
+        return fail(PngRead::TooLarge, "not enough memory for a row of " + std::to_string(width) + " pixels");
+    }
+    Inflater inflater(file, header.firstIdat);
+    if (!inflater.Start()) return fail(PngRead::TooLarge, "not enough memory");
+    const RowExpander expander(header);
     std::string why;
     std::uint8_t* previous = rows.data() + 1;
     std::uint8_t* current = rows.data() + 1 + rowBytes + 1;
-    const unsigned depth = static_cast<unsigned>(picture_->bitDepth);
-    const unsigned mask = (1u << depth) - 1;
     for (int p = 0; p < passCount; ++p) {
         const Pass& pass = passes[p];
         const std::uint32_t columns = PassExtent(width, pass.x0, pass.dx);
         const std::uint32_t passRows = PassExtent(height, pass.y0, pass.dy);
         if (columns == 0 || passRows == 0) continue;
+        const bool lastPass = p == passCount - 1;
         const std::size_t count = static_cast<std::size_t>(RowBytes(columns, bitsPerPixel));
         std::memset(previous, 0, count);
         for (std::uint32_t r = 0; r < passRows; ++r) {
-            if (!inflater.Read(current - 1, count + 1, &why)) return Damaged(why);
+            const std::uint32_t y = pass.y0 + r * pass.dy;
+            if (lastPass && y >= rowLimit) return PngRead::Decoded;  // nothing further is wanted
+            if (!inflater.Read(current - 1, count + 1, &why)) return fail(PngRead::Damaged, why);
             const int filter = current[-1];
-            if (filter >= kFilterCount) return Damaged("unknown filter type " + std::to_string(filter));
+            if (filter >= kFilterCount) return fail(PngRead::Damaged, "unknown filter type " + std::to_string(filter));
             Unfilter(filter, current, previous, count, bpp);
-
-            const std::uint64_t y = pass.y0 + std::uint64_t{r} * pass.dy;
-            for (std::uint32_t i = 0; i < columns; ++i) {
-                const std::uint64_t at = y * width + pass.x0 + std::uint64_t{i} * pass.dx;
-                if (indexed) {
-                    // Pixel i sits in byte i x depth / 8, from the most significant bit.
-                    const std::uint64_t bit = std::uint64_t{i} * depth;
-                    const unsigned index = (current[bit / 8] >> (8 - depth - bit % 8)) & mask;
-                    if (index >= layout.paletteEntries)
-                        return Damaged("pixel index " + std::to_string(index) + " is outside the palette of " +
-                                       std::to_string(layout.paletteEntries) + " colours");
-                    picture_->indices[at] = static_cast<std::uint8_t>(index);
-                } else {
-                    std::memcpy(&picture_->rgba[4 * at], current + 4 * std::size_t{i}, 4);
-                }
-            }
+            if (!expander.Expand(current, columns, expanded.data(), &why)) return fail(PngRead::Damaged, why);
+            if (!sink.Row(y, pass.x0, pass.dx, columns, expanded.data())) return PngRead::Decoded;
             std::swap(previous, current);
         }
     }
-    if (!inflater.End(&why)) return Damaged(why);
+    if (rowLimit >= height && !inflater.End(&why)) return fail(PngRead::Damaged, why);
     return PngRead::Decoded;
 }
 
-PngRead Reader::Read() {
-    *picture_ = PngPicture();
-    Layout layout;
-    const PngRead walked = Walk(&layout);
-    if (walked != PngRead::Decoded) return walked;
-    return Decode(layout);
-}
-
-}  // namespace
-
 PngRead ReadPng(const std::uint8_t* file, std::size_t length, PngPicture* picture, std::string* reason) {
-    return Reader(file, length, picture, reason).Read();
+    *picture = PngPicture();
+    PngHeader header;
+    const PngRead walked = ReadPngHeader(file, length, &header, reason);
+    static_cast<PngImageInfo&>(*picture) = header;
+    if (walked != PngRead::Decoded) return walked;
+
+    const std::uint64_t pixels = static_cast<std::uint64_t>(header.width) * static_cast<std::uint64_t>(header.height);
+    try {
+        if (header.colourType == kPngColourIndexed) {
+            picture->indices.assign(static_cast<std::size_t>(pixels), 0);
+            picture->paletteRgb = header.paletteRgb;
+            picture->alpha = header.alpha;
+        } else {
+            picture->rgba.assign(static_cast<std::size_t>(pixels) * 4, 0);
+        }
+    } catch (const std::bad_alloc&) {
+        *picture = PngPicture();
+        if (reason != nullptr)
+            *reason = "not enough memory for " + std::to_string(header.width) + " x " + std::to_string(header.height) +
+                      " pixels";
+        return PngRead::TooLarge;
+    }
+    PictureSink sink(picture);
+    const PngRead decoded =
+        DecodePngRows(file, length, header, static_cast<std::uint32_t>(header.height), sink, reason);
+    if (decoded != PngRead::Decoded) {
+        picture->indices.clear();
+        picture->rgba.clear();
+        picture->paletteRgb.clear();
+        picture->alpha.clear();
+    }
+    return decoded;
 }

@@ -70,6 +70,11 @@ bool Identify(const char* path, FileIdentity* identity) {
 #endif
 }
 
+bool SameFile(const char* left, const char* right) {
+    FileIdentity one, other;
+    return Identify(left, &one) && Identify(right, &other) && one == other;
+}
+
 bool IsFolder(const char* path) {
 #ifdef _WIN32
     struct _stat64 status {};

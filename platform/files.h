@@ -60,6 +60,9 @@ struct FileIdentity {
 // True, with *identity, when path leads to an existing file of any kind.
 bool Identify(const char* path, FileIdentity* identity);
 
+// True when both paths lead to existing entries and those are one file.
+bool SameFile(const char* left, const char* right);
+
 #ifdef _WIN32
 // The system's text for a Windows error code, without its closing full stop.
 std::string SystemReason(unsigned long error);

@@ -69,16 +69,39 @@ bool EndsFrameAfter(const Lookahead& next, const std::uint8_t terminator[4]) {
     return next[1] == terminator[1] && next[2] == terminator[2] && next[3] == terminator[3];
 }
 
-// The first four bytes of the coding of row (under variant) followed by
-// bytes that begin with above.
-Lookahead Prepend(const Row& row, int variant, const Lookahead& above) {
-    std::vector<std::uint8_t> head;
-    head.reserve(4 + kLongestRun);
-    CodeRow(row, variant, above.size(), head);
-    Lookahead next{};
-    std::size_t i = 0;
-    for (; i < head.size(); ++i) next[i] = head[i];
-    for (std::size_t k = 0; i < next.size(); ++i, ++k) next[i] = above[k];
+// The first bytes of a row's coding under one variant: all the end-of-frame
+// test can see of it. Variants with the same head are alike to the search.
+struct Head {
+    int variant;         // the first variant, in order, that codes the row so
+    std::uint8_t count;  // 1..4: a coding shorter than 4 bytes is whole here
+    Lookahead bytes;
+};
+
+// The distinct heads of a row's codings, in the order of the variants that
+// first give them.
+std::vector<Head> DistinctHeads(const Row& row, std::uint64_t* rowCodings) {
+    std::vector<Head> heads;
+    std::vector<std::uint8_t> code;
+    code.reserve(4 + kLongestRun);
+    for (int variant = 0; variant < kVariants; ++variant) {
+        code.clear();
+        CodeRow(row, variant, 4, code);
+        ++*rowCodings;
+        Head head{variant, static_cast<std::uint8_t>(code.size()), {}};
+        std::copy(code.begin(), code.end(), head.bytes.begin());
+        const bool seen = std::any_of(heads.begin(), heads.end(), [&](const Head& other) {
+            return other.count == head.count && other.bytes == head.bytes;
+        });
+        if (!seen) heads.push_back(head);
+    }
+    return heads;
+}
+
+// The first four bytes of a row's coding followed by bytes that begin with
+// above.
+Lookahead Prepend(const Head& head, const Lookahead& above) {
+    Lookahead next = head.bytes;
+    for (std::size_t i = head.count, k = 0; i < next.size(); ++i, ++k) next[i] = above[k];
     return next;
 }
 
@@ -89,47 +112,76 @@ Lookahead Prepend(const Row& row, int variant, const Lookahead& above) {
 // row takes the first variant that keeps the test clear and leaves a
 // continuation for the rows below. A depth-first search with a record of the
 // (row, lookahead) pairs that lead nowhere, so no pair is tried twice.
-// Returns false when no choice works.
-bool ChooseVariants(const std::vector<Row>& rows, std::int64_t rowCount, const std::uint8_t terminator[4],
-                    std::vector<int>& chosen) {
-    chosen.assign(static_cast<std::size_t>(rowCount), 0);
-    std::vector<Lookahead> above(static_cast<std::size_t>(rowCount));
-    std::unordered_set<std::uint64_t> deadEnds;
-    auto key = [](std::int64_t row, const Lookahead& next) {
+//
+// Whether rows 0..j can be coded under a given lookahead depends on those
+// rows alone, not on how many rows lie above: the record is kept from one
+// rowCount to the next, so that leaving out top rows one by one costs each
+// (row, lookahead) pair once in all, and the whole search stays linear in
+// the frame's height.
+class VariantSearch {
+public:
+    VariantSearch(const std::vector<Row>& rows, const std::uint8_t terminator[4], std::uint64_t* rowCodings)
+        : rows_(rows), terminator_(terminator), chosen_(rows.size()), above_(rows.size()), heads_(rows.size()),
+          rowCodings_(rowCodings) {
+        deadEnds_.reserve(rows.size());
+    }
+
+    // Chooses for rows 0..rowCount-1 (then read with Variant); false when no choice works.
+    bool Choose(std::int64_t rowCount);
+    // The variant chosen for row j (0 for the bottom row, which any variant codes).
+    int Variant(std::int64_t j) const {
+        const std::size_t at = static_cast<std::size_t>(j);
+        return j == 0 ? 0 : heads_[at][static_cast<std::size_t>(chosen_[at])].variant;
+    }
+
+private:
+    static std::uint64_t Key(std::int64_t row, const Lookahead& next) {
         return static_cast<std::uint64_t>(row) << 32 | static_cast<std::uint64_t>(next[0]) << 24 |
                static_cast<std::uint64_t>(next[1]) << 16 | static_cast<std::uint64_t>(next[2]) << 8 | next[3];
-    };
+    }
 
+    const std::vector<Row>& rows_;
+    const std::uint8_t* terminator_;
+    std::vector<int> chosen_;        // per row, the head taken: entries above the current row are the path's
+    std::vector<Lookahead> above_;   // what follows each row's coding on that path
+    std::vector<std::vector<Head>> heads_;  // each row's, once it is first looked at
+    std::unordered_set<std::uint64_t> deadEnds_;
+    std::uint64_t* rowCodings_;
+};
+
+bool VariantSearch::Choose(std::int64_t rowCount) {
     const std::int64_t top = rowCount - 1;
-    above[static_cast<std::size_t>(top)] = {terminator[0], terminator[1], terminator[2], terminator[3]};
+    above_[static_cast<std::size_t>(top)] = {terminator_[0], terminator_[1], terminator_[2], terminator_[3]};
     std::int64_t j = top;
     int variant = 0;
     for (;;) {
         const std::size_t at = static_cast<std::size_t>(j);
         Lookahead next{};
         bool found = false;
-        for (; variant < kVariants; ++variant) {
-            if (j == 0) {
-                found = true;  // no end-of-row code comes before the bottom row
-                break;
-            }
-            next = Prepend(rows[at], variant, above[at]);
-            if (!EndsFrameAfter(next, terminator) && deadEnds.count(key(j - 1, next)) == 0) {
-                found = true;
-                break;
+        if (j == 0) {
+            found = true;  // no end-of-row code comes before the bottom row
+        } else if (deadEnds_.count(Key(j, above_[at])) == 0) {
+            if (heads_[at].empty()) heads_[at] = DistinctHeads(rows_[at], rowCodings_);
+            for (const int count = static_cast<int>(heads_[at].size()); variant < count; ++variant) {
+                ++*rowCodings_;
+                next = Prepend(heads_[at][static_cast<std::size_t>(variant)], above_[at]);
+                if (!EndsFrameAfter(next, terminator_) && deadEnds_.count(Key(j - 1, next)) == 0) {
+                    found = true;
+                    break;
+                }
             }
         }
         if (found) {
-            chosen[at] = variant;
+            chosen_[at] = variant;
             if (j == 0) return true;
-            above[at - 1] = next;
+            above_[at - 1] = next;
             --j;
             variant = 0;
         } else {
-            deadEnds.insert(key(j, above[at]));
+            deadEnds_.insert(Key(j, above_[at]));
             if (j == top) return false;
             ++j;
-            variant = chosen[static_cast<std::size_t>(j)] + 1;
+            variant = chosen_[static_cast<std::size_t>(j)] + 1;
         }
     }
 }
@@ -137,7 +189,10 @@ bool ChooseVariants(const std::vector<Row>& rows, std::int64_t rowCount, const s
 }  // namespace
 
 std::vector<std::uint8_t> EncodeFrame(const std::uint8_t* pixels, const std::uint8_t* opaque, std::int32_t width,
-                                      std::int32_t height, std::int32_t rowStride, const std::uint8_t terminator[4]) {
+                                      std::int32_t height, std::int32_t rowStride, const std::uint8_t terminator[4],
+                                      std::uint64_t* rowCodings) {
+    std::uint64_t codings = 0;
+    if (rowCodings == nullptr) rowCodings = &codings;
     std::vector<std::uint8_t> out;
     if (width <= 0 || height <= 0) {
         out.push_back(kEndOfRow);
@@ -162,10 +217,10 @@ std::vector<std::uint8_t> EncodeFrame(const std::uint8_t* pixels, const std::uin
     // Code every row if that can be done; failing that, leave out top rows
     // without opaque pixels one by one: ending the frame below them decodes
     // to the same pixels.
-    std::vector<int> chosen;
+    VariantSearch search(rows, terminator, rowCodings);
     std::int64_t rowCount = height;
     const std::int64_t fewest = std::max<std::int64_t>(lastWithPixels + 1, 1);
-    while (!ChooseVariants(rows, rowCount, terminator, chosen)) {
+    while (!search.Choose(rowCount)) {
         if (rowCount == fewest) return {};
         --rowCount;
     }
@@ -174,7 +229,7 @@ std::vector<std::uint8_t> EncodeFrame(const std::uint8_t* pixels, const std::uin
     for (std::int64_t j = 0; j < rowCount; ++j) size += 2 + static_cast<std::size_t>(rows[j].codedEnd) * 2;
     out.reserve(std::min<std::size_t>(size, 1u << 24));
     for (std::int64_t j = 0; j < rowCount; ++j)
-        CodeRow(rows[static_cast<std::size_t>(j)], chosen[static_cast<std::size_t>(j)], SIZE_MAX, out);
+        CodeRow(rows[static_cast<std::size_t>(j)], search.Variant(j), SIZE_MAX, out);
     out.insert(out.end(), terminator, terminator + 4);
     return out;
 }

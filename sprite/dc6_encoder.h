@@ -40,5 +40,11 @@
 // and t3 = 0x01 (the first code of an opaque row above) is one such case; a
 // row that starts with an opaque t1, one transparent pixel and an opaque pixel,
 // with t2 = 0x81 and t3 = 0x01, is another. The caller refuses such frames.
+//
+// The work is linear in the frame's size: the search for a coding tries each
+// (row, first bytes above it) pair at most once, whatever the terminator.
+// When rowCodings is given, the number of row codings the search tried is
+// added to it (benchmarks and tests measure the work with it).
 std::vector<std::uint8_t> EncodeFrame(const std::uint8_t* pixels, const std::uint8_t* opaque, std::int32_t width,
-                                      std::int32_t height, std::int32_t rowStride, const std::uint8_t terminator[4]);
+                                      std::int32_t height, std::int32_t rowStride, const std::uint8_t terminator[4],
+                                      std::uint64_t* rowCodings = nullptr);

@@ -108,10 +108,12 @@ void DecodeFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t wi
     const bool quiet = watch != nullptr && watch->quiet;
     std::vector<std::uint32_t>* marked = watch != nullptr ? watch->marked : nullptr;
     const std::uint8_t marker = watch != nullptr ? watch->marker : 0;
+    std::uint8_t* const opaque = watch != nullptr ? watch->opaque : nullptr;
     WalkFrame(
         data, length, width, height, canvasWidth, canvasHeight, x, y,
         [&](std::int64_t at, const std::uint8_t* source, std::size_t count) {
             std::memcpy(canvas + at, source, count);
+            if (opaque != nullptr) std::memset(opaque + at, 1, count);
             if (marked == nullptr) return;
             for (const std::uint8_t* hit = source; (hit = static_cast<const std::uint8_t*>(
                                                         std::memchr(hit, marker, count - (hit - source)))) != nullptr;

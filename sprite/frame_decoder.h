@@ -42,6 +42,9 @@ struct DecodeWatch {
     // it, in the order they are written.
     std::uint8_t marker = 0;
     std::vector<std::uint32_t>* marked = nullptr;
+    // When opaque is given (a block laid out as the canvas), every pixel a
+    // literal run writes is marked 1 there.
+    std::uint8_t* opaque = nullptr;
 };
 
 // Decodes length coded bytes at data, a frame of width x height, onto the

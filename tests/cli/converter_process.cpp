@@ -135,7 +135,7 @@ ConverterRun RunConverterOnTerminal(const std::vector<std::string>& arguments, i
 ConverterRun RunConverterControlled(const std::vector<std::string>& arguments, const RunControl& control) {
     CaptureFile out(".out"), err(".err");
     std::vector<std::string> copies(arguments);
-    copies.insert(copies.begin(), KELVANE_CONVERT);
+    copies.insert(copies.begin(), control.program != nullptr ? control.program : KELVANE_CONVERT);
     std::vector<char*> argv;
     for (std::string& argument : copies) argv.push_back(argument.data());
     argv.push_back(nullptr);

@@ -33,6 +33,7 @@ struct RunControl {
     std::function<bool()> interruptWhen;    // asked every few milliseconds; true sends SIGINT
     int secondsAllowed = 60;                // then the converter is killed and status is -2
     const char* standardOutput = nullptr;   // a file to open as standard output instead of catching it
+    const char* program = nullptr;          // another program of the build (kelvane-pack); null: the converter
 };
 
 ConverterRun RunConverterControlled(const std::vector<std::string>& arguments, const RunControl& control);

@@ -165,6 +165,28 @@ TEST_F(Dc6EncoderTest, RefusesAFrameWhoseRowCanOnlySpellTheEndMarker) {
     EXPECT_THAT(EncodeFrame(px, op, 3, 3, 3, t), IsEmpty());
 }
 
+// A tall column whose transparent top rows can only be left out one by one
+// (every coding of them spells the end marker): the search must not start
+// over for each. Its work is counted in row codings tried, per row of the
+// frame a small constant (the row's variants), whatever the height.
+TEST_F(Dc6EncoderTest, WorkStaysLinearInTheFramesHeight) {
+    const std::uint8_t t[4] = {0x00, 0x05, 0x80, 0x01};
+    for (const std::int32_t height : {500, 65535}) {
+        Frame f;
+        f.width = 1;
+        f.height = height;
+        f.pixels.assign(static_cast<std::size_t>(height), 5);
+        f.opaque.assign(static_cast<std::size_t>(height), 0);
+        for (std::int32_t y = height - 3; y < height; ++y) f.opaque[static_cast<std::size_t>(y)] = 1;
+        std::uint64_t codings = 0;
+        const Bytes coded = EncodeFrame(f.pixels.data(), f.opaque.data(), 1, height, 1, t, &codings);
+        SCOPED_TRACE(testing::Message() << "1 x " << height << ": " << codings << " row codings");
+        EXPECT_LE(codings, 120u * static_cast<std::uint64_t>(height));
+        if (!coded.empty()) ExpectDecodesTo(coded, f, t);
+        RecordProperty("codings" + std::to_string(height), std::to_string(codings));
+    }
+}
+
 TEST_F(Dc6EncoderTest, WrittenFileReadsBackThroughTheSpriteReader) {
     Dc6File file;
     file.terminator = {0x01, 0xEE, 0xEE, 0xEE};

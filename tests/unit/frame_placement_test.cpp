@@ -196,14 +196,25 @@ TEST_F(FramePlacementTest, PngTransparencyComesOutAsIfChosenFromTheDecodedPixels
     rest[0] = 1;
     PixelRows under = Block(20, 2, 2);
     under[1][15] = 0;
-    PixelRows cover = Block(20, 4, 4);
+    // The cover is taller than its row and reaches over the frame above, yet
+    // not above the picture: no frame is cut, so the picture stays one.
+    PixelRows cover = Block(20, 3, 4);
     for (auto& row : cover) std::fill(row.begin(), row.begin() + 10, kSkip);
     Place(Sprite().AddRows({rest, rest}).AddRows(under).AddRows(Block(256, 1, 3)).AddRows(cover).Build(), "over.dc6");
+    EXPECT_EQ(frameY[3], 0);
     PngPicture over = png("over.png");
     ASSERT_EQ(over.colourType, kPngColourIndexed);
     EXPECT_EQ(over.alpha[0], 0);
     EXPECT_EQ(over.indices[2 * 276 + 256], 0);   // skipped by the cover, nothing below
     EXPECT_EQ(over.indices[1 * 276 + 271], 4);   // the only 0, covered
+    // The same with the fill byte under the cover: it marks the transparent
+    // pixels, as nobody holds it once decoded.
+    under[1][15] = F;
+    Place(Sprite().AddRows(Block(256, 2, 1)).AddRows(under).AddRows(Block(256, 1, 3)).AddRows(cover).Build(),
+          "fill.dc6");
+    PngPicture fill = png("fill.png");
+    EXPECT_EQ(fill.alpha[F], 0);
+    EXPECT_EQ(fill.indices[2 * 276 + 256], F);
 }
 
 TEST_F(FramePlacementTest, RowsWiderThanTheLastAreClippedNotWrapped) {

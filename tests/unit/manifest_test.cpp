@@ -41,6 +41,9 @@ SpriteManifest Walk() {
     m.frames[2].filename.reset();
     m.frames[2].transparentIndex.reset();
     m.frames[1].x = kMaxManifestExtent;  // a sheet twelve frames wide
+    m.frames[1].opaqueFillIndex = true;
+    m.paletteRgb.emplace();
+    for (std::size_t i = 0; i < m.paletteRgb->size(); ++i) (*m.paletteRgb)[i] = static_cast<std::uint8_t>(i * 5 + 1);
     return m;
 }
 
@@ -52,6 +55,8 @@ TEST(ManifestTest, RoundTripsEveryFieldInAStableLayout) {
     EXPECT_EQ(text.back(), '\n');
     EXPECT_THAT(text, HasSubstr("\"rotated\": false,\n      \"trimmed\": false,\n      \"spriteSourceSize\""));
     EXPECT_THAT(text, HasSubstr("\"filename\": null"));
+    EXPECT_THAT(text, HasSubstr("\"paletteColours\": [\n      \"#01060B\",\n      \"#10151A\","));
+    EXPECT_EQ(text.find("opaqueFillIndex"), text.rfind("opaqueFillIndex"));  // written only where it holds
     SpriteManifest back;
     std::string reason;
     ASSERT_TRUE(ManifestFromJson(text, &back, &reason)) << reason;
@@ -59,7 +64,8 @@ TEST(ManifestTest, RoundTripsEveryFieldInAStableLayout) {
     EXPECT_EQ(ManifestToJson(back), text);
 
     SpriteManifest stitched = Walk();
-    stitched.layout = ManifestLayout::kStitched;
+    stitched.layout = ManifestLayout::kStitchedSeparately;
+    stitched.paletteRgb.reset();
     stitched.format = ManifestImageFormat::kRgba;
     stitched.image.reset();
     stitched.transparentIndex.reset();
@@ -95,7 +101,9 @@ TEST(ManifestTest, RefusesEachKindOfBadFieldByName) {
         {"frames[0].filename", [](Json& j) { j["frames"][0]["filename"] = "a\nb.png"; }},
         {"frames[0].filename", [](Json& j) { j["frames"][0]["filename"] = "C:b.png"; }},
         {"meta.sprite: expected a plain file name", [](Json& j) { j["meta"]["sprite"] = nullptr; }},
-        {"meta.layout: expected \"stitched\" or \"separate\"", [](Json& j) { j["meta"]["layout"] = "tiled"; }},
+        {"meta.paletteColours[3]: expected a colour", [](Json& j) { j["meta"]["paletteColours"][3] = "#12345G"; }},
+        {"meta.paletteColours: expected an array of 256", [](Json& j) { j["meta"]["paletteColours"].erase(0); }},
+        {"meta.layout: expected \"stitched\", \"separate\" or \"stitched-separately\"", [](Json& j) { j["meta"]["layout"] = "tiled"; }},
         {"meta.terminator: expected an array of 4", [](Json& j) { j["meta"]["terminator"].erase(3); }},
         {"meta.terminator[2]: expected a whole number 0 to 255", [](Json& j) { j["meta"]["terminator"][2] = 256; }},
         {"meta.size.h: expected a whole number", [](Json& j) { j["meta"]["size"]["h"] = "30"; }},

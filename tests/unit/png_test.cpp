@@ -219,8 +219,8 @@ TEST(PngReaderTest, RgbaInterlacedWithAllFiveFilters) {
     EXPECT_TRUE(picture.indices.empty() && picture.paletteRgb.empty());
 }
 
-TEST(PngReaderTest, OtherColourTypesAndDepthsAreUnsupportedWithWhatTheyAre) {
-    for (auto [depth, colourType] : {std::pair{8, 2}, {16, 6}, {8, 0}, {8, 4}, {16, 2}}) {
+TEST(PngReaderTest, SixteenBitSamplesAreUnsupportedWithWhatTheyAre) {
+    for (auto [depth, colourType] : {std::pair{16, 6}, {16, 0}, {16, 2}}) {
         const Bytes file = test::PngFile({PngChunk("IHDR", test::IhdrData(4, 3, depth, colourType)),
                                           PngChunk("IDAT", test::Deflated(Bytes(3, 0))), PngChunk("IEND", {})});
         PngPicture picture;
@@ -229,6 +229,28 @@ TEST(PngReaderTest, OtherColourTypesAndDepthsAreUnsupportedWithWhatTheyAre) {
         EXPECT_EQ(picture.colourType, colourType);
         EXPECT_EQ(picture.bitDepth, depth);
         EXPECT_FALSE(reason.empty());
+    }
+}
+
+// Grey (scaled from 2 bits), RGB and grey with alpha come out as RGBA; the
+// colour tRNS names has alpha 0.
+TEST(PngReaderTest, GreyAndRgbComeOutAsRgbaWithTheirTransparentColour) {
+    struct Case { int depth, type; Bytes raw, trns, rgba; };
+    const Case cases[] = {
+        {2, 0, {0, 0x1B}, {0, 1}, {0, 0, 0, 255, 85, 85, 85, 0, 170, 170, 170, 255, 255, 255, 255, 255}},
+        {8, 2, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {0, 4, 0, 5, 0, 6},
+         {1, 2, 3, 255, 4, 5, 6, 0, 7, 8, 9, 255, 10, 11, 12, 255}},
+        {8, 4, {0, 9, 0, 8, 255, 7, 1, 6, 128}, {}, {9, 9, 9, 0, 8, 8, 8, 255, 7, 7, 7, 1, 6, 6, 6, 128}},
+    };
+    for (const Case& c : cases) {
+        std::vector<Bytes> chunks = {PngChunk("IHDR", test::IhdrData(4, 1, c.depth, c.type))};
+        if (!c.trns.empty()) chunks.push_back(PngChunk("tRNS", c.trns));
+        chunks.push_back(PngChunk("IDAT", test::Deflated(c.raw)));
+        chunks.push_back(PngChunk("IEND", {}));
+        PngPicture picture;
+        std::string reason;
+        ASSERT_EQ(Read(test::PngFile(chunks), &picture, &reason), PngRead::Decoded) << c.type << ": " << reason;
+        EXPECT_EQ(picture.rgba, c.rgba) << c.type;
     }
 }
 

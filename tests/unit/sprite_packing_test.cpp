@@ -45,7 +45,7 @@ protected:
     Bytes Pack(const std::string& manifest, PackReport* report) {
         Dc6File sprite;
         std::string name;
-        if (!PackManifest(manifest, &sprite, &name, report)) return {};
+        if (!PackManifest(manifest, PackSettings(), &sprite, &name, report)) return {};
         MemorySink sink;
         EXPECT_TRUE(WriteDc6(sink, sprite));
         return sink.data;
@@ -171,7 +171,7 @@ TEST_F(SpritePackingTest, LooseImagesTakeTheirTransparentEntryTheOffsetsAndTheLi
     ASSERT_TRUE(ReadSpriteTemplate("like.dc6", &like, &reason)) << reason;
     Dc6File sprite;
     PackReport report;
-    ASSERT_TRUE(PackLooseImages({{"a.png", -3, 7}}, like, &sprite, &report)) << report.reason;
+    ASSERT_TRUE(PackLooseImages({{"a.png", -3, 7}}, like, PackSettings(), &sprite, &report)) << report.reason;
     ASSERT_EQ(sprite.frames.size(), 1u);
     EXPECT_EQ(sprite.terminator, (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
     EXPECT_EQ(sprite.frames[0].xOffset, -3);
@@ -184,17 +184,15 @@ TEST_F(SpritePackingTest, RefusesWhatCannotBePackedAndSaysWhy) {
     auto refusal = [](const std::vector<LooseFrame>& frames) {
         Dc6File sprite;
         PackReport report;
-        EXPECT_FALSE(PackLooseImages(frames, SpriteTemplate(), &sprite, &report));
+        EXPECT_FALSE(PackLooseImages(frames, SpriteTemplate(), PackSettings(), &sprite, &report));
         return report.subject + ": " + report.reason;
     };
-    test::WriteFile("grey.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(1, 1, 8, 0)),
-                                               test::PngChunk("IDAT", test::Deflated({0, 9})),
+    test::WriteFile("grey.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(1, 1, 16, 0)),
+                                               test::PngChunk("IDAT", test::Deflated({0, 9, 9})),
                                                test::PngChunk("IEND", {})}));
-    EXPECT_THAT(refusal({{"grey.png"}}), HasSubstr("grey.png: is a grey, RGB or 16-bit PNG image; save it as an indexed"));
+    EXPECT_THAT(refusal({{"grey.png"}}), HasSubstr("grey.png: is a PNG image of 16 bits per sample; save it as"));
     test::WriteFile("half.png", IndexedPng(1, 1, {0}, Bytes{255, 128}));
-    EXPECT_THAT(refusal({{"half.png"}}), HasSubstr("half.png: has partly transparent colours"));
-    test::WriteFile("two.png", IndexedPng(1, 1, {0}, Bytes{0, 0}));
-    EXPECT_THAT(refusal({{"two.png"}}), HasSubstr("more than one fully transparent palette entry"));
+    EXPECT_THAT(refusal({{"half.png"}}), HasSubstr("half.png: has partly transparent palette entries (entry 1)"));
     test::WriteFile("wide.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(65536, 1, 8, 3)),
                                                test::PngChunk("PLTE", test::PngPalette(1)),
                                                test::PngChunk("IEND", {})}));
@@ -202,9 +200,9 @@ TEST_F(SpritePackingTest, RefusesWhatCannotBePackedAndSaysWhy) {
     test::WriteFile("ok.png", IndexedPng(1, 1, {0}));
     EXPECT_THAT(refusal(std::vector<LooseFrame>(13, {"ok.png"})), HasSubstr("13 images given"));
 
-    // A manifest that lost a field, and an RGBA image with a colour the
-    // palette does not have.
-    test::WriteFile("s.dc6", test::Dc6Builder().AddRows({{1, 2}}).Build());
+    // A manifest that lost a field; an image an editor cropped; a PCX image
+    // cut short.
+    test::WriteFile("s.dc6", test::Dc6Builder().AddRows({{1, 2}, {3, 4}}).Build());
     Convert("s.dc6");
     std::string text(reinterpret_cast<const char*>(test::ReadFile("out/s.json").data()),
                      test::ReadFile("out/s.json").size());
@@ -212,58 +210,115 @@ TEST_F(SpritePackingTest, RefusesWhatCannotBePackedAndSaysWhy) {
     test::WriteFile("out/damaged.json", Bytes(text.begin(), text.begin() + text.find("\"meta\"")));
     EXPECT_TRUE(Pack("out/damaged.json", &report).empty());
     EXPECT_THAT(report.reason, HasSubstr("is not a manifest this program reads"));
-    test::WriteFile("out/s.png",
-                    test::PngFile({test::PngChunk("IHDR", test::IhdrData(2, 1, 8, 6)),
-                                   test::PngChunk("IDAT", test::Deflated(test::RawImage(
-                                                              {1, 2, 3, 255, 0, 0, 0, 0}, 2, 1, 32, false, {0}))),
-                                   test::PngChunk("IEND", {})}));
+    const Bytes png = test::ReadFile("out/s.png");
+    test::WriteFile("out/s.png", IndexedPng(2, 1, {1, 2}));
     EXPECT_TRUE(Pack("out/s.json", &report).empty());
-    EXPECT_THAT(report.subject, HasSubstr("s.png"));
-    EXPECT_THAT(report.reason, HasSubstr("colour #010203 (pixel 0,0) is not in the palette"));
+    EXPECT_EQ(report.subject, "out/s.png");
+    EXPECT_THAT(report.reason, HasSubstr("is 2 x 1 pixels; the manifest gives 2 x 2"));
+    test::WriteFile("out/s.png", png);
+    std::string moved = text;  // the frame's rectangle one pixel right: its last column is not in the image
+    moved.replace(moved.find("\"x\": 0"), 6, "\"x\": 1");
+    test::WriteFile("out/s.json", Bytes(moved.begin(), moved.end()));
+    EXPECT_TRUE(Pack("out/s.json", &report).empty());
+    EXPECT_THAT(report.reason, HasSubstr("does not hold all of frame 0 (2 x 2 at 1,0 in an image of 2 x 2)"));
+    test::WriteFile("out/s.json", Bytes(text.begin(), text.end()));
+
+    outputOptions.format = ImageFormat::Pcx;
+    Convert("s.dc6");
+    const Bytes pcx = test::ReadFile("out/s.pcx");
+    ASSERT_FALSE(Pack("out/s.json", &report).empty()) << report.reason;
+    for (const std::size_t length : {std::size_t{130}, pcx.size() - 1}) {
+        test::WriteFile("out/s.pcx", Bytes(pcx.begin(), pcx.begin() + static_cast<std::ptrdiff_t>(length)));
+        EXPECT_TRUE(Pack("out/s.json", &report).empty()) << length;
+        EXPECT_THAT(report.reason, HasSubstr(length < pcx.size() - 768 ? "is cut short" : "has no palette")) << length;
+    }
 }
 
-// Images the converter wrote as RGBA (every index used) go back by colour;
-// a palette of the run with one colour at two entries makes them ambiguous;
-// an edited palette is a notice, not a failure.
-TEST_F(SpritePackingTest, RgbaImagesGoBackByColourAndOtherPalettesAreANotice) {
-    test::PixelRows every(1);
-    for (int i = 0; i < 256; ++i) every[0].push_back(i);
-    every[0].push_back(test::kSkip);  // a transparent pixel, and no index left for it: RGBA
-    test::WriteFile("s.dc6", test::Dc6Builder().AddRows(every, 1, 0).AddRows({{1, 2}}, 2, 0).Build());
+// An editor that keeps the pixels but not the indices: GIMP moves the
+// transparent pixels to an unused index and marks that one in tRNS;
+// ImageMagick shrinks and reorders the palette; Pillow overwrites an unused
+// entry with a new colour. Each packs back to the converted sprite, or is
+// refused for the colour it added (unless --nearest, counted).
+TEST_F(SpritePackingTest, EditedPalettesAndTransparencyGoBackByWhatThePixelsShow) {
+    // Index 0 unused, a transparent pixel: the converter marks index 0.
+    test::WriteFile("s.dc6", test::Dc6Builder().AddRows({{7, test::kSkip, 9}, {9, 7, 200}}).Build());
     Convert("s.dc6");
-    const Bytes rgba = test::ReadFile("out/s0.png");
     PackReport report;
-    const Bytes packed = Pack("out/s.json", &report);
-    ASSERT_FALSE(packed.empty()) << report.reason;
-    fs::create_directories("two");
-    test::WriteFile("two/s.dc6", packed);
-    fs::current_path("two");
-    Convert("s.dc6");
-    fs::current_path("..");
-    EXPECT_EQ(test::ReadFile("two/out/s0.png"), rgba);
-
-    // The run's palette from the indexed sibling, entry 1 made equal to entry 0.
-    std::string text(reinterpret_cast<const char*>(test::ReadFile("out/s.json").data()),
-                     test::ReadFile("out/s.json").size());
-    text.replace(text.find("\"built-in\""), 10, "\"game.pal\"");
-    test::WriteFile("out/s.json", Bytes(text.begin(), text.end()));
-    Bytes palette;
+    const Bytes original = Pack("out/s.json", &report);
+    ASSERT_FALSE(original.empty()) << report.reason;
+    EXPECT_TRUE(report.notices.empty());
+    Bytes rgb;  // the built-in palette, red, green, blue
     for (int i = 0; i < 256; ++i)
-        for (int c : {2, 1, 0}) palette.push_back(builtInPalette[3 * (i == 1 ? 0 : i) + c]);
-    test::WriteFile("out/s1.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(2, 1, 8, 3)),
-                                                 test::PngChunk("PLTE", palette),
-                                                 test::PngChunk("IDAT", test::Deflated({0, 1, 2})),
-                                                 test::PngChunk("IEND", {})}));
-    EXPECT_TRUE(Pack("out/s.json", &report).empty());
-    EXPECT_THAT(report.subject, HasSubstr("s0.png"));
-    EXPECT_THAT(report.reason, HasSubstr("is shared by several palette entries"));
+        for (int c : {2, 1, 0}) rgb.push_back(builtInPalette[3 * i + c]);
+    auto png = [](int width, const Bytes& palette, const Bytes& alpha, const Bytes& indices) {
+        std::vector<Bytes> chunks = {test::PngChunk("IHDR", test::IhdrData(width, 2, 8, 3)),
+                                     test::PngChunk("PLTE", palette)};
+        if (!alpha.empty()) chunks.push_back(test::PngChunk("tRNS", alpha));
+        chunks.push_back(test::PngChunk("IDAT", test::Deflated(test::RawImage(indices, width, 2, 8, false, {0}))));
+        chunks.push_back(test::PngChunk("IEND", {}));
+        return test::PngFile(chunks);
+    };
+    auto entries = [&](std::initializer_list<int> indices) {
+        Bytes palette;
+        for (int i : indices) palette.insert(palette.end(), rgb.begin() + 3 * i, rgb.begin() + 3 * i + 3);
+        return palette;
+    };
 
-    test::WriteFile("t.dc6", test::Dc6Builder().AddRows({{1, 2}}).Build());
-    Convert("t.dc6");
-    test::WriteFile("out/t.png", IndexedPng(2, 1, {1, 2}));
-    EXPECT_FALSE(Pack("out/t.json", &report).empty()) << report.reason;
+    // GIMP: the palette kept, transparency moved to index 5.
+    Bytes alpha(6, 255);
+    alpha[5] = 0;
+    test::WriteFile("out/s.png", png(3, rgb, alpha, {7, 5, 9, 9, 7, 200}));
+    EXPECT_EQ(Pack("out/s.json", &report), original) << report.reason;
+    // ImageMagick: three colours, reordered, transparency an entry of its own.
+    test::WriteFile("out/s.png", png(3, entries({200, 0, 9, 7}), Bytes{255, 0}, {3, 1, 2, 2, 3, 0}));
+    EXPECT_EQ(Pack("out/s.json", &report), original) << report.reason;
+    EXPECT_TRUE(report.notices.empty());
+    // Pillow: an unused entry overwritten with a colour the palette lacks.
+    Bytes pillow = rgb;
+    pillow[3 * 77] = 1, pillow[3 * 77 + 1] = 2, pillow[3 * 77 + 2] = 3;
+    test::WriteFile("out/s.png", png(3, pillow, Bytes{0}, {7, 0, 77, 9, 7, 200}));
+    EXPECT_TRUE(Pack("out/s.json", &report).empty());
+    EXPECT_THAT(report.reason, HasSubstr("colour #010203 (pixel 2,0) is not in the sprite's palette"));
+    Dc6File sprite;
+    std::string name;
+    PackSettings nearest;
+    nearest.nearest = true;
+    PackReport counted;
+    ASSERT_TRUE(PackManifest("out/s.json", nearest, &sprite, &name, &counted)) << counted.reason;
+    ASSERT_EQ(counted.notices.size(), 1u);
+    EXPECT_THAT(counted.notices[0].second, HasSubstr("1 pixels have a colour not in the palette and took the nearest"));
+}
+
+// A palette that holds a colour twice (as real ones do): pixels of that
+// colour keep the original sprite's index where it is at hand, else take the
+// lowest, counted.
+TEST_F(SpritePackingTest, SharedColoursTakeTheOriginalsIndexOrTheLowestCounted) {
+    UseBuiltInPalette();
+    currentPalette[3 * 40] = currentPalette[3 * 10];  // entries 10 and 40 alike
+    currentPalette[3 * 40 + 1] = currentPalette[3 * 10 + 1];
+    currentPalette[3 * 40 + 2] = currentPalette[3 * 10 + 2];
+    ReorderPalette();
+    outputOptions.paletteName = "twice.pal";
+    test::WriteFile("s.dc6", test::Dc6Builder().AddRows({{40, 10, 3}}).Build());
+    Convert("s.dc6");
+    fs::copy_file("s.dc6", "out/s.dc6");
+    PackReport report;
+    const Bytes original = Pack("out/s.json", &report);
+    ASSERT_EQ(original, test::ReadFile("s.dc6")) << report.reason;
+    // An RGB copy of the image goes by colour: the original settles 40 and 10.
+    Bytes samples = {0};  // one row, filter None
+    for (int index : {40, 10, 3})
+        for (int c = 0; c < 3; ++c) samples.push_back(currentPalette[3 * index + c]);
+    test::WriteFile("out/s.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(3, 1, 8, 2)),
+                                                test::PngChunk("IDAT", test::Deflated(samples)),
+                                                test::PngChunk("IEND", {})}));
+    EXPECT_EQ(Pack("out/s.json", &report), original) << report.reason;
+    EXPECT_TRUE(report.notices.empty());
+    fs::remove("out/s.dc6");
+    const Bytes lowest = Pack("out/s.json", &report);
     ASSERT_EQ(report.notices.size(), 1u);
-    EXPECT_THAT(report.notices[0].second, HasSubstr("indices are used as they are"));
+    EXPECT_THAT(report.notices[0].second, HasSubstr("2 pixels have a colour the palette holds at several indices"));
+    EXPECT_NE(lowest, original);
 }
 
 }  // namespace

@@ -1,0 +1,73 @@
+// An image opened for packing: its header read (nothing decoded yet), then
+// the pixels of one frame's rectangle cut out and turned into sprite indices,
+// one row at a time, so that memory follows the frame, not the image.
+//
+// Images are PNG (indexed at 1 to 8 bits, grey, RGB, grey with alpha or RGBA
+// at 8 bits) or 8-bit single-plane PCX. Which pixels are transparent is the
+// image's to say: palette entries that tRNS makes fully transparent, alpha 0,
+// or the colour tRNS names. Only an image that marks none (a PCX image, a PNG
+// written without transparency) has a fill index stand for its transparent
+// pixels.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "convert/colour_mapping.h"
+#include "image/pcx_reader.h"
+#include "image/png_reader.h"
+#include "platform/heap_block.h"
+
+// A frame's pixels and opaque marks, width x height, rows top first.
+struct FramePixels {
+    HeapBlock pixels;
+    HeapBlock opaque;
+};
+
+class PackImage {
+public:
+    // Reads the file at path and its header, and checks what can be checked
+    // before any pixel is decoded (a PCX image is read through once, for its
+    // palette and to see that every row is there). False with *reason, a
+    // phrase that follows the file's name, when it is no image that can be packed.
+    bool Open(const std::string& path, std::string* reason);
+
+    std::int32_t width() const { return width_; }
+    std::int32_t height() const { return height_; }
+    bool pcx() const { return pcx_; }
+    // Whether pixels are palette indices (indexed PNG, PCX) rather than colours.
+    bool indexed() const { return !palette_.empty(); }
+    // Indexed images: 3 bytes an entry, red, green, blue.
+    const std::vector<std::uint8_t>& palette() const { return palette_; }
+    // Whether the image itself says which pixels are transparent.
+    bool marksTransparency() const { return marks_; }
+
+    // Cuts the rectangle (x, y, width, height), which lies wholly inside the
+    // image, into *frame with every opaque pixel mapped by mapper (whose image
+    // palette the caller has set for indexed images). fillIndex (-1: none)
+    // is the image index that stands for transparent pixels in an image that
+    // marks none. False with *reason when a pixel cannot be packed (partly
+    // transparent, a colour not in the palette) or the data is damaged.
+    // fillColour (-1: none), for an image that marks none, is the colour
+    // that stands for them instead, where the image's indices are not the
+    // sprite's (an editor dropped the marks along with the palette's order).
+    bool Cut(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, int fillIndex,
+             std::int64_t fillColour, ColourMapper& mapper, const OriginalFrame& original, FramePixels* frame, std::string* reason) const;
+
+private:
+    HeapBlock bytes_;
+    std::uint32_t length_ = 0;
+    bool pcx_ = false;
+    PngHeader png_;
+    PcxHeader pcxHeader_;
+    std::int32_t width_ = 0;
+    std::int32_t height_ = 0;
+    std::vector<std::uint8_t> palette_;
+    std::vector<bool> transparentEntry_;  // indexed PNG: per palette entry
+    bool marks_ = false;
+};
+
+// Allocates a frame of width x height, every pixel transparent. False when
+// it is larger than a frame may be or memory is short.
+bool AllocateFrame(std::int32_t width, std::int32_t height, FramePixels* frame, std::string* reason);

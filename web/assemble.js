@@ -1,0 +1,60 @@
+// Lays out the page in its folder (make web: build/web):
+//
+//   index.html, style.css   the page
+//   kelvane.js              the page's script (core_client.js, drawing.js, page.js)
+//   kelvane-worker.js       the worker's source as text, for a Blob URL: the
+//                           ZIP writer (fflate), the core (kelvane-core.js,
+//                           WebAssembly embedded) and worker.js
+//   help/                   the help pages
+//   LICENSES.txt            the licences of what the page carries
+//
+// Everything the page loads is in this folder, and nothing is fetched: the
+// page works opened as a file and from any static host.
+//
+//   node assemble.js OUT CORE.js FFLATE_FOLDER ZLIB_FOLDER HELP_FOLDER
+"use strict";
+
+const fs = require("fs");
+const path = require("path");
+
+const [out, core, fflate, zlib, help] = process.argv.slice(2);
+if (!help) {
+  console.error("usage: node assemble.js OUT CORE.js FFLATE_FOLDER ZLIB_FOLDER HELP_FOLDER");
+  process.exit(2);
+}
+const source = (name) => fs.readFileSync(path.join(__dirname, name), "utf8");
+
+function copyFolder(from, to, take) {
+  fs.mkdirSync(to, { recursive: true });
+  for (const entry of fs.readdirSync(from, { withFileTypes: true })) {
+    const at = path.join(from, entry.name);
+    if (entry.isDirectory()) copyFolder(at, path.join(to, entry.name), take);
+    else if (take(entry.name)) fs.copyFileSync(at, path.join(to, entry.name));
+  }
+}
+
+fs.rmSync(out, { recursive: true, force: true });
+fs.mkdirSync(out, { recursive: true });
+fs.copyFileSync(path.join(__dirname, "index.html"), path.join(out, "index.html"));
+fs.copyFileSync(path.join(__dirname, "style.css"), path.join(out, "style.css"));
+fs.writeFileSync(path.join(out, "kelvane.js"), ["core_client.js", "drawing.js", "page.js"].map(source).join("\n"));
+
+const workerSource = [
+  fs.readFileSync(path.join(fflate, "umd", "index.js"), "utf8"),
+  fs.readFileSync(core, "utf8"),
+  source("worker.js"),
+].join("\n;\n");
+fs.writeFileSync(path.join(out, "kelvane-worker.js"),
+                 "// The page's worker, started from a Blob URL (core_client.js).\n" +
+                 `var kelvaneWorkerSource = ${JSON.stringify(workerSource)};\n`);
+
+copyFolder(help, path.join(out, "help"), (name) => /\.(html|css|png)$/.test(name));
+
+fs.writeFileSync(path.join(out, "LICENSES.txt"), [
+  "Kelvane Converter: Expat licence (see the project's copyright file).",
+  "",
+  "The page carries fflate (ZIP writing):",
+  fs.readFileSync(path.join(fflate, "LICENSE"), "utf8"),
+  "The core carries zlib (compiled to WebAssembly):",
+  fs.readFileSync(path.join(zlib, "LICENSE"), "utf8"),
+].join("\n"));

@@ -1,0 +1,52 @@
+// What the page's worker (web/worker.js) calls in the core compiled to
+// WebAssembly. Every file named here lives in emscripten's in-memory file
+// system, where the worker wrote the user's files; the calls run one at a
+// time on the worker's one thread.
+//
+// The commands are the command-line tools themselves: their standard output
+// and standard error reach the worker line by line, and they return the
+// tools' exit statuses. The sprite view serves the page's drawing: the
+// frames' sizes and the decoder's notices for the list, and the decoded
+// palette indices with their opaque marks for the canvases.
+#pragma once
+
+#include <cstdint>
+
+extern "C" {
+
+// Runs kelvane-convert with argv[0..argc) (argv[0] the program's name) and
+// returns its exit status. The worker always passes -q, and -j 1: the
+// WebAssembly build has no threads.
+int KelvaneConvert(int argc, char** argv);
+
+// Runs kelvane-pack with argv[0..argc) and returns its exit status.
+int KelvanePack(int argc, char** argv);
+
+// Reads the sprite file at path (relative to the current directory, as the
+// converter takes its FILEs) and describes it as JSON text:
+//   {"accepted": bool, "layout": "stitched" | "separate",
+//    "frames": [{"width", "height", "xOffset", "yOffset"}...],
+//    "notices": ["kelvane-convert: NAME: TEXT", ...]}
+// where the notices, naming the file as path does, are the lines
+// kelvane-convert prints for the file's header and for the faults of its
+// frames' coded data; layout and frames are present only when accepted. An unreadable file gives accepted false and
+// the tool's "cannot be read" line. The text stays valid until the next call.
+const char* KelvaneDescribeSprite(const char* path);
+
+// Decodes the frames of the sprite file at path for display. Returns a new
+// block (release it with KelvaneRelease), or null when the file is
+// unreadable or refused or the block cannot be had:
+//   int32 frame count, then per frame int32 width, height, shown (1 or 0);
+//   then for each shown frame in order width x height palette indices (rows
+//   top first) followed by width x height opaque marks (1 where a literal
+//   run wrote the pixel, 0 where it is transparent).
+// A frame is not shown (shown 0, no bytes) when it has no pixel, or when the
+// frames shown before it and it would exceed kMaxShownPixels.
+std::uint8_t* KelvaneDecodeSprite(const char* path);
+void KelvaneRelease(std::uint8_t* block);
+
+}  // extern "C"
+
+// The most pixels of one sprite that the page draws: beyond this the frames
+// are listed but not drawn (the converter still writes them).
+inline constexpr std::uint64_t kMaxShownPixels = 64ull << 20;

@@ -1,0 +1,226 @@
+// Drawing the selected sprite: the frames the core decoded (palette indices
+// and opaque marks), coloured with the run's palette, and the animation of
+// the frames at their offsets.
+"use strict";
+
+window.Kelvane = window.Kelvane || {};
+
+(() => {
+  // Beyond this many pixels a side the animation leaves the offsets out: a
+  // sprite's numbers never decide how large a canvas the page makes.
+  const kMaxStage = 4096;
+  const kMargin = 4;
+  const kOriginArm = 5;
+
+  // The frame's pixels in colour: the palette's entry where a literal run
+  // wrote the pixel, transparent (alpha 0) elsewhere.
+  function frameImage(frame, paletteRgb) {
+    const image = new ImageData(frame.width, frame.height);
+    const out = image.data;
+    const { indices, opaque } = frame;
+    for (let i = 0, o = 0; i < indices.length; ++i, o += 4) {
+      if (!opaque[i]) continue;
+      const entry = 3 * indices[i];
+      out[o] = paletteRgb[entry];
+      out[o + 1] = paletteRgb[entry + 1];
+      out[o + 2] = paletteRgb[entry + 2];
+      out[o + 3] = 255;
+    }
+    return image;
+  }
+
+  function setZoom(canvas, zoom) {
+    canvas.style.width = canvas.width * zoom + "px";
+    canvas.style.height = canvas.height * zoom + "px";
+    // The checkerboard keeps its squares whatever the zoom.
+  }
+
+  // The frame canvases, each at the frame's size; frames the core did not
+  // decode for display say why instead.
+  class FrameStrip {
+    constructor(container) {
+      this.container = container;
+      this.canvases = [];
+    }
+
+    show(frames, paletteRgb, zoom) {
+      this.container.replaceChildren();
+      this.canvases = frames.map((frame, index) => {
+        const figure = document.createElement("figure");
+        const caption = document.createElement("figcaption");
+        caption.textContent = `${index}: ${frame.width} x ${frame.height}`;
+        let canvas = null;
+        if (frame.shown) {
+          canvas = document.createElement("canvas");
+          canvas.className = "frame";
+          canvas.dataset.index = String(index);
+          canvas.width = frame.width;
+          canvas.height = frame.height;
+          figure.append(canvas);
+        } else {
+          const note = document.createElement("p");
+          note.className = "unshown";
+          note.textContent = frame.width > 0 && frame.height > 0
+            ? `Frame ${index} (${frame.width} x ${frame.height}) is too large to show here; Save converts it.`
+            : `Frame ${index} has no pixels to show.`;
+          figure.append(note);
+        }
+        figure.append(caption);
+        this.container.append(figure);
+        return canvas;
+      });
+      this.recolour(frames, paletteRgb);
+      this.zoom(zoom);
+    }
+
+    recolour(frames, paletteRgb) {
+      frames.forEach((frame, index) => {
+        const canvas = this.canvases[index];
+        if (canvas) canvas.getContext("2d").putImageData(frameImage(frame, paletteRgb), 0, 0);
+      });
+    }
+
+    zoom(zoom) {
+      for (const canvas of this.canvases) if (canvas) setZoom(canvas, zoom);
+    }
+  }
+
+  // The animation: one frame at a time at its offsets from the origin, which
+  // is marked; or, for a stitched sprite, its one image.
+  class Player {
+    constructor(canvas, onFrame) {
+      this.canvas = canvas;
+      this.onFrame = onFrame;
+      this.timer = null;
+      this.fps = 10;
+      this.clear();
+    }
+
+    clear() {
+      this.pause();
+      this.frames = [];
+      this.sources = [];
+      this.current = 0;
+      this.canvas.width = 1;
+      this.canvas.height = 1;
+      this.canvas.dataset.frame = "";
+      delete this.canvas.dataset.originX;
+      delete this.canvas.dataset.originY;
+      this.note = "";
+    }
+
+    // frames: the decoded frames with their offsets; sources: their
+    // canvases (null where not shown); stitched: the converter's places of
+    // the frames in the one image, or null.
+    show(frames, sources, stitched, zoom) {
+      this.clear();
+      this.frames = frames;
+      this.sources = sources;
+      this.stitched = stitched;
+      this.layout();
+      this.current = 0;
+      this.draw();
+      this.zoom(zoom);
+    }
+
+    get animated() { return !this.stitched && this.frames.length > 1; }
+
+    layout() {
+      if (this.stitched) {
+        const fits = this.stitched.width <= kMaxStage && this.stitched.height <= kMaxStage;
+        this.place = (index) => this.stitched.places[index];
+        this.canvas.width = fits ? Math.max(1, this.stitched.width) : 1;
+        this.canvas.height = fits ? Math.max(1, this.stitched.height) : 1;
+        this.origin = null;
+        this.note = fits ? "The stitched image, as the converter writes it." : "The stitched image is too large to show here.";
+        return;
+      }
+      let left = 0, top = 0, right = 0, bottom = 0;
+      for (const frame of this.frames) {
+        left = Math.min(left, frame.xOffset);
+        top = Math.min(top, frame.yOffset);
+        right = Math.max(right, frame.xOffset + Math.max(0, frame.width));
+        bottom = Math.max(bottom, frame.yOffset + Math.max(0, frame.height));
+      }
+      const withOffsets = right - left <= kMaxStage && bottom - top <= kMaxStage;
+      if (withOffsets) {
+        this.origin = { x: kMargin - left, y: kMargin - top };
+        this.place = (index) => ({ x: this.origin.x + this.frames[index].xOffset, y: this.origin.y + this.frames[index].yOffset });
+        this.canvas.width = right - left + 2 * kMargin;
+        this.canvas.height = bottom - top + 2 * kMargin;
+        this.canvas.dataset.originX = String(this.origin.x);
+        this.canvas.dataset.originY = String(this.origin.y);
+        this.note = "Each frame at its offsets from the origin (+).";
+      } else {
+        const widest = Math.max(1, ...this.frames.map((frame) => Math.min(kMaxStage, frame.width)));
+        const tallest = Math.max(1, ...this.frames.map((frame) => Math.min(kMaxStage, frame.height)));
+        this.origin = null;
+        this.place = () => ({ x: 0, y: 0 });
+        this.canvas.width = widest;
+        this.canvas.height = tallest;
+        this.note = "The offsets are too far apart to show: frames drawn at the corner.";
+      }
+    }
+
+    draw() {
+      const context = this.canvas.getContext("2d");
+      context.clearRect(0, 0, this.canvas.width, this.canvas.height);
+      if (this.stitched) {
+        if (this.canvas.width > 1 || this.canvas.height > 1) {
+          this.sources.forEach((source, index) => {
+            const at = this.place(index);
+            if (source && at) context.drawImage(source, at.x, at.y);
+          });
+        }
+        this.canvas.dataset.frame = "";
+      } else if (this.frames.length > 0) {
+        const source = this.sources[this.current];
+        const at = this.place(this.current);
+        if (source) context.drawImage(source, at.x, at.y);
+        if (this.origin) this.markOrigin(context);
+        this.canvas.dataset.frame = String(this.current);
+      }
+      this.onFrame(this);
+    }
+
+    markOrigin(context) {
+      const { x, y } = this.origin;
+      context.fillStyle = "#e0218a";
+      context.fillRect(x - kOriginArm, y, 2 * kOriginArm + 1, 1);
+      context.fillRect(x, y - kOriginArm, 1, 2 * kOriginArm + 1);
+    }
+
+    step() {
+      if (!this.animated) return;
+      this.current = (this.current + 1) % this.frames.length;
+      this.draw();
+    }
+
+    get playing() { return this.timer !== null; }
+
+    play() {
+      if (!this.animated || this.playing) return;
+      this.timer = setInterval(() => this.step(), 1000 / this.fps);
+      this.onFrame(this);
+    }
+
+    pause() {
+      if (this.timer !== null) clearInterval(this.timer);
+      this.timer = null;
+      if (this.onFrame && this.frames) this.onFrame(this);
+    }
+
+    setFps(fps) {
+      this.fps = Math.min(60, Math.max(1, fps || 10));
+      if (this.playing) {
+        this.pause();
+        this.play();
+      }
+    }
+
+    zoom(zoom) { setZoom(this.canvas, zoom); }
+  }
+
+  Kelvane.FrameStrip = FrameStrip;
+  Kelvane.Player = Player;
+})();

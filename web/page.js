@@ -1,0 +1,467 @@
+// The page: the user's files, the options, the list, the viewer, the saves
+// and the packing, each a request to the core in the worker (worker.js).
+"use strict";
+
+(() => {
+  const $ = (id) => document.getElementById(id);
+  const kSpriteName = /\.dc6$/i;
+  const kPackName = /\.(json|png|pcx)$/i;
+
+  const state = {
+    sprites: new Map(),   // name -> { file, description }
+    selected: null,       // the selected sprite's name
+    view: null,           // its decoded frames: { name, frames, stitched }
+    frameIndex: 0,        // the frame chosen in the viewer
+    palette: null,        // the chosen palette file: { name, file }, or null for the built-in one
+    paletteRgb: null,     // the run's palette, red, green, blue
+    packed: [],           // the sprites the last pack wrote: [{ name, bytes }]
+  };
+
+  // ---- Notices and the busy line ----
+
+  // Adds lines ({ text, kind }) to the notices at once and shows the last:
+  // a run over a folder may say thousands of things.
+  function addNotices(lines) {
+    if (lines.length === 0) return;
+    const fragment = document.createDocumentFragment();
+    for (const { text, kind } of lines) {
+      const item = document.createElement("li");
+      item.className = kind;
+      item.textContent = text;
+      fragment.append(item);
+    }
+    const list = $("notices");
+    list.append(fragment);
+    list.scrollTop = list.scrollHeight;
+  }
+
+  function notice(text, kind = "page") { addNotices([{ text, kind }]); }
+
+  function toolLines(lines) { addNotices(lines.map((line) => ({ text: line.text, kind: line.stream }))); }
+
+  let busyCount = 0;
+  // Runs work (a function giving a promise) with the busy line and Cancel
+  // shown; a cancelled or failed run is said in the notices.
+  async function busy(label, work) {
+    ++busyCount;
+    $("status").textContent = label;
+    $("busy").hidden = false;
+    $("busy").classList.remove("shown");
+    // Work done at once does not flash the line.
+    setTimeout(() => { if (busyCount > 0) $("busy").classList.add("shown"); }, 300);
+    try {
+      return await work();
+    } catch (error) {
+      notice(error.message === "Cancelled" ? `${label} cancelled.` : `${label} failed: ${error.message}`, "err");
+      return null;
+    } finally {
+      if (--busyCount === 0) $("busy").hidden = true;
+    }
+  }
+
+  function download(name, bytes, type = "application/octet-stream") {
+    const url = URL.createObjectURL(new Blob([bytes], { type }));
+    const link = document.createElement("a");
+    link.href = url;
+    link.download = name;
+    document.body.append(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(url), 60000);
+  }
+
+  // The name without its last extension, as the converter names images.
+  function stem(name) {
+    const dot = name.lastIndexOf(".");
+    return dot > 0 ? name.slice(0, dot) : name;
+  }
+
+  async function filesForWorker(entries) {
+    const files = await Promise.all(entries.map(async ([name, file]) => ({ name, bytes: await file.arrayBuffer() })));
+    return { files, transfer: files.map((file) => file.bytes) };
+  }
+
+  // ---- The worker, and a fresh one after Cancel ----
+
+  const client = new Kelvane.CoreClient(async () => {
+    // The files the page holds go to the fresh worker; their descriptions stay.
+    const requests = [];
+    const { files, transfer } = await filesForWorker([...state.sprites].map(([name, sprite]) => [name, sprite.file]));
+    if (files.length > 0) requests.push({ kind: "open", data: { files, describe: false }, transfer });
+    if (state.palette) {
+      const bytes = await state.palette.file.arrayBuffer();
+      requests.push({ kind: "palette", data: { name: state.palette.name, bytes }, transfer: [bytes] });
+    }
+    return requests;
+  });
+  $("cancel").addEventListener("click", () => client.cancel());
+
+  // ---- The sprite list ----
+
+  function compareNames(a, b) {
+    const left = a.toLowerCase(), right = b.toLowerCase();
+    if (left !== right) return left < right ? -1 : 1;
+    return a < b ? -1 : a > b ? 1 : 0;
+  }
+
+  function sizesText(frames) {
+    const sizes = [...new Set(frames.map((frame) => `${frame.width} x ${frame.height}`))];
+    return sizes.length > 4 ? sizes.slice(0, 4).join(", ") + ", …" : sizes.join(", ");
+  }
+
+  function listItem(name, description) {
+    const item = document.createElement("li");
+    item.dataset.sprite = name;
+    item.tabIndex = 0;
+    item.setAttribute("role", "option");
+    item.setAttribute("aria-selected", String(name === state.selected));
+    const title = document.createElement("span");
+    title.className = "name";
+    title.textContent = name;
+    const facts = document.createElement("span");
+    facts.className = "facts";
+    if (description.accepted) {
+      const count = description.frames.length;
+      facts.textContent = `${count} frame${count === 1 ? "" : "s"} · ${sizesText(description.frames)} · ${description.layout}`;
+    } else {
+      item.classList.add("refused");
+      facts.textContent = "not a sprite the converter takes";
+    }
+    item.append(title, facts);
+    if (description.notices.length > 0) {
+      const list = document.createElement("ul");
+      list.className = "sprite-notices";
+      for (const line of description.notices) {
+        const entry = document.createElement("li");
+        entry.textContent = line;
+        list.append(entry);
+      }
+      item.append(list);
+    }
+    return item;
+  }
+
+  function renderList() {
+    const names = [...state.sprites.keys()].sort(compareNames);
+    const fragment = document.createDocumentFragment();
+    for (const name of names) fragment.append(listItem(name, state.sprites.get(name).description));
+    $("sprite-list").replaceChildren(fragment);
+    $("sprite-count").textContent = names.length > 0 ? `(${names.length})` : "";
+    $("no-sprites").hidden = names.length > 0;
+  }
+
+  async function openSprites(files) {
+    const chosen = new Map();
+    const left = [];
+    for (const file of files) {
+      if (kSpriteName.test(file.name)) chosen.set(file.name, file);
+      else left.push({ text: `${file.name}: not a .dc6 file; left out`, kind: "page" });
+    }
+    addNotices(left);
+    if (chosen.size === 0) return;
+    await busy(`Reading ${chosen.size} sprite${chosen.size === 1 ? "" : "s"}…`, async () => {
+      const { files: payload, transfer } = await filesForWorker([...chosen]);
+      const { sprites, refused } = await client.request("open", { files: payload, describe: true }, transfer);
+      const lines = refused.map((name) => ({ text: `${name}: a name with a slash or backslash; left out`, kind: "page" }));
+      for (const { name, description } of sprites) {
+        state.sprites.set(name, { file: chosen.get(name), description });
+        for (const line of description.notices) lines.push({ text: line, kind: "err" });
+      }
+      addNotices(lines);
+      renderList();
+      if (state.selected && chosen.has(state.selected)) select(state.selected);
+    });
+  }
+
+  $("sprite-files").addEventListener("change", (event) => {
+    openSprites([...event.target.files]);
+    event.target.value = "";
+  });
+  $("sprite-folder").addEventListener("change", (event) => {
+    openSprites([...event.target.files].filter((file) => kSpriteName.test(file.name)));
+    event.target.value = "";
+  });
+  $("clear-sprites").addEventListener("click", () => {
+    // The worker keeps nothing the page does not list: a fresh one starts empty.
+    state.sprites.clear();
+    state.selected = null;
+    showNothing();
+    renderList();
+    client.cancel();
+  });
+
+  $("sprite-list").addEventListener("click", (event) => {
+    const item = event.target.closest("li[data-sprite]");
+    if (item) select(item.dataset.sprite);
+  });
+  $("sprite-list").addEventListener("keydown", (event) => {
+    const item = event.target.closest("li[data-sprite]");
+    if (item && (event.key === "Enter" || event.key === " ")) {
+      event.preventDefault();
+      select(item.dataset.sprite);
+    }
+  });
+
+  // ---- The viewer ----
+
+  const strip = new Kelvane.FrameStrip($("frames"));
+  const player = new Kelvane.Player($("animation"), (shown) => {
+    $("play").textContent = shown.playing ? "Pause" : "Play";
+    $("play").disabled = !shown.animated;
+    $("step").disabled = !shown.animated;
+    $("frame-number").textContent = shown.animated ? `frame ${shown.current + 1} of ${shown.frames.length}` : "";
+    $("player-note").textContent = shown.note || "";
+  });
+
+  const zoom = () => Number($("zoom").value);
+
+  function showNothing() {
+    state.view = null;
+    strip.show([], state.paletteRgb, zoom());
+    player.clear();
+    $("viewer-title").textContent = "No sprite selected";
+    $("download-image").disabled = true;
+    delete $("viewer").dataset.drawn;
+  }
+
+  function markSelected() {
+    for (const item of $("sprite-list").children) {
+      item.setAttribute("aria-selected", String(item.dataset.sprite === state.selected));
+    }
+  }
+
+  async function select(name) {
+    state.selected = name;
+    markSelected();
+    const sprite = state.sprites.get(name);
+    delete $("viewer").dataset.drawn;
+    if (!sprite || !sprite.description.accepted) {
+      showNothing();
+      $("viewer-title").textContent = name;
+      $("player-note").textContent = "The converter refused this file: see its notices.";
+      return;
+    }
+    await busy(`Decoding ${name}…`, async () => {
+      const answer = await client.request("decode", { name });
+      if (state.selected !== name) return;
+      const offsets = sprite.description.frames;
+      const frames = answer.frames.map((frame, index) => ({ ...frame, xOffset: offsets[index].xOffset,
+                                                            yOffset: offsets[index].yOffset }));
+      state.view = { name, frames, stitched: answer.stitched };
+      state.frameIndex = 0;
+      draw();
+      $("viewer").dataset.drawn = name;
+    });
+  }
+
+  function draw() {
+    const { name, frames, stitched } = state.view;
+    $("viewer-title").textContent = name;
+    strip.show(frames, state.paletteRgb, zoom());
+    player.show(frames, strip.canvases, stitched, zoom());
+    $("download-image").disabled = false;
+    highlightFrame();
+  }
+
+  function highlightFrame() {
+    strip.canvases.forEach((canvas, index) => {
+      if (canvas) canvas.style.outline = index === state.frameIndex && strip.canvases.length > 1 ? "2px solid #2f5fb3" : "";
+    });
+  }
+
+  $("frames").addEventListener("click", (event) => {
+    const canvas = event.target.closest("canvas.frame");
+    if (!canvas) return;
+    state.frameIndex = Number(canvas.dataset.index);
+    highlightFrame();
+  });
+
+  $("zoom").addEventListener("input", () => {
+    $("zoom-value").textContent = `${zoom()}x`;
+    strip.zoom(zoom());
+    player.zoom(zoom());
+  });
+  $("play").addEventListener("click", () => (player.playing ? player.pause() : player.play()));
+  $("step").addEventListener("click", () => {
+    player.pause();
+    player.step();
+  });
+  $("fps").addEventListener("change", () => player.setFps(Number($("fps").value)));
+
+  // ---- The palette ----
+
+  function recolour() {
+    if (!state.view) return;
+    strip.recolour(state.view.frames, state.paletteRgb);
+    player.draw();
+  }
+
+  async function choosePalette(file) {
+    await busy("Reading the palette…", async () => {
+      const message = file ? { name: file.name, bytes: await file.arrayBuffer() } : {};
+      const answer = await client.request("palette", message, message.bytes ? [message.bytes] : []);
+      toolLines(answer.lines.filter((line) => line.stream === "err"));
+      if (answer.status === 2 || !answer.rgb) {
+        notice(`${file ? file.name : "The built-in palette"} was not taken; the palette stays ${$("palette-name").textContent}.`);
+        return;
+      }
+      state.palette = file ? { name: file.name, file } : null;
+      state.paletteRgb = answer.rgb;
+      $("palette-name").textContent = file ? file.name : "built-in";
+      recolour();
+    });
+  }
+
+  $("palette-file").addEventListener("change", (event) => {
+    const [file] = event.target.files;
+    if (file) choosePalette(file);
+    event.target.value = "";
+  });
+  $("palette-built-in").addEventListener("click", () => choosePalette(null));
+
+  $("download-palette").addEventListener("click", () => busy("Writing the palette…", async () => {
+    const extension = $("palette-format").value;
+    const answer = await client.request("exportPalette", { palette: state.palette && state.palette.name, extension });
+    toolLines(answer.lines.filter((line) => line.stream === "err"));
+    if (answer.file) download(answer.file.name, answer.file.bytes);
+  }));
+
+  // ---- Saving images ----
+
+  function options() {
+    return {
+      format: $("format").value,
+      manifest: $("manifest").checked,
+      sheet: $("sheet").checked,
+      transparency: $("transparency").checked,
+    };
+  }
+
+  $("download-zip").addEventListener("click", () => {
+    const all = $("zip-scope").value === "all";
+    if (!all && !state.selected) {
+      notice("Select a sprite first, or save all sprites.");
+      return;
+    }
+    if (state.sprites.size === 0) {
+      notice("No sprites to save: choose or drop DC6 files.");
+      return;
+    }
+    const zipName = all ? "kelvane-images.zip" : stem(state.selected) + ".zip";
+    busy(`Converting ${all ? "all sprites" : state.selected}…`, async () => {
+      const answer = await client.request("convert", {
+        names: all ? null : [state.selected], options: options(), palette: state.palette && state.palette.name, zip: true,
+      });
+      toolLines(answer.lines);
+      if (answer.zip) download(zipName, answer.zip, "application/zip");
+      else notice("Nothing was written, so there is no ZIP to save.");
+    });
+  });
+
+  // The image file that holds the chosen frame, as the manifest of the same
+  // run names it.
+  $("download-image").addEventListener("click", () => {
+    if (!state.view) return;
+    const { name } = state.view;
+    const index = state.frameIndex;
+    busy(`Converting ${name}…`, async () => {
+      const answer = await client.request("convert", {
+        names: [name], options: { ...options(), manifest: true }, palette: state.palette && state.palette.name, zip: false,
+      });
+      toolLines(answer.lines.filter((line) => line.stream === "err"));
+      const manifest = answer.files.find((file) => file.name.endsWith(".json"));
+      const entry = manifest && JSON.parse(new TextDecoder().decode(manifest.bytes)).frames[index];
+      const image = entry && answer.files.find((file) => file.name === entry.filename);
+      if (image) download(image.name, image.bytes);
+      else notice(`No image holds frame ${index} of ${name}.`);
+    });
+  });
+
+  // ---- Packing ----
+
+  async function packFiles(files) {
+    // Loose images become frames in the order of their names, numbers
+    // counted: walk2 before walk10, whatever order the chooser gave.
+    const chosen = files.filter((file) => kPackName.test(file.name) || kSpriteName.test(file.name))
+      .sort((a, b) => a.name.localeCompare(b.name, "en", { numeric: true }));
+    if (chosen.length === 0) return;
+    const manifestGiven = chosen.some((file) => /\.json$/i.test(file.name));
+    const output = $("pack-output");
+    if (!manifestGiven && output.dataset.edited !== "true") {
+      const firstImage = chosen.find((file) => /\.(png|pcx)$/i.test(file.name));
+      if (firstImage) output.value = stem(firstImage.name) + ".dc6";
+    }
+    await busy("Packing…", async () => {
+      const { files: payload, transfer } = await filesForWorker(chosen.map((file) => [file.name, file]));
+      const answer = await client.request("pack", { files: payload, output: output.value }, transfer);
+      toolLines(answer.lines);
+      state.packed = answer.sprites;
+      $("download-dc6").disabled = answer.sprites.length === 0;
+      $("pack-result").textContent = answer.sprites.length > 0
+        ? answer.sprites.map((sprite) => `${sprite.name} (${sprite.bytes.length} bytes)`).join(", ") + " packed."
+        : "Nothing was packed: see the notices.";
+    });
+  }
+
+  $("pack-files").addEventListener("change", (event) => {
+    packFiles([...event.target.files]);
+    event.target.value = "";
+  });
+  $("pack-output").addEventListener("input", (event) => { event.target.dataset.edited = "true"; });
+  $("download-dc6").addEventListener("click", () => {
+    for (const sprite of state.packed) download(sprite.name, sprite.bytes);
+  });
+
+  // ---- Drag and drop ----
+
+  // The files of a drop, folders walked.
+  async function droppedFiles(transfer) {
+    const entries = [...transfer.items].map((item) => item.webkitGetAsEntry && item.webkitGetAsEntry()).filter(Boolean);
+    if (entries.length === 0) return [...transfer.files];
+    const files = [];
+    const walk = async (entry) => {
+      if (entry.isFile) {
+        files.push(await new Promise((resolve, reject) => entry.file(resolve, reject)));
+      } else if (entry.isDirectory) {
+        const reader = entry.createReader();
+        for (;;) {
+          const batch = await new Promise((resolve, reject) => reader.readEntries(resolve, reject));
+          if (batch.length === 0) break;
+          for (const child of batch) await walk(child);
+        }
+      }
+    };
+    for (const entry of entries) await walk(entry);
+    return files;
+  }
+
+  document.addEventListener("dragover", (event) => {
+    event.preventDefault();
+    document.body.classList.add("dragging");
+  });
+  document.addEventListener("dragleave", (event) => {
+    if (!event.relatedTarget) document.body.classList.remove("dragging");
+  });
+  document.addEventListener("drop", async (event) => {
+    event.preventDefault();
+    document.body.classList.remove("dragging");
+    const files = await droppedFiles(event.dataTransfer);
+    if (event.target.closest && event.target.closest("#pack")) {
+      packFiles(files);
+      return;
+    }
+    const sprites = files.filter((file) => kSpriteName.test(file.name));
+    const toPack = files.filter((file) => kPackName.test(file.name));
+    const others = files.filter((file) => !kSpriteName.test(file.name) && !kPackName.test(file.name));
+    if (sprites.length > 0) openSprites(sprites);
+    if (toPack.length > 0) packFiles(toPack);
+    if (others.length === 1) choosePalette(others[0]);
+    else if (others.length > 1) notice("Drop one palette file at a time.");
+  });
+
+  // ---- Start ----
+
+  renderList();
+  showNothing();
+  choosePalette(null);
+})();

@@ -1,0 +1,144 @@
+// The sprite as the page shows it: the core's own reading, validation and
+// frame decoder, with the notices they give turned into the converter's lines.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/notice_printer.h"
+#include "notice/error_notifier.h"
+#include "platform/heap_block.h"
+#include "platform/seam.h"
+#include "sprite/dc6_file.h"
+#include "sprite/frame_decoder.h"
+#include "web/bridge.h"
+
+namespace {
+
+// Collects the core's message boxes as the converter's notice lines for one
+// file, answering as the converter does, for its lifetime.
+class NoticeCollector {
+public:
+    explicit NoticeCollector(const char* name) : name_(name) {
+        showErrors = true;
+        previousBox_ = platform::SetMessageBoxHandler([this](HWND, const char* text, const char*, UINT style) {
+            lines_.push_back(NoticeLine(name_, text != nullptr ? text : "", noticeReason));
+            return (style & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+        });
+    }
+    ~NoticeCollector() { platform::SetMessageBoxHandler(std::move(previousBox_)); }
+    NoticeCollector(const NoticeCollector&) = delete;
+    NoticeCollector& operator=(const NoticeCollector&) = delete;
+
+    void Add(const char* text) { lines_.push_back(NoticeLine(name_, text)); }
+    const std::vector<std::string>& lines() const { return lines_; }
+
+private:
+    std::string name_;
+    std::vector<std::string> lines_;
+    platform::MessageBoxHandler previousBox_;
+};
+
+// The current sprite file, loaded and accepted, for as long as it lives.
+class LoadedSprite {
+public:
+    explicit LoadedSprite(const char* path) : block_(LoadWholeFile(path, &spriteSize)) {
+        if (!block_) return;
+        spriteData = block_.get();
+        accepted_ = GetFileInfoDC6() == 1;
+    }
+    ~LoadedSprite() { spriteData = nullptr; }
+    LoadedSprite(const LoadedSprite&) = delete;
+    LoadedSprite& operator=(const LoadedSprite&) = delete;
+
+    bool read() const { return static_cast<bool>(block_); }
+    bool accepted() const { return accepted_; }
+
+private:
+    HeapBlock block_;
+    bool accepted_ = false;
+};
+
+constexpr std::uint32_t kFrameXOffset = 12, kFrameYOffset = 16;
+
+std::string describedText;
+
+std::uint64_t PixelsOf(std::int32_t width, std::int32_t height) {
+    if (width <= 0 || height <= 0) return 0;
+    return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+}
+
+}  // namespace
+
+extern "C" {
+
+const char* KelvaneDescribeSprite(const char* path) {
+    NoticeCollector notices(path);
+    nlohmann::json description;
+    {
+        LoadedSprite sprite(path);
+        if (!sprite.read()) notices.Add("cannot be read");
+        description["accepted"] = sprite.accepted();
+        if (sprite.accepted()) {
+            description["layout"] = separateFrames ? "separate" : "stitched";
+            nlohmann::json frames = nlohmann::json::array();
+            std::uint8_t nowhere = 0;
+            for (std::int32_t i = 0; i < blockCount; ++i) {
+                SelectFrame(frameTable[i]);
+                frames.push_back({{"width", frameWidth},
+                                  {"height", frameHeight},
+                                  {"xOffset", ReadInt32(frameTable[i] + kFrameXOffset)},
+                                  {"yOffset", ReadInt32(frameTable[i] + kFrameYOffset)}});
+                // Onto a canvas of no pixels: the decoder walks the coded data
+                // and reports its faults, whatever the frame's size.
+                DecodeFrame(frameData, frameLength, frameWidth, frameHeight, &nowhere, 0, 0, 0, 0);
+            }
+            description["frames"] = frames;
+        }
+    }
+    description["notices"] = notices.lines();
+    describedText = description.dump();
+    return describedText.c_str();
+}
+
+std::uint8_t* KelvaneDecodeSprite(const char* path) {
+    NoticeCollector silenced(path);  // the list has shown them
+    LoadedSprite sprite(path);
+    if (!sprite.accepted()) return nullptr;
+
+    constexpr std::size_t kFieldBytes = 4;
+    std::vector<std::int32_t> header{blockCount};
+    std::uint64_t shownPixels = 0;
+    for (std::int32_t i = 0; i < blockCount; ++i) {
+        SelectFrame(frameTable[i]);
+        const std::uint64_t pixels = PixelsOf(frameWidth, frameHeight);
+        const bool shown = pixels > 0 && shownPixels + pixels <= kMaxShownPixels;
+        if (shown) shownPixels += pixels;
+        header.insert(header.end(), {frameWidth, frameHeight, shown ? 1 : 0});
+    }
+    const std::uint64_t size = header.size() * kFieldBytes + 2 * shownPixels;
+    auto* block = static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(size)));
+    if (block == nullptr) return nullptr;
+    std::memcpy(block, header.data(), header.size() * kFieldBytes);
+
+    std::uint8_t* out = block + header.size() * kFieldBytes;
+    for (std::int32_t i = 0; i < blockCount; ++i) {
+        if (header[1 + 3 * static_cast<std::size_t>(i) + 2] == 0) continue;
+        SelectFrame(frameTable[i]);
+        const std::size_t pixels = static_cast<std::size_t>(PixelsOf(frameWidth, frameHeight));
+        std::uint8_t* indices = out;
+        std::uint8_t* opaque = out + pixels;
+        std::memset(indices, terminator[3], pixels);
+        std::memset(opaque, 0, pixels);
+        DecodeFrame(frameData, frameLength, frameWidth, frameHeight, indices, frameWidth, frameHeight, 0, 0, opaque);
+        out += 2 * pixels;
+    }
+    return block;
+}
+
+void KelvaneRelease(std::uint8_t* block) { std::free(block); }
+
+}  // extern "C"
