@@ -14,6 +14,13 @@ earlier outputs are moved aside, not deleted, until the end: ext4 is slow to
 create files in a place where many were deleted in the last minutes, and that
 must fall on both sides alike. The folder is removed afterwards.
 
+Then several files at a time: the folder as PCX and as PNG with -j 1 and
+-j 2 (best of three each, taking turns), against the same `cp -r`. Targets on
+this 2-core machine: PCX at -j 2 no slower than the copy, PNG at -j 2 within
+3x of it and at least 1.7x faster than at -j 1. The folder as a tree of 50
+folders of 20 sprites each, with -r. And the system calls of a -j 2 run
+(`strace -c -f`): at most 6 per image beside the writes.
+
 Then the way back: the folder converted with `-f png --json`, and every
 manifest packed again with kelvane-pack, one process per sprite as a user's
 script would run it, both timed the same way (best of three). Target: packing
@@ -28,6 +35,8 @@ import time
 
 ROUNDS = 5
 PACK_ROUNDS = 3
+JOB_ROUNDS = 3
+TREE_FOLDERS = 50
 
 
 def timed(command, notices_allowed=False):
@@ -55,11 +64,11 @@ def main():
         files, pixels = map(int, subprocess.run([generator, sprites], check=True, capture_output=True,
                                                 text=True).stdout.split())
         convert_times, copy_times = [], []
-        subprocess.run([converter, "-q", "-C", sprites], check=True, stdout=subprocess.DEVNULL)
+        subprocess.run([converter, "-q", "-j", "1", "-C", sprites], check=True, stdout=subprocess.DEVNULL)
         for round_ in range(ROUNDS):
             def convert_once():
                 os.rename(output, os.path.join(sprites, f"converted{round_}"))
-                convert_times.append(timed([converter, "-q", "-C", sprites]))
+                convert_times.append(timed([converter, "-q", "-j", "1", "-C", sprites]))
 
             def copy_once():
                 copy_times.append(timed(["cp", "-r", output, os.path.join(sprites, f"copy{round_}")]))
@@ -71,7 +80,7 @@ def main():
         images = os.listdir(output)
         output_bytes = sum(os.path.getsize(os.path.join(output, name)) for name in images)
         megapixels = pixels / 1e6
-        print(f"kelvane-convert -q on {files} sprite files ({megapixels:.0f} MB of pixels, "
+        print(f"kelvane-convert -q -j 1 on {files} sprite files ({megapixels:.0f} MB of pixels, "
               f"{len(images)} PCX files, {output_bytes / 1e6:.0f} MB written), best of {ROUNDS}:")
         print(f"  convert  {convert:7.3f} s   {files / convert:8.0f} files/s   {megapixels / convert:7.1f} MB of pixels/s")
         print(f"  cp -r    {copied:7.3f} s   (the same output bytes)")
@@ -84,7 +93,8 @@ def main():
         for round_ in range(ROUNDS):
             if os.path.isdir(png_output):
                 os.rename(png_output, os.path.join(sprites, f"png-run{round_}"))
-            png_times.append(timed([converter, "-q", "-C", sprites, "-f", "png", "-o", "PNG"], notices_allowed=True))
+            png_times.append(timed([converter, "-q", "-j", "1", "-C", sprites, "-f", "png", "-o", "PNG"],
+                                   notices_allowed=True))
         png = min(png_times)
         png_bytes = sum(os.path.getsize(os.path.join(png_output, name)) for name in os.listdir(png_output))
         mogrified = os.path.join(sprites, "mogrify")
@@ -92,16 +102,69 @@ def main():
         mogrify = timed(["mogrify", "-format", "png", os.path.join(mogrified, "*.pcx")])
         magick_bytes = sum(os.path.getsize(os.path.join(mogrified, name))
                            for name in os.listdir(mogrified) if name.endswith(".png"))
-        print(f"kelvane-convert -q -f png on the same folder, best of {ROUNDS}, "
+        print(f"kelvane-convert -q -j 1 -f png on the same folder, best of {ROUNDS}, "
               f"against ImageMagick's mogrify -format png of its PCX files (one run):")
         print(f"  png      {png:7.3f} s   {png_bytes / 1e6:8.1f} MB of PNG files")
         print(f"  mogrify  {mogrify:7.3f} s   {magick_bytes / 1e6:8.1f} MB of PNG files")
         print(f"  speed    {mogrify / png:7.1f} x    (target: at least 10 x)")
         print(f"  size     {png_bytes / magick_bytes:7.2f}     (target: at most 1)")
 
+        bench_jobs(converter, sprites, files, copied, len(images))
         bench_packing(converter, packer, sprites, files)
     finally:
         shutil.rmtree(work, ignore_errors=True)
+
+
+def bench_jobs(converter, sprites, files, copied, images):
+    """-j 1 against -j 2, the folder as a tree with -r, and the system calls."""
+    times = {}
+    for round_ in range(JOB_ROUNDS):
+        for jobs in (("1", "2") if round_ % 2 == 0 else ("2", "1")):
+            for image_format in ("pcx", "png"):
+                out = os.path.join(sprites, f"jobs-{image_format}-{jobs}-{round_}")
+                times.setdefault((image_format, jobs), []).append(
+                    timed([converter, "-q", "-j", jobs, "-C", sprites, "-f", image_format, "-o", out],
+                          notices_allowed=True))
+    best = {key: min(values) for key, values in times.items()}
+    print(f"kelvane-convert -q -j 1 and -j 2 on the same folder, best of {JOB_ROUNDS}, against cp -r "
+          f"of its PCX files ({copied:.3f} s):")
+    for image_format in ("pcx", "png"):
+        one, two = best[(image_format, "1")], best[(image_format, "2")]
+        target = "no slower than cp -r" if image_format == "pcx" else "within 3x of cp -r"
+        print(f"  {image_format} -j 1 {one:7.3f} s   -j 2 {two:7.3f} s   -j 2 / cp -r {two / copied:5.2f} "
+              f"(target: {target})   -j 1 / -j 2 {one / two:5.2f}" +
+              ("   (target: at least 1.7)" if image_format == "png" else ""))
+
+    # The tree: 50 folders of 20 sprites each, linked to the folder's files.
+    tree = os.path.join(os.path.dirname(sprites), "tree")
+    names = sorted(name for name in os.listdir(sprites) if name.endswith(".dc6"))
+    for i, name in enumerate(names):
+        folder = os.path.join(tree, f"folder{i % TREE_FOLDERS:02d}")
+        os.makedirs(folder, exist_ok=True)
+        os.link(os.path.join(sprites, name), os.path.join(folder, name))
+    tree_times = []
+    for round_ in range(JOB_ROUNDS):
+        tree_times.append(timed([converter, "-q", "-r", "-j", "2", "-C", tree, "-o", f"../tree-out{round_}"]))
+    tree_time = min(tree_times)
+    print(f"kelvane-convert -q -r -j 2 on the folder as a tree of {TREE_FOLDERS} folders "
+          f"(the images mirrored below -o), best of {JOB_ROUNDS}:")
+    print(f"  tree     {tree_time:7.3f} s   {files / tree_time:8.0f} files/s   tree / cp -r {tree_time / copied:5.2f}")
+
+    # System calls of a -j 2 run, every thread counted.
+    counts = os.path.join(os.path.dirname(sprites), "strace.txt")
+    subprocess.run(["strace", "-f", "-c", "-o", counts, converter, "-q", "-j", "2", "-C", sprites, "-o", "strace-out"],
+                   check=True, stdout=subprocess.DEVNULL)
+    calls = {}
+    with open(counts) as report:
+        for line in report:
+            fields = line.split()
+            if len(fields) >= 5 and fields[0][0].isdigit() and fields[-1] != "total":
+                calls[fields[-1]] = int(fields[3])
+    writes = sum(calls.get(name, 0) for name in ("write", "writev", "pwrite64"))
+    others = sum(calls.values()) - writes
+    top = ", ".join(f"{name} {count}" for name, count in sorted(calls.items(), key=lambda item: -item[1])[:8])
+    print(f"system calls of kelvane-convert -q -j 2 on the folder ({images} images; strace -c -f):")
+    print(f"  beside the writes {others / images:5.2f} per image   (target: at most 6)   {top}")
 
 
 def bench_packing(converter, packer, sprites, files):

@@ -26,16 +26,20 @@ TERMINATOR = b"\xee\xee\xee\xee"
 MIB = 1 << 20
 
 
-def sprite(width, height, every_index=False):
+def sprite(width, height, every_index=False, frames=1):
     # With every_index, the bottom row starts with all 256 indices: no index
-    # is left for the transparent pixels, and PNG is written as RGBA.
+    # is left for the transparent pixels, and PNG is written as RGBA. With
+    # more frames, each is placed below the one before by its offsets: an
+    # animation's canvas holds them all.
     coded = b"\x80" + TERMINATOR
     if every_index:
         coded = (b"\x7f" + bytes(range(127)) + b"\x7f" + bytes(range(127, 254)) + b"\x02" + bytes([254, 255]) +
                  coded)
-    header = struct.pack("<i8s4si", 6, bytes(8), TERMINATOR, 0) + struct.pack("<iI", 1, 28)
-    frame = struct.pack("<IiiiiIII", 0, width, height, 0, 0, 0, 0, len(coded)) + coded
-    return header + frame
+    header = struct.pack("<i8s4sii", 6, bytes(8), TERMINATOR, 0, frames)
+    table = b"".join(struct.pack("<I", 24 + 4 * frames + i * (32 + len(coded))) for i in range(frames))
+    body = b"".join(struct.pack("<IiiiiIII", 0, width, height, 0, i * height, 0, 0, len(coded)) + coded
+                    for i in range(frames))
+    return header + table + body
 
 
 def png(width, height, palette_entries=2):
@@ -117,6 +121,20 @@ def main():
                       f"peak {peak / MIB:7.1f} MiB, canvas + {(peak - canvas) / MIB:5.1f} MiB "
                       f"({verdict} the target of canvas + 64 MiB)")
                 shutil.rmtree(folder)
+        print("kelvane-convert peak memory with an animation: two frames of 65535 x 4096, one below the other, "
+              "-f png (the frames' images) and --anim (their canvas):")
+        for animation in ("apng", "gif"):
+            folder = os.path.join(work, f"anim-{animation}")
+            os.makedirs(folder)
+            with open(os.path.join(folder, "big.dc6"), "wb") as out:
+                out.write(sprite(65535, 4096, every_index=animation == "apng", frames=2))
+            peak = peak_kib([converter, "-q", "-C", folder, "-f", "png", "--anim", animation]) * 1024
+            canvas = 65535 * 8192
+            verdict = "within" if peak <= canvas + 64 * MIB else "OVER"
+            label = "apng, every index (RGBA)" if animation == "apng" else "gif"
+            print(f"  {label}: canvas {canvas / MIB:7.1f} MiB, peak {peak / MIB:7.1f} MiB, canvas + "
+                  f"{(peak - canvas) / MIB:5.1f} MiB ({verdict} the target of canvas + 64 MiB)")
+            shutil.rmtree(folder)
         bench_packing(os.path.join(build, "cli", "kelvane-pack"), work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
