@@ -38,7 +38,10 @@ protected:
         StartConversionRun();
         char buffer[kNameBufferSize] = {};
         std::strncpy(buffer, name.c_str(), sizeof buffer - 1);
-        ASSERT_EQ(ConvertSpriteFile(buffer), SpriteOutcome::Converted);
+        const SpriteOutcome outcome = ConvertSpriteFile(buffer);
+        // As a run ends: the folder is let go, so that it can be removed.
+        CloseOutputFolder();
+        ASSERT_EQ(outcome, SpriteOutcome::Converted);
     }
 
     // Packs the manifest into the bytes of a sprite file; empty on refusal.
