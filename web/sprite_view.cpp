@@ -3,43 +3,40 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "cli/notice_printer.h"
 #include "notice/error_notifier.h"
+#include "notice/notice_collector.h"
 #include "platform/heap_block.h"
-#include "platform/seam.h"
 #include "sprite/dc6_file.h"
 #include "sprite/frame_decoder.h"
 #include "web/bridge.h"
 
 namespace {
 
-// Collects the core's message boxes as the converter's notice lines for one
-// file, answering as the converter does, for its lifetime.
-class NoticeCollector {
+// The notices the core gives about one file while it lives, as the
+// converter's lines: collected, never shown (a Yes/No notice counts as
+// answered Yes, so the later ones keep coming).
+class FileNotices {
 public:
-    explicit NoticeCollector(const char* name) : name_(name) {
-        showErrors = true;
-        previousBox_ = platform::SetMessageBoxHandler([this](HWND, const char* text, const char*, UINT style) {
-            lines_.push_back(NoticeLine(name_, text != nullptr ? text : "", noticeReason));
-            return (style & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
-        });
-    }
-    ~NoticeCollector() { platform::SetMessageBoxHandler(std::move(previousBox_)); }
-    NoticeCollector(const NoticeCollector&) = delete;
-    NoticeCollector& operator=(const NoticeCollector&) = delete;
+    explicit FileNotices(const char* name) : name_(name) { showErrors = true; }
+    FileNotices(const FileNotices&) = delete;
+    FileNotices& operator=(const FileNotices&) = delete;
 
-    void Add(const char* text) { lines_.push_back(NoticeLine(name_, text)); }
-    const std::vector<std::string>& lines() const { return lines_; }
+    void Add(const char* text) { collector_.Add(Notice::Kind::Notice, text); }
+    std::vector<std::string> lines() const {
+        std::vector<std::string> lines;
+        for (const Notice& notice : collector_.notices)
+            lines.push_back(NoticeLine(name_, notice.text.c_str(), notice.reason.c_str()));
+        return lines;
+    }
 
 private:
     std::string name_;
-    std::vector<std::string> lines_;
-    platform::MessageBoxHandler previousBox_;
+    NoticeCollector collector_;
 };
 
 // The current sprite file, loaded and accepted, for as long as it lives.
@@ -76,7 +73,7 @@ std::uint64_t PixelsOf(std::int32_t width, std::int32_t height) {
 extern "C" {
 
 const char* KelvaneDescribeSprite(const char* path) {
-    NoticeCollector notices(path);
+    FileNotices notices(path);
     nlohmann::json description;
     {
         LoadedSprite sprite(path);
@@ -105,7 +102,7 @@ const char* KelvaneDescribeSprite(const char* path) {
 }
 
 std::uint8_t* KelvaneDecodeSprite(const char* path) {
-    NoticeCollector silenced(path);  // the list has shown them
+    FileNotices silenced(path);  // the list has shown them
     LoadedSprite sprite(path);
     if (!sprite.accepted()) return nullptr;
 
@@ -133,7 +130,10 @@ std::uint8_t* KelvaneDecodeSprite(const char* path) {
         std::uint8_t* opaque = out + pixels;
         std::memset(indices, terminator[3], pixels);
         std::memset(opaque, 0, pixels);
-        DecodeFrame(frameData, frameLength, frameWidth, frameHeight, indices, frameWidth, frameHeight, 0, 0, opaque);
+        DecodeWatch watch;
+        watch.quiet = true;
+        watch.opaque = opaque;
+        DecodeFrame(frameData, frameLength, frameWidth, frameHeight, indices, frameWidth, frameHeight, 0, 0, &watch);
         out += 2 * pixels;
     }
     return block;
