@@ -11,18 +11,10 @@ from PIL import Image
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from dc6_sprites import FILL, sprite  # noqa: E402
+from tally import check, summary  # noqa: E402
 
 CONVERT = os.path.abspath(sys.argv[1])
 T = None
-failures = []
-checks = []
-
-
-def check(what, ok, detail=""):
-    checks.append(what)
-    if not ok:
-        failures.append(f"{what}: {detail}")
-        print(f"FAILED {what}: {detail}")
 
 
 def run(*command, cwd=None):
@@ -180,8 +172,7 @@ def main():
             check_magick(f"{work}/out/{name}.gif", frames, palette, delay)
             check_magick(f"{work}/out/{name}.apng", frames, palette, delay)
 
-    print(f"{len(checks) - len(failures)} passed, {len(failures)} failed")
-    return 1 if failures else 0
+    return summary()
 
 
 if __name__ == "__main__":

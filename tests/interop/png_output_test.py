@@ -13,18 +13,10 @@ from PIL import Image
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from dc6_sprites import FILL, sprite  # noqa: E402
+from tally import check, summary  # noqa: E402
 
 CONVERT = os.path.abspath(sys.argv[1])
 T = None  # a transparent pixel in the rows below
-failures = []
-checks = []
-
-
-def check(what, ok, detail=""):
-    checks.append(what)
-    if not ok:
-        failures.append(f"{what}: {detail}")
-        print(f"FAILED {what}: {detail}")
 
 
 def convert(folder, *arguments, status=0):
@@ -142,8 +134,7 @@ def main():
             convert(work, "-p", name, "-f", "png", "-o", f"out-{name}", "free.dc6")
             check(f"export {name}", Image.open(f"{work}/out-{name}/free.png").getpalette()[:768] == flat)
 
-    print(f"{len(checks) - len(failures)} passed, {len(failures)} failed")
-    return 1 if failures else 0
+    return summary()
 
 
 if __name__ == "__main__":
