@@ -44,7 +44,7 @@ namespace {
 
 // Images may be up to 65535 x 65535 pixels, a 4 GB canvas and an 8 GB PCX
 // block: legal, but no fuzzer can afford them. An accepted file whose images
-// would hold more than 65536 pixels in total (one 256 x 256 image) is passed
+// would hold more than 32768 pixels in total (one 256 x 128 image) is passed
 // over, which keeps the target at thousands of inputs a second. Images the
 // core refuses for their size cost nothing and are not counted, so negative
 // and oversized dimensions are still fuzzed.
