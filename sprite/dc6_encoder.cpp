@@ -78,24 +78,31 @@ struct Head {
 };
 
 // The distinct heads of a row's codings, in the order of the variants that
-// first give them.
-std::vector<Head> DistinctHeads(const Row& row, std::uint64_t* rowCodings) {
-    std::vector<Head> heads;
-    std::vector<std::uint8_t> code;
-    code.reserve(4 + kLongestRun);
-    for (int variant = 0; variant < kVariants; ++variant) {
-        code.clear();
-        CodeRow(row, variant, 4, code);
-        ++*rowCodings;
-        Head head{variant, static_cast<std::uint8_t>(code.size()), {}};
-        std::copy(code.begin(), code.end(), head.bytes.begin());
-        const bool seen = std::any_of(heads.begin(), heads.end(), [&](const Head& other) {
-            return other.count == head.count && other.bytes == head.bytes;
-        });
-        if (!seen) heads.push_back(head);
+// first give them, found as the search asks for them: most rows take their
+// first head, and their other variants are never coded.
+class RowHeads {
+public:
+    // Head k, or null when the row has no more than k distinct heads; code
+    // is room for the rows' codings.
+    const Head* At(const Row& row, std::size_t k, std::vector<std::uint8_t>& code, std::uint64_t* rowCodings) {
+        while (heads_.size() <= k && nextVariant_ < kVariants) {
+            code.clear();
+            CodeRow(row, nextVariant_, 4, code);
+            ++*rowCodings;
+            Head head{nextVariant_++, static_cast<std::uint8_t>(code.size()), {}};
+            std::copy(code.begin(), code.end(), head.bytes.begin());
+            const bool seen = std::any_of(heads_.begin(), heads_.end(), [&](const Head& other) {
+                return other.count == head.count && other.bytes == head.bytes;
+            });
+            if (!seen) heads_.push_back(head);
+        }
+        return k < heads_.size() ? &heads_[k] : nullptr;
     }
-    return heads;
-}
+
+private:
+    std::vector<Head> heads_;
+    int nextVariant_ = 0;
+};
 
 // The first four bytes of a row's coding followed by bytes that begin with
 // above.
@@ -129,9 +136,10 @@ public:
     // Chooses for rows 0..rowCount-1 (then read with Variant); false when no choice works.
     bool Choose(std::int64_t rowCount);
     // The variant chosen for row j (0 for the bottom row, which any variant codes).
-    int Variant(std::int64_t j) const {
+    int Variant(std::int64_t j) {
         const std::size_t at = static_cast<std::size_t>(j);
-        return j == 0 ? 0 : heads_[at][static_cast<std::size_t>(chosen_[at])].variant;
+        if (j == 0) return 0;
+        return heads_[at].At(rows_[at], static_cast<std::size_t>(chosen_[at]), code_, rowCodings_)->variant;
     }
 
 private:
@@ -144,7 +152,8 @@ private:
     const std::uint8_t* terminator_;
     std::vector<int> chosen_;        // per row, the head taken: entries above the current row are the path's
     std::vector<Lookahead> above_;   // what follows each row's coding on that path
-    std::vector<std::vector<Head>> heads_;  // each row's, once it is first looked at
+    std::vector<RowHeads> heads_;    // each row's, as far as the search looked
+    std::vector<std::uint8_t> code_;  // room for a row's first bytes
     std::unordered_set<std::uint64_t> deadEnds_;
     std::uint64_t* rowCodings_;
 };
@@ -161,10 +170,11 @@ bool VariantSearch::Choose(std::int64_t rowCount) {
         if (j == 0) {
             found = true;  // no end-of-row code comes before the bottom row
         } else if (deadEnds_.count(Key(j, above_[at])) == 0) {
-            if (heads_[at].empty()) heads_[at] = DistinctHeads(rows_[at], rowCodings_);
-            for (const int count = static_cast<int>(heads_[at].size()); variant < count; ++variant) {
+            const Row& row = rows_[at];
+            for (const Head* head; (head = heads_[at].At(row, static_cast<std::size_t>(variant), code_, rowCodings_));
+                 ++variant) {
                 ++*rowCodings_;
-                next = Prepend(heads_[at][static_cast<std::size_t>(variant)], above_[at]);
+                next = Prepend(*head, above_[at]);
                 if (!EndsFrameAfter(next, terminator_) && deadEnds_.count(Key(j - 1, next)) == 0) {
                     found = true;
                     break;
