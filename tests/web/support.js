@@ -68,6 +68,9 @@ async function launch() {
   return browser;
 }
 
+// How long a download the page offered may go unheard of by the browser.
+const kUnheardDownload = 15000;
+
 // The page, opened at url, with its downloads going to a folder of their own
 // and every request it makes recorded.
 class PageDriver {
@@ -85,6 +88,15 @@ class PageDriver {
     driver.session = browser.downloadSession;
     await driver.session.send("Browser.setDownloadBehavior",
                               { behavior: "allow", downloadPath: driver.downloads, eventsEnabled: true });
+    // The files the page offers: the name and address of each link it clicks to save one.
+    await driver.page.evaluateOnNewDocument(() => {
+      window.kelvaneOffered = [];
+      const click = HTMLAnchorElement.prototype.click;
+      HTMLAnchorElement.prototype.click = function () {
+        if (this.download) window.kelvaneOffered.push({ name: this.download, href: this.href });
+        return click.call(this);
+      };
+    });
     await driver.page.goto(url);
     await driver.waitFor(() => document.getElementById("palette-name").textContent === "built-in" &&
                                document.getElementById("busy").hidden);
@@ -135,7 +147,10 @@ class PageDriver {
   async download(selector, timeout = 120000) {
     let timer;
     const late = new Promise((_, reject) => {
-      timer = setTimeout(() => reject(new Error(`no download after clicking ${selector}`)), timeout);
+      timer = setTimeout(async () => {
+        const notices = await this.notices().catch(() => []);
+        reject(new Error(`no download after clicking ${selector}; the page's notices: ${JSON.stringify(notices)}`));
+      }, timeout);
     });
     try {
       return await Promise.race([this.downloadOnce(selector), late]);
@@ -145,9 +160,30 @@ class PageDriver {
   }
 
   async downloadOnce(selector) {
+    const offeredBefore = await this.page.evaluate(() => window.kelvaneOffered.length);
     const begun = new Promise((resolve) => this.session.once("Browser.downloadWillBegin", resolve));
-    await this.page.click(selector);
-    const { guid, suggestedFilename } = await begun;
+    // The button's own click, given as the user's (a click of the mouse can
+    // land beside it while the page is still laying itself out).
+    await this.page.$eval(selector, (button) => button.click());
+    // Now and then headless Chromium lets a download that the page began
+    // (its link clicked, the click the user's) go by without a word: the
+    // file the page offered is then read from the page itself.
+    const offered = this.waitFor((before) => window.kelvaneOffered.length > before, offeredBefore, 120000)
+      .then(() => new Promise((resolve) => setTimeout(resolve, kUnheardDownload).unref()))
+      .then(() => null, () => new Promise(() => {}));  // never offered: the caller's time runs out
+    const started = await Promise.race([begun, offered]);
+    if (started === null) {
+      const { name, base64 } = await this.page.evaluate(async (before) => {
+        const { name, href } = window.kelvaneOffered[before];
+        const bytes = new Uint8Array(await (await fetch(href)).arrayBuffer());
+        let text = "";
+        for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+        return { name, base64: btoa(text) };
+      }, offeredBefore);
+      console.error(`# ${name}: no download event from the browser; the file the page offered is used`);
+      return { name, bytes: Buffer.from(base64, "base64") };
+    }
+    const { guid, suggestedFilename } = started;
     await new Promise((resolve, reject) => {
       const progress = (event) => {
         if (event.guid !== guid) return;
