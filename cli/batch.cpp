@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
@@ -17,13 +16,13 @@
 #include "cli/run_plan.h"
 #include "convert/frame_placement.h"
 #include "convert/output_options.h"
+#include "convert/palette_reading.h"
 #include "convert/sprite_conversion.h"
 #include "image/palette.h"
 #include "image/palette_files.h"
 #include "notice/error_notifier.h"
 #include "platform/directory.h"
 #include "platform/files.h"
-#include "platform/heap_block.h"
 #include "platform/output_file.h"
 #include "platform/terminal.h"
 #include "sprite/dc6_file.h"
@@ -35,9 +34,6 @@ int Refuse(const std::string& subject, const std::string& reason) {
     return kExitRefused;
 }
 
-// Palette files larger than this are no palette: refused before reading.
-constexpr std::uintmax_t kMaxPaletteFileSize = 1 << 20;
-
 // The file's name without its folder, as the manifest names the palette.
 std::string BaseName(const std::string& path) {
     const std::size_t cut = path.find_last_of("/" KV_PATH_SEPARATOR);
@@ -47,17 +43,9 @@ std::string BaseName(const std::string& path) {
 // Reads a palette file of any format the editors write; false after saying
 // why it was refused. A palette of fewer than 256 colours is padded with black.
 bool LoadAnyPalette(const std::string& path) {
-    std::error_code error;
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (!platform::PathExists(path.c_str())) return Refuse(path, "does not exist") == 0;
-    if (!error && size > kMaxPaletteFileSize) return Refuse(path, "is too large for a palette file") == 0;
-    std::uint32_t length = 0;
-    HeapBlock bytes(LoadWholeFile(path.c_str(), &length));
-    if (!bytes) return Refuse(path, "cannot be read") == 0;
     PaletteFile palette;
     std::string reason;
-    if (ParsePaletteFile(path, bytes.get(), length, &palette, &reason) != PaletteParse::Parsed)
-        return Refuse(path, reason) == 0;
+    if (!ReadPaletteFile(path, &palette, &reason)) return Refuse(path, reason) == 0;
     if (palette.colours < 256)
         std::fprintf(stderr, "%s: %s: holds %d colours; the other %d entries are black\n", programName,
                      Printable(path).c_str(), palette.colours, 256 - palette.colours);

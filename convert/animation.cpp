@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr std::uint32_t kFrameWidth = 4, kFrameHeight = 8, kFrameXOffset = 12, kFrameYOffset = 16;
 const char kAnimationPath[] = "%s" KV_PATH_SEPARATOR "%s.%s";
 const char kNoIndexForGif[] = "a frame uses every palette index and has transparent pixels, which GIF cannot mark";
 
@@ -82,8 +81,8 @@ std::vector<Frame> FramesOn(const AnimationCanvas& canvas) {
         const std::uint8_t* header = frameTable[i];
         Frame frame;
         frame.entry = i;
-        const std::int32_t width = ReadInt32(header + kFrameWidth);
-        const std::int32_t height = ReadInt32(header + kFrameHeight);
+        const std::int32_t width = ReadInt32(header + kFrameWidthOffset);
+        const std::int32_t height = ReadInt32(header + kFrameHeightOffset);
         if (width >= 1 && height >= 1) {
             frame.width = width;
             frame.height = height;
@@ -219,8 +218,8 @@ AnimationCanvas CanvasOfFrames() {
     bool any = false;
     for (std::int32_t i = 0; i < blockCount; ++i) {
         const std::uint8_t* header = frameTable[i];
-        const std::int64_t width = ReadInt32(header + kFrameWidth);
-        const std::int64_t height = ReadInt32(header + kFrameHeight);
+        const std::int64_t width = ReadInt32(header + kFrameWidthOffset);
+        const std::int64_t height = ReadInt32(header + kFrameHeightOffset);
         if (width < 1 || height < 1) continue;
         const std::int64_t x = ReadInt32(header + kFrameXOffset);
         const std::int64_t y = ReadInt32(header + kFrameYOffset);

@@ -35,7 +35,6 @@ constexpr std::int32_t kTileWidth = 256;  // a frame this wide lets the next one
 // Header fields the conversion does not interpret, kept for the manifest.
 constexpr std::uint32_t kFileField4 = 4, kFileField8 = 8, kFileField16 = 16;
 constexpr std::uint32_t kFrameField0 = 0, kFrameField20 = 20, kFrameField24 = 24;
-constexpr std::uint32_t kFrameXOffset = 12, kFrameYOffset = 16;
 
 const char kStitchedPath[] = "%s" KV_PATH_SEPARATOR "%s.%s";
 const char kSeparatePath[] = "%s" KV_PATH_SEPARATOR "%s%i.%s";

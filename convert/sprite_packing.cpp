@@ -8,6 +8,7 @@
 
 #include "convert/manifest.h"
 #include "convert/pack_image.h"
+#include "convert/palette_reading.h"
 #include "image/palette.h"
 #include "image/palette_files.h"
 #include "platform/files.h"
@@ -19,7 +20,6 @@
 namespace {
 
 // Palette files are a few kilobytes; anything far larger is not one.
-constexpr long kMaxPaletteFileSize = 1 << 20;
 
 bool Refuse(PackReport* report, const std::string& subject, const std::string& reason) {
     report->subject = subject;
@@ -291,25 +291,8 @@ bool ReadSpriteTemplate(const std::string& path, SpriteTemplate* out, std::strin
 }
 
 bool ReadPackPalette(const std::string& path, PaletteRgb* palette, int* colours, std::string* reason) {
-    std::FILE* probe = platform::OpenRegularFile(path.c_str());
-    if (probe == nullptr) {
-        *reason = platform::PathExists(path.c_str()) ? "cannot be read" : "does not exist";
-        return false;
-    }
-    const bool large = std::fseek(probe, 0, SEEK_END) != 0 || std::ftell(probe) > kMaxPaletteFileSize;
-    std::fclose(probe);
-    if (large) {
-        *reason = "is too large for a palette file";
-        return false;
-    }
-    std::uint32_t length = 0;
-    HeapBlock bytes(LoadWholeFile(path.c_str(), &length));
-    if (!bytes) {
-        *reason = "cannot be read";
-        return false;
-    }
     PaletteFile file;
-    if (ParsePaletteFile(path, bytes.get(), length, &file, reason) != PaletteParse::Parsed) return false;
+    if (!ReadPaletteFile(path, &file, reason)) return false;
     for (std::size_t i = 0; i < 256; ++i) {
         (*palette)[3 * i] = file.storedBgr[3 * i + 2];
         (*palette)[3 * i + 1] = file.storedBgr[3 * i + 1];

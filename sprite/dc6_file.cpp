@@ -26,12 +26,6 @@ constexpr std::uint32_t kBlockCountOffset = 20;
 constexpr std::uint32_t kFrameTableOffset = 24;
 constexpr std::int32_t kVersion = 6;
 
-constexpr std::uint32_t kFrameHeaderSize = 32;
-constexpr std::uint32_t kFrameWidthOffset = 4;
-constexpr std::uint32_t kFrameHeightOffset = 8;
-constexpr std::uint32_t kFrameXOffset = 12;
-constexpr std::uint32_t kFrameYOffset = 16;
-constexpr std::uint32_t kFrameLengthOffset = 28;
 
 // Files larger than this are not read: offsets and lengths are 32-bit, and
 // the block must also hold the slack.

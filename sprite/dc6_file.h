@@ -62,6 +62,15 @@ int GetFileInfoDC6();
 // cut so that the coded data ends no later than the file does.
 void SelectFrame(const std::uint8_t* frame);
 
+// A frame header: 32 bytes at a frameTable entry, its coded data after it.
+// The fields this program reads, by their byte offset (little-endian 32-bit).
+inline constexpr std::uint32_t kFrameHeaderSize = 32;
+inline constexpr std::uint32_t kFrameWidthOffset = 4;
+inline constexpr std::uint32_t kFrameHeightOffset = 8;
+inline constexpr std::uint32_t kFrameXOffset = 12;
+inline constexpr std::uint32_t kFrameYOffset = 16;
+inline constexpr std::uint32_t kFrameLengthOffset = 28;
+
 // Little-endian reads from a byte span the caller has bounds-checked.
 inline std::int32_t ReadInt32(const std::uint8_t* p) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |

@@ -9,7 +9,6 @@ namespace {
 
 constexpr std::int32_t kVersion = 6;
 constexpr std::uint64_t kFileHeaderSize = 24;  // up to the frame table
-constexpr std::uint64_t kFrameHeaderSize = 32;
 constexpr std::int32_t kMaxDimension = 0xFFFF;
 // The reader takes files whose size plus its slack fits in 32 bits.
 constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFull - kFileSlack;

@@ -59,8 +59,6 @@ private:
     bool accepted_ = false;
 };
 
-constexpr std::uint32_t kFrameXOffset = 12, kFrameYOffset = 16;
-
 std::string describedText;
 
 std::uint64_t PixelsOf(std::int32_t width, std::int32_t height) {
