@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <utility>
 
+#include "convert/colour_mapping.h"
 #include "sprite/dc6_file.h"
 
 using Json = nlohmann::ordered_json;
@@ -26,16 +27,6 @@ constexpr char kSeparate[] = "separate";
 constexpr char kStitchedSeparately[] = "stitched-separately";
 constexpr char kIndexed[] = "I8";
 constexpr char kRgba[] = "RGBA8888";
-
-std::string ColourText(const std::array<std::uint8_t, 768>& rgb, std::size_t entry) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string text = "#";
-    for (std::size_t c = 0; c < 3; ++c) {
-        text += kDigits[rgb[3 * entry + c] >> 4];
-        text += kDigits[rgb[3 * entry + c] & 0xF];
-    }
-    return text;
-}
 
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -424,7 +415,7 @@ std::string ManifestToJson(const SpriteManifest& manifest) {
     meta["palette"] = manifest.palette;
     if (manifest.paletteRgb) {
         Json colours = Json::array();
-        for (std::size_t i = 0; i < 256; ++i) colours.push_back(ColourText(*manifest.paletteRgb, i));
+        for (std::size_t i = 0; i < 256; ++i) colours.push_back(ColourText(ColourOf(manifest.paletteRgb->data() + 3 * i)));
         meta["paletteColours"] = std::move(colours);
     }
     meta["transparentIndex"] = OrNull(manifest.transparentIndex);
