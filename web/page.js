@@ -368,7 +368,7 @@
     const index = state.frameIndex;
     busy(`Converting ${name}…`, async () => {
       const answer = await client.request("convert", {
-        names: [name], options: { ...options(), manifest: true }, palette: state.palette && state.palette.name, zip: false,
+        names: [name], options: { ...options(), manifest: true, animation: null }, palette: state.palette && state.palette.name, zip: false,
       });
       toolLines(answer.lines.filter((line) => line.stream === "err"));
       const manifest = answer.files.find((file) => file.name.endsWith(".json"));
