@@ -9,7 +9,10 @@
     if (sprites.length === 0) return "Nothing was packed: see the notices.";
     const parts = sprites.map((sprite) => `${sprite.name} (${bytesText(sprite.bytes.length)}` +
                                           (sprite.original ? `, with the original ${sprite.original})` : ")"));
-    return `${parts.join(", ")} packed: shown in the list, not saved yet.`;
+    // Loose images without an original have nothing to tell their offsets.
+    const unplaced = sprites.some((sprite) => sprite.loose && !sprite.original)
+      ? " Every frame is at offsets 0,0: choose the original sprite with the images to take its offsets." : "";
+    return `${parts.join(", ")} packed: shown in the list, not saved yet.${unplaced}`;
   }
 
   // Lists the packed sprites (a listed sprite of the same name gives way to

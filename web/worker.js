@@ -275,11 +275,11 @@ const requests = {
     const lines = [];
     const written = [];
     let status = 0;
-    const take = (run, name, original) => {
+    const take = (run, name, original, loose = false) => {
       lines.push(...run.lines);
       status = Math.max(status, run.status);
       if (run.status !== 2 && FS.analyzePath(out + "/" + name).exists) {
-        written.push({ name, bytes: FS.readFile(out + "/" + name), original });
+        written.push({ name, bytes: FS.readFile(out + "/" + name), original, loose });
         FS.unlink(out + "/" + name);
       }
     };
@@ -322,7 +322,7 @@ const requests = {
       }
       const argv = ["-C", folder, "-o", "out/" + output, ...nearestArguments, ...(like ? ["--like", like] : []),
                     ...offsets, "--", ...images];
-      take(pack(argv), output, like || null);
+      take(pack(argv), output, like || null, true);
     }
     removeTree(folder);
     return { status, lines, sprites: written };

@@ -146,6 +146,10 @@ describe("the page's pack", () => {
       const sprite = await driver.download("#download-dc6");
       assert.equal(sprite.name, "bounce.dc6");
       assert.ok(sprite.bytes.equals(expected), "the page's loose pack");
+      // Without it the frames stand at 0,0, and the page says so.
+      await packInPage(driver, images, { nearest: false });
+      assert.match(await driver.page.$eval("#pack-result", (result) => result.textContent),
+                   /Every frame is at offsets 0,0: choose the original sprite/);
     });
   });
 
