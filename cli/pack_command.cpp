@@ -71,23 +71,24 @@ int WriteSprite(const PackOptions& options, const std::string& output, const Dc6
     return report.notices.empty() ? kExitClean : kExitNotices;
 }
 
-PackSettings SettingsOf(const PackOptions& options) {
+PackSettings SettingsOf(const PackOptions& options, const PackWording& wording) {
     PackSettings settings;
     settings.nearest = options.nearest;
     settings.original = options.like;
+    settings.wording = &wording;
     return settings;
 }
 
 // Each manifest in turn, under -o or its sprite's name; one refused manifest
 // does not stop the others. Two manifests of one sprite name: the first wins.
-int PackManifests(const PackOptions& options) {
+int PackManifests(const PackOptions& options, const PackWording& wording) {
     int status = kExitClean;
     std::set<std::string> written;
     for (const std::string& manifest : options.files) {
         Dc6File sprite;
         PackReport report;
         std::string spriteName;
-        const bool packed = PackManifest(manifest, SettingsOf(options), &sprite, &spriteName, &report);
+        const bool packed = PackManifest(manifest, SettingsOf(options, wording), &sprite, &spriteName, &report);
         PrintNotices(report);
         int result = kExitRefused;
         const std::string output = options.output.value_or(spriteName);
@@ -107,9 +108,9 @@ int PackManifests(const PackOptions& options) {
     return status;
 }
 
-int PackImages(const PackOptions& options) {
+int PackImages(const PackOptions& options, const PackWording& wording) {
     SpriteTemplate like;
-    PackSettings settings = SettingsOf(options);
+    PackSettings settings = SettingsOf(options, wording);
     std::string reason;
     std::vector<std::string> read;
     if (options.like) {
@@ -143,20 +144,20 @@ int PackImages(const PackOptions& options) {
     return WriteSprite(options, *options.output, sprite, report);
 }
 
-int Pack(const PackOptions& options) {
+int Pack(const PackOptions& options, const PackWording& wording) {
     if (options.folder && !platform::ChangeDirectory(options.folder->c_str()))
         return Refuse(*options.folder, std::string("cannot enter folder: ") + std::strerror(errno));
-    return options.manifest ? PackManifests(options) : PackImages(options);
+    return options.manifest ? PackManifests(options, wording) : PackImages(options, wording);
 }
 
 }  // namespace
 
-int RunPackCommand(int argc, char** argv) {
+int RunPackCommand(int argc, char** argv, const PackWording& wording) {
     programName = "kelvane-pack";
     PackOptions options;
     if (!ParsePackOptions(argc, argv, options)) return kExitRefused;
     if (options.help) return PrintAndEnd(kPackUsage);
     if (options.version) return PrintAndEnd(std::string(programName) + " " + KELVANE_VERSION + "\n");
     const platform::DirectoryKeeper keeper;
-    return Pack(options);
+    return Pack(options, wording);
 }

@@ -7,6 +7,10 @@
 // into the folder for the command's length only).
 #pragma once
 
+#include "convert/pack_image.h"
+
 // Runs kelvane-pack with argv[0..argc) (argv[0] is the program's name, not
-// read) and returns its exit status: 0, 1, 2 as its --help says.
-int RunPackCommand(int argc, char** argv);
+// read) and returns its exit status: 0, 1, 2 as its --help says. wording
+// fills the notices' advice: the page names its controls where the program
+// names its options.
+int RunPackCommand(int argc, char** argv, const PackWording& wording = kCommandLineWording);

@@ -36,7 +36,9 @@ const char kPackUsage[] =
     "                       SPRITE.dc6 (default: zero, terminator EE EE EE EE); with\n"
     "                       images and manifests alike, a colour the palette holds\n"
     "                       at several indices takes SPRITE.dc6's index at that\n"
-    "                       pixel (a manifest's own sprite, beside it, by default)\n"
+    "                       pixel, and a pixel showing SPRITE.dc6's colour there\n"
+    "                       under another index keeps SPRITE.dc6's index (a\n"
+    "                       manifest's own sprite, beside it, by default)\n"
     "  -p, --palette FILE   images: the sprite's palette (768 bytes blue, green,\n"
     "                       red; JASC-PAL, RIFF PAL, GIMP .gpl, Photoshop .act);\n"
     "                       default: the first indexed image's\n"
@@ -54,9 +56,10 @@ const char kPackUsage[] =
     "\n"
     "Exit status: 0 written, every pixel as the images show it; 1 written with a\n"
     "notice that changes no pixel, or one that counts the pixels that took the\n"
-    "lowest of several indices or the nearest colour; 2 usage error, or a refused\n"
-    "manifest, image, palette or sprite, or the sprite could not be written (with\n"
-    "several manifests: one of them); 128 + N when ended by signal N.\n";
+    "lowest of several indices, the nearest colour or the original's index;\n"
+    "2 usage error, or a refused manifest, image, palette or sprite, or the sprite\n"
+    "could not be written (with several manifests: one of them); 128 + N when\n"
+    "ended by signal N.\n";
 
 namespace {
 

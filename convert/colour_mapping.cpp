@@ -95,3 +95,9 @@ int ColourMapper::MapColour(std::uint32_t colour, std::size_t at, const Original
     ++ambiguous_;
     return found;
 }
+
+int ColourMapper::OriginalOfSameColour(int index, std::uint8_t there) {
+    if (ColourOf(palette_.data() + 3 * index) != ColourOf(palette_.data() + 3 * there)) return index;
+    ++restored_;
+    return there;
+}

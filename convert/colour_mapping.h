@@ -7,7 +7,10 @@
 // is mapped by colour: every opaque pixel takes the index of exactly its
 // colour. A colour the palette holds at several indices takes the index the
 // original sprite has at that pixel, where the original is at hand and shows
-// that colour there, else the lowest such index (counted). A colour the
+// that colour there, else the lowest such index (counted). Editors do not
+// tell such indices apart either, even where they keep the palette: an
+// indexed pixel showing the colour the original has there, under another
+// index of that colour, takes the original's index back (counted). A colour the
 // palette lacks is refused, or, when asked for, takes the nearest colour:
 // the least squared distance in red, green and blue, the lowest index among
 // equals (counted).
@@ -49,22 +52,29 @@ public:
     // the palette and nearness was not asked for.
     int MapIndex(std::uint8_t index, std::size_t at, const OriginalFrame& original) {
         const std::int16_t known = byIndex_[index];
-        return known >= 0 ? known : MapColour(imageColours_[index], at, original);
+        if (known < 0) return MapColour(imageColours_[index], at, original);
+        if (original.pixels != nullptr && original.opaque[at] != 0 && original.pixels[at] != known)
+            return OriginalOfSameColour(known, original.pixels[at]);
+        return known;
     }
 
     // The sprite index for an opaque pixel of this colour, as MapIndex.
     int MapColour(std::uint32_t colour, std::size_t at, const OriginalFrame& original);
 
-    // Pixels that took the lowest of several indices of their colour, and
-    // pixels that took the nearest colour.
+    // Pixels that took the lowest of several indices of their colour,
+    // pixels that took the nearest colour, and indexed pixels that took the
+    // original's index of their colour instead of their own.
     std::uint64_t ambiguousPixels() const { return ambiguous_; }
     std::uint64_t nearestPixels() const { return nearest_; }
+    std::uint64_t restoredPixels() const { return restored_; }
 
 private:
     // Index of a colour in the palette: its lowest index, -1 when absent.
     int Find(std::uint32_t colour) const;
     bool Shared(std::uint32_t colour) const;
     int Nearest(std::uint32_t colour) const;
+    // The original's index where it shows the colour of `index`, else index.
+    int OriginalOfSameColour(int index, std::uint8_t there);
 
     static constexpr std::size_t kSlots = 1024;  // at most 256 used: probes stay short
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;  // no 24-bit colour
@@ -79,4 +89,5 @@ private:
     std::array<std::uint32_t, 256> imageColours_{};
     std::uint64_t ambiguous_ = 0;
     std::uint64_t nearest_ = 0;
+    std::uint64_t restored_ = 0;
 };

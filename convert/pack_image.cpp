@@ -9,6 +9,14 @@
 #include "sprite/dc6_file.h"
 #include "sprite/frame_decoder.h"
 
+const PackWording kCommandLineWording = {
+    "give --like ORIGINAL.dc6",
+    "give --nearest",
+    "give the sprite's palette with -p PALETTE",
+    "give the sprite's name with -o",
+    "convert with -f png",
+};
+
 namespace {
 
 constexpr std::int64_t kMaxFrameDimension = 0xFFFF;
@@ -21,9 +29,10 @@ const char kSaveFullyTransparent[] = "save it with every transparent pixel fully
 class FrameCutter {
 public:
     FrameCutter(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, const std::uint8_t* palette,
-                ColourMapper& mapper, const OriginalFrame& original, FramePixels* frame, std::string* reason)
+                ColourMapper& mapper, const OriginalFrame& original, const PackWording& wording, FramePixels* frame,
+                std::string* reason)
         : x_(x), y_(y), width_(width), height_(height), palette_(palette), mapper_(mapper), original_(original),
-          frame_(frame), reason_(reason) {}
+          wording_(wording), frame_(frame), reason_(reason) {}
 
     bool Wants(std::int64_t row) const { return row >= y_ && row < y_ + height_; }
     std::int64_t left() const { return x_; }
@@ -55,8 +64,8 @@ private:
     bool Put(std::size_t at, int index, std::int64_t column, std::int64_t row, std::uint32_t colour) {
         if (index < 0) {
             *reason_ = "colour " + ColourText(colour) + " (pixel " + std::to_string(column) + "," +
-                       std::to_string(row) + ") is not in the sprite's palette; paint with the palette's colours, "
-                       "or give --nearest to take the nearest of them";
+                       std::to_string(row) + ") is not in the sprite's palette; paint with the palette's colours, or " +
+                       wording_.nearest + " to take the nearest of them";
             return false;
         }
         frame_->pixels.get()[at] = static_cast<std::uint8_t>(index);
@@ -68,6 +77,7 @@ private:
     const std::uint8_t* palette_;  // indexed images: the image's own, 256 entries
     ColourMapper& mapper_;
     const OriginalFrame& original_;
+    const PackWording& wording_;
     FramePixels* frame_;
     std::string* reason_;
 };
@@ -207,7 +217,8 @@ bool PackImage::Open(const std::string& path, std::string* reason) {
 }
 
 bool PackImage::Cut(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, int fillIndex,
-                    std::int64_t fillColour, ColourMapper& mapper, const OriginalFrame& original, FramePixels* frame, std::string* reason) const {
+                    std::int64_t fillColour, ColourMapper& mapper, const OriginalFrame& original,
+                    const PackWording& wording, FramePixels* frame, std::string* reason) const {
     if (!AllocateFrame(width, height, frame, reason)) return false;
     if (width == 0 || height == 0) return true;
     std::uint8_t colours[kPaletteSize] = {};
@@ -217,7 +228,7 @@ bool PackImage::Cut(std::int32_t x, std::int32_t y, std::int32_t width, std::int
     if (fillColour >= 0 && !marks_)
         for (std::size_t i = 0; i < palette_.size() / 3; ++i)
             fillEntries[i] = ColourOf(colours + 3 * i) == static_cast<std::uint32_t>(fillColour);
-    FrameCutter cutter(x, y, width, height, colours, mapper, original, frame, reason);
+    FrameCutter cutter(x, y, width, height, colours, mapper, original, wording, frame, reason);
     const std::uint32_t rowLimit = static_cast<std::uint32_t>(y) + static_cast<std::uint32_t>(height);
     if (!pcx_) {
         const bool indexed = png_.colourType == kPngColourIndexed;

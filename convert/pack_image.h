@@ -19,6 +19,20 @@
 #include "image/png_reader.h"
 #include "platform/heap_block.h"
 
+// The words of the packer's notices that tell the user what to do: the
+// command line names its options, the page its controls. Each fills a
+// sentence whose rest is the same for both.
+struct PackWording {
+    const char* original;  // "...; <original> to take the original sprite's"
+    const char* nearest;   // "paint with the palette's colours, or <nearest> to take the nearest of them"
+    const char* palette;   // "holds colours, not palette indices: <palette>, or save the image indexed"
+    const char* name;      // "... no plain file name ending in .dc6; <name>"
+    const char* keepFill;  // "(<keepFill> to keep them)"
+};
+
+// The command line's words: its options.
+extern const PackWording kCommandLineWording;
+
 // A frame's pixels and opaque marks, width x height, rows top first.
 struct FramePixels {
     HeapBlock pixels;
@@ -52,8 +66,10 @@ public:
     // fillColour (-1: none), for an image that marks none, is the colour
     // that stands for them instead, where the image's indices are not the
     // sprite's (an editor dropped the marks along with the palette's order).
+    // wording tells the user, in a refusal, how to ask for nearest colours.
     bool Cut(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, int fillIndex,
-             std::int64_t fillColour, ColourMapper& mapper, const OriginalFrame& original, FramePixels* frame, std::string* reason) const;
+             std::int64_t fillColour, ColourMapper& mapper, const OriginalFrame& original,
+             const PackWording& wording, FramePixels* frame, std::string* reason) const;
 
 private:
     HeapBlock bytes_;

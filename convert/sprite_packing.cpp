@@ -180,6 +180,15 @@ struct FrameJob {
     std::size_t number;
 };
 
+// Pixels of a sprite that did not come out as their image gave them.
+struct PixelCounts {
+    std::uint64_t ambiguous = 0;  // took the lowest of several indices of their colour
+    std::uint64_t nearest = 0;    // took the nearest colour
+    std::uint64_t restored = 0;   // took the original's index of their colour, not the image's
+};
+
+std::string PixelsText(std::uint64_t count) { return std::to_string(count) + (count == 1 ? " pixel" : " pixels"); }
+
 // Cuts frames out of images and codes them: the part manifests and loose
 // images share.
 class FramePacker {
@@ -190,16 +199,15 @@ public:
           shared_(HasSharedColours(palette)) {}
 
     // Fills record->coded from the job. False with *reason.
-    bool Pack(const FrameJob& job, Dc6FrameRecord* record, std::string* reason, std::uint64_t* ambiguous,
-              std::uint64_t* nearest) {
+    bool Pack(const FrameJob& job, Dc6FrameRecord* record, std::string* reason, PixelCounts* counts) {
         ColourMapper mapper(palette_, settings_.nearest);
         const bool asIndexed =
             job.image->indexed() && mapper.UseImagePalette(job.image->palette().data(), job.image->palette().size() / 3);
-        // The original's pixels settle shared colours; needed only where
-        // pixels go by colour.
+        // The original's pixels settle shared colours, by colour and by
+        // index alike: only a palette with shared colours needs them.
         FramePixels originalPixels;
         OriginalFrame originalFrame;
-        if (shared_ && !asIndexed && original_ != nullptr &&
+        if (shared_ && original_ != nullptr &&
             original_->Decode(job.number, record->width, record->height, &originalPixels)) {
             originalFrame.pixels = originalPixels.pixels.get();
             originalFrame.opaque = originalPixels.opaque.get();
@@ -208,11 +216,12 @@ public:
         const std::int64_t fillColour =
             asIndexed || job.fillIndex < 0 ? -1 : std::int64_t{ColourOf(palette_.data() + 3 * job.fillIndex)};
         if (!job.image->Cut(job.x, job.y, record->width, record->height, asIndexed ? job.fillIndex : -1, fillColour,
-                            mapper, originalFrame, &pixels, reason))
+                            mapper, originalFrame, *settings_.wording, &pixels, reason))
             return false;
         originalPixels = FramePixels();  // not needed for the coding: freed before it
-        *ambiguous += mapper.ambiguousPixels();
-        *nearest += mapper.nearestPixels();
+        counts->ambiguous += mapper.ambiguousPixels();
+        counts->nearest += mapper.nearestPixels();
+        counts->restored += mapper.restoredPixels();
         return CodeFrame(pixels, record, terminator_, job.number, reason);
     }
 
@@ -224,18 +233,23 @@ private:
     bool shared_;
 };
 
-// The notices of the pixels that took the lowest of several indices or the
-// nearest colour.
-void CountedNotices(const std::string& subject, std::uint64_t ambiguous, std::uint64_t nearest, bool originalAtHand,
-                    PackReport* report) {
-    if (ambiguous > 0)
+// The notices of the pixels that took the lowest of several indices, the
+// nearest colour, or the original's index of their colour.
+void CountedNotices(const std::string& subject, const PixelCounts& counts, bool originalAtHand,
+                    const PackWording& wording, PackReport* report) {
+    if (counts.restored > 0)
         report->notices.emplace_back(
-            subject, std::to_string(ambiguous) + " pixels have a colour the palette holds at several indices and took "
+            subject, PixelsText(counts.restored) + (counts.restored == 1 ? " shows" : " show") +
+                         " the original sprite's colour at another index of the palette and kept the original's "
+                         "index (editors do not tell apart palette entries of one colour)");
+    if (counts.ambiguous > 0)
+        report->notices.emplace_back(
+            subject, std::to_string(counts.ambiguous) + " pixels have a colour the palette holds at several indices and took "
                                                  "the lowest of them" +
-                         (originalAtHand ? " (the original sprite has another colour there)"
-                                         : "; give --like ORIGINAL.dc6 to take the original sprite's"));
-    if (nearest > 0)
-        report->notices.emplace_back(subject, std::to_string(nearest) +
+                         (originalAtHand ? std::string(" (the original sprite has another colour there)")
+                                         : "; " + std::string(wording.original) + " to take the original sprite's"));
+    if (counts.nearest > 0)
+        report->notices.emplace_back(subject, std::to_string(counts.nearest) +
                                                   " pixels have a colour not in the palette and took the nearest one");
 }
 
@@ -311,7 +325,7 @@ bool PackManifest(const std::string& manifestPath, const PackSettings& settings,
     if (!IsSpriteFileName(manifest.sprite))
         return Refuse(report, manifestPath,
                       "names the sprite file \"" + manifest.sprite +
-                          "\", which is no plain file name ending in .dc6; give the sprite's name with -o");
+                          "\", which is no plain file name ending in .dc6; " + settings.wording->name);
     const std::string folder = FolderOf(manifestPath);
 
     // The sprite's palette: the manifest's colours; in earlier manifests the
@@ -343,7 +357,7 @@ bool PackManifest(const std::string& manifestPath, const PackSettings& settings,
     // One image at a time: frames of one image follow each other.
     PackImage image;
     std::string openName;
-    std::uint64_t ambiguous = 0, nearest = 0;
+    PixelCounts counts;
     for (std::size_t i = 0; i < manifest.frames.size(); ++i) {
         const FrameEntry& entry = manifest.frames[i];
         Dc6FrameRecord record;
@@ -416,15 +430,12 @@ bool PackManifest(const std::string& manifestPath, const PackSettings& settings,
             report->notices.emplace_back(
                 path, "frame " + std::to_string(i) + " had opaque pixels of the fill index " + std::to_string(fill) +
                           ", which a PCX image cannot tell from transparent ones: they are packed transparent "
-                          "(convert with -f png to keep them)");
+                          "(" + settings.wording->keepFill + " to keep them)");
         const FrameJob job{&image, entry.x, entry.y, fill, i};
-        std::uint64_t frameAmbiguous = 0, frameNearest = 0;
-        if (!packer->Pack(job, &record, &reason, &frameAmbiguous, &frameNearest)) return Refuse(report, path, reason);
-        ambiguous += frameAmbiguous;
-        nearest += frameNearest;
+        if (!packer->Pack(job, &record, &reason, &counts)) return Refuse(report, path, reason);
         file.frames.push_back(std::move(record));
     }
-    CountedNotices(manifestPath, ambiguous, nearest, originalAtHand, report);
+    CountedNotices(manifestPath, counts, originalAtHand, *settings.wording, report);
     *sprite = std::move(file);
     *spriteName = manifest.sprite;
     return true;
@@ -446,7 +457,7 @@ bool PackLooseImages(const std::vector<LooseFrame>& frames, const SpriteTemplate
     std::optional<PaletteRgb> palette = settings.palette;
     std::unique_ptr<FramePacker> packer;
     std::string reason;
-    std::uint64_t ambiguous = 0, nearest = 0;
+    PixelCounts counts;
     for (std::size_t i = 0; i < frames.size(); ++i) {
         const std::string& path = frames[i].path;
         report->inputs.push_back(path);
@@ -455,8 +466,8 @@ bool PackLooseImages(const std::vector<LooseFrame>& frames, const SpriteTemplate
         if (!palette && image.indexed()) palette = PaddedPalette(image.palette());
         if (!palette)
             return Refuse(report, path,
-                          "holds colours, not palette indices: give the sprite's palette with -p PALETTE, or save "
-                          "the image indexed");
+                          "holds colours, not palette indices: " + std::string(settings.wording->palette) +
+                              ", or save the image indexed");
         if (!packer)
             packer = std::make_unique<FramePacker>(*palette, settings, originalAtHand ? &original : nullptr,
                                                    file.terminator);
@@ -473,10 +484,10 @@ bool PackLooseImages(const std::vector<LooseFrame>& frames, const SpriteTemplate
         // A PCX image marks nothing: the fill byte of the sprite made stands
         // for its transparent pixels. A PNG without marks has none.
         const FrameJob job{&image, 0, 0, image.pcx() ? like.terminator[3] : -1, i};
-        if (!packer->Pack(job, &record, &reason, &ambiguous, &nearest)) return Refuse(report, path, reason);
+        if (!packer->Pack(job, &record, &reason, &counts)) return Refuse(report, path, reason);
         file.frames.push_back(std::move(record));
     }
-    CountedNotices(frames.front().path, ambiguous, nearest, originalAtHand, report);
+    CountedNotices(frames.front().path, counts, originalAtHand, *settings.wording, report);
     *sprite = std::move(file);
     return true;
 }

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "convert/colour_mapping.h"
+#include "convert/pack_image.h"
 #include "sprite/dc6_writer.h"
 
 // The terminator of a sprite made from loose images without --like: the one
@@ -49,6 +50,7 @@ struct PackSettings {
     bool nearest = false;                 // a colour not in the palette takes the nearest one
     std::optional<std::string> original;  // the sprite the images were converted from (--like)
     std::optional<PaletteRgb> palette;    // loose images: the sprite's palette (-p)
+    const PackWording* wording = &kCommandLineWording;  // how notices tell the user what to do
 };
 
 // The header values of a sprite made from loose images: a new sprite's
@@ -80,7 +82,10 @@ bool IsSpriteFileName(const std::string& name);
 // Packs the sprite the manifest at manifestPath describes; its images are
 // taken from the folder the manifest lies in, and so is the sprite it names,
 // when it is there and settings name no other, for the pixels whose colour
-// the palette holds at several indices. True with *sprite filled and
+// the palette holds at several indices. The original's pixel at the same
+// place is the one of the same frame (by number, the original's frame of
+// the same size) at the same row and column of the frame, whatever the
+// offsets; a frame whose size changed has no original. True with *sprite filled and
 // *spriteName the name the manifest gives the sprite file (checked with
 // IsSpriteFileName); false with the refusal in *report. Notices go to
 // *report either way.

@@ -4,6 +4,19 @@
 #include "cli/pack_command.h"
 #include "web/bridge.h"
 
+namespace {
+
+// The page's controls where the program names its options.
+const PackWording kPageWording = {
+    "choose the original sprite with the files to pack",
+    "tick \"nearest colour\"",
+    "pack the images with their manifest",
+    "correct the sprite's name in the manifest",
+    "save the images as PNG",
+};
+
+}  // namespace
+
 extern "C" {
 
 int KelvaneConvert(int argc, char** argv) {
@@ -12,6 +25,6 @@ int KelvaneConvert(int argc, char** argv) {
     return RunConvertCommand(argc, argv);
 }
 
-int KelvanePack(int argc, char** argv) { return RunPackCommand(argc, argv); }
+int KelvanePack(int argc, char** argv) { return RunPackCommand(argc, argv, kPageWording); }
 
 }  // extern "C"

@@ -209,6 +209,7 @@
     $("play").textContent = shown.playing ? "Pause" : "Play";
     $("play").disabled = !shown.animated;
     $("step").disabled = !shown.animated;
+    $("save-animation").disabled = !shown.animated;
     $("frame-number").textContent = shown.animated ? `frame ${shown.current + 1} of ${shown.frames.length}` : "";
     $("player-note").textContent = shown.note || "";
   });
@@ -334,6 +335,7 @@
       manifest: $("manifest").checked,
       sheet: $("sheet").checked,
       transparency: $("transparency").checked,
+      ...Kelvane.AnimationSave.options($("animation-files").checked),
     };
   }
 
@@ -366,7 +368,7 @@
     const index = state.frameIndex;
     busy(`Converting ${name}…`, async () => {
       const answer = await client.request("convert", {
-        names: [name], options: { ...options(), manifest: true }, palette: state.palette && state.palette.name, zip: false,
+        names: [name], options: { ...options(), manifest: true, animation: null }, palette: state.palette && state.palette.name, zip: false,
       });
       toolLines(answer.lines.filter((line) => line.stream === "err"));
       const manifest = answer.files.find((file) => file.name.endsWith(".json"));
@@ -388,19 +390,23 @@
     const manifestGiven = chosen.some((file) => /\.json$/i.test(file.name));
     const output = $("pack-output");
     if (!manifestGiven && output.dataset.edited !== "true") {
+      const original = chosen.find((file) => kSpriteName.test(file.name));
       const firstImage = chosen.find((file) => /\.(png|pcx)$/i.test(file.name));
-      if (firstImage) output.value = stem(firstImage.name) + ".dc6";
+      if (original) output.value = original.name;
+      else if (firstImage) output.value = stem(firstImage.name) + ".dc6";
     }
-    await busy("Packing…", async () => {
+    const packed = await busy("Packing…", async () => {
       const { files: payload, transfer } = await filesForWorker(chosen.map((file) => [file.name, file]));
-      const answer = await client.request("pack", { files: payload, output: output.value }, transfer);
+      const answer = await client.request("pack", { files: payload, output: output.value,
+                                                    nearest: $("pack-nearest").checked }, transfer);
       toolLines(answer.lines);
       state.packed = answer.sprites;
       $("download-dc6").disabled = answer.sprites.length === 0;
-      $("pack-result").textContent = answer.sprites.length > 0
-        ? answer.sprites.map((sprite) => `${sprite.name} (${sprite.bytes.length} bytes)`).join(", ") + " packed."
-        : "Nothing was packed: see the notices.";
+      $("pack-result").textContent = Kelvane.PackPanel.resultText(answer.sprites);
+      return answer.sprites;
     });
+    // Outside the busy line: listing the sprites has one of its own.
+    if (packed && packed.length > 0) await Kelvane.PackPanel.show(packed);
   }
 
   $("pack-files").addEventListener("change", (event) => {
@@ -454,10 +460,17 @@
     const toPack = files.filter((file) => kPackName.test(file.name));
     const others = files.filter((file) => !kSpriteName.test(file.name) && !kPackName.test(file.name));
     if (sprites.length > 0) openSprites(sprites);
-    if (toPack.length > 0) packFiles(toPack);
+    // Sprites dropped with the files to pack are their originals too.
+    if (toPack.length > 0) packFiles([...toPack, ...sprites]);
     if (others.length === 1) choosePalette(others[0]);
     else if (others.length > 1) notice("Drop one palette file at a time.");
   });
+
+  // ---- What the page's other parts (pack_panel.js, animation_save.js) use ----
+
+  Kelvane.page = { $, client, busy, notice, toolLines, download, stem, openSprites, select, options,
+                   selected: () => state.selected, view: () => state.view,
+                   palette: () => state.palette && state.palette.name };
 
   // ---- Start ----
 

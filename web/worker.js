@@ -84,6 +84,18 @@ function safeName(name) {
   return typeof name === "string" && name !== "" && name !== "." && name !== ".." && !/[/\\\0]/.test(name);
 }
 
+// The sprite file name a manifest gives, when it is a plain name ending in
+// .dc6 (the packer says why it refuses any other); null when the manifest
+// cannot be read as JSON at all.
+function manifestSprite(path) {
+  try {
+    const name = JSON.parse(new TextDecoder().decode(core.FS.readFile(path))).meta.sprite;
+    return safeName(name) && /\.dc6$/i.test(name) ? name : null;
+  } catch (error) {
+    return null;
+  }
+}
+
 function writeFile(path, bytes) {
   core.FS.writeFile(path, new Uint8Array(bytes), { canOwn: true });
 }
@@ -135,6 +147,7 @@ function optionArguments(options) {
   if (options.manifest) argv.push("--json");
   if (options.sheet) argv.push("--sheet");
   if (!options.transparency) argv.push("--no-transparency");
+  if (options.animation) argv.push("--anim", options.animation === "gif" ? "gif" : "apng", "--fps", String(options.fps));
   return argv;
 }
 
@@ -241,35 +254,78 @@ const requests = {
     return result;
   },
 
-  // kelvane-pack on manifests with their images, or on loose images (a
-  // sprite among them gives --like, output names the result); the sprites
-  // it wrote.
-  pack({ files, output }) {
+  // kelvane-pack on manifests with their images, or on loose images, with
+  // an original sprite where there is one: a sprite among the files (with
+  // one manifest, whatever its name; with several, the one each names), else
+  // the listed sprite the manifest names. Loose images take the header
+  // fields and the offsets of the sprite among them. Each manifest is one
+  // run of the tool, written into a folder of its own under the sprite's
+  // name (an original beside it never stands in the way); output names the
+  // sprite of loose images. Gives the sprites written and their originals.
+  pack({ files, output, nearest }) {
+    const FS = core.FS;
     const folder = newRunFolder("/pack");
+    const out = folder + "/out";
+    FS.mkdir(out);
     const names = files.map((file) => file.name).filter(safeName);
+    for (const file of files) if (safeName(file.name)) writeFile(folder + "/" + file.name, file.bytes);
     const manifests = names.filter((name) => /\.json$/i.test(name));
-    const like = manifests.length > 0 ? undefined : names.find((name) => /\.dc6$/i.test(name));
-    for (const file of files) {
-      // With manifests no sprite is read, so none is written in: what ends
-      // in .dc6 afterwards is what the packer wrote.
-      if (!safeName(file.name) || (manifests.length > 0 && /\.dc6$/i.test(file.name))) continue;
-      writeFile(folder + "/" + file.name, file.bytes);
-    }
-    let argv;
+    const sprites = names.filter((name) => /\.dc6$/i.test(name));
+    const nearestArguments = nearest ? ["--nearest"] : [];
+    const lines = [];
+    const written = [];
+    let status = 0;
+    const take = (run, name, original, loose = false) => {
+      lines.push(...run.lines);
+      status = Math.max(status, run.status);
+      if (run.status !== 2 && FS.analyzePath(out + "/" + name).exists) {
+        written.push({ name, bytes: FS.readFile(out + "/" + name), original, loose });
+        FS.unlink(out + "/" + name);
+      }
+    };
     if (manifests.length > 0) {
-      argv = ["-C", folder, "--", ...manifests];
+      for (const manifest of manifests) {
+        const spriteName = manifestSprite(folder + "/" + manifest);
+        let original = null, like = null;
+        if (manifests.length === 1 && sprites.length === 1) {
+          original = like = sprites[0];
+        } else if (spriteName && sprites.includes(spriteName)) {
+          original = like = spriteName;
+        } else if (spriteName && FS.analyzePath("/sprites/" + spriteName).exists) {
+          original = spriteName;
+          like = "/sprites/" + spriteName;
+        }
+        if (spriteName && written.some((sprite) => sprite.name === spriteName)) {
+          lines.push({ stream: "err", text: `kelvane-pack: ${spriteName}: was already written in this run and was not replaced` });
+          status = 2;
+          continue;
+        }
+        // A name the tool refuses goes to it as it stands, for its refusal.
+        const argv = ["-C", folder, ...nearestArguments, ...(like ? ["--like", like] : []),
+                      ...(spriteName ? ["-o", "out/" + spriteName] : []), "--", manifest];
+        take(pack(argv), spriteName, original);
+      }
     } else {
       if (!safeName(output)) throw new Error("no name for the packed sprite");
       const images = names.filter((name) => /\.(png|pcx)$/i.test(name));
-      argv = ["-C", folder, "-o", output, ...(like ? ["--like", like] : []), "--", ...images];
+      const like = sprites[0];
+      const offsets = [];
+      if (like) {
+        FS.chdir(folder);
+        const description = JSON.parse(core.UTF8ToString(withCString(like, core._KelvaneDescribeSprite)));
+        FS.chdir("/");
+        if (description.accepted) {
+          description.frames.slice(0, images.length).forEach((frame, i) => {
+            if (frame.xOffset !== 0 || frame.yOffset !== 0) offsets.push("--offset", `${i}:${frame.xOffset},${frame.yOffset}`);
+          });
+        }
+      }
+      const argv = ["-C", folder, "-o", "out/" + output, ...nearestArguments, ...(like ? ["--like", like] : []),
+                    ...offsets, "--", ...images];
+      take(pack(argv), output, like || null, true);
     }
-    const run = pack(argv);
-    const written = manifests.length > 0
-      ? core.FS.readdir(folder).filter((name) => /\.dc6$/i.test(name)).sort()
-      : (run.status !== 2 && core.FS.analyzePath(folder + "/" + output).exists ? [output] : []);
-    const sprites = written.map((name) => ({ name, bytes: core.FS.readFile(folder + "/" + name) }));
     removeTree(folder);
-    return { status: run.status, lines: run.lines, sprites };
+    return { status, lines, sprites: written };
   },
 };
 

@@ -341,6 +341,60 @@ TEST(PackCliTest, OpaquePixelsOfTheFillIndexAreSaidOnThePcxPath) {
     EXPECT_EQ(test::ReadFile("png/again.dc6"), sprite);
 }
 
+// Editors do not tell apart two palette entries of one colour: an indexed
+// image that keeps the palette may come back with an untouched pixel moved
+// to the other entry. Where the original sprite is at hand (beside the
+// manifest, or --like), such a pixel keeps the original's index, counted;
+// without it, or where the frame's size changed, the image's index stands.
+TEST(PackCliTest, APixelShowingTheOriginalsColourKeepsTheOriginalsIndex) {
+    test::TempFolder folder;
+    Bytes stored;  // blue, green, red; entry 158 shows the colour of entry 17
+    for (int i = 0; i < 256; ++i)
+        for (int c : {(i * 7) & 255, 255 - i, i}) stored.push_back(static_cast<std::uint8_t>(c));
+    std::copy(stored.begin() + 3 * 17, stored.begin() + 3 * 18, stored.begin() + 3 * 158);
+    test::WriteFile("twice.pal", stored);
+    Bytes rgb;
+    for (int i = 0; i < 256; ++i)
+        for (int c = 2; c >= 0; --c) rgb.push_back(stored[3 * i + c]);
+    test::WriteFile("s.dc6", test::Dc6Builder().AddRows({{158, 17, 3}, {158, 158, 5}}, 2, -1).AddRows({{158, 4}}, 0, 0).Build());
+    ASSERT_EQ(test::RunConverter({"-q", "-p", "twice.pal", "-f", "png", "--json", "-o", "out", "s.dc6"}).status, 0);
+    std::filesystem::copy_file("s.dc6", "out/s.dc6");
+    // What the editor saved: index 0 transparent, 158 rewritten as 17 at
+    // (0,0) and (1,1), and one pixel painted anew.
+    const auto indexed = [&](std::uint32_t width, std::uint32_t height, const Bytes& rows) {
+        return test::PngFile({test::PngChunk("IHDR", test::IhdrData(width, height, 8, 3)), test::PngChunk("PLTE", rgb),
+                              test::PngChunk("tRNS", Bytes{0}), test::PngChunk("IDAT", test::Deflated(rows)),
+                              test::PngChunk("IEND", {})});
+    };
+    test::WriteFile("out/s0.png", indexed(3, 2, {0, 17, 17, 3, 0, 158, 17, 9}));
+    const Bytes expected =
+        test::Dc6Builder().AddRows({{158, 17, 3}, {158, 158, 9}}, 2, -1).AddRows({{158, 4}}, 0, 0).Build();
+
+    const test::ConverterRun beside = Pack({"-C", "out", "-o", "../beside.dc6", "s.json"});
+    EXPECT_EQ(beside.status, 1);
+    EXPECT_EQ(beside.err, "kelvane-pack: s.json: 2 pixels show the original sprite's colour at another index of the "
+                          "palette and kept the original's index (editors do not tell apart palette entries of one "
+                          "colour)\n");
+    EXPECT_EQ(test::ReadFile("beside.dc6"), expected);
+
+    // Loose images with --like alike; frame 1, now a pixel wider, has no
+    // original to go by, and its 17 stays.
+    test::WriteFile("out/wider.png", indexed(3, 1, {0, 17, 4, 17}));
+    const test::ConverterRun like =
+        Pack({"-C", "out", "-o", "../like.dc6", "--like", "s.dc6", "--offset", "0:2,-1", "s0.png", "wider.png"});
+    EXPECT_EQ(like.status, 1);
+    EXPECT_THAT(like.err, HasSubstr("s0.png: 2 pixels show the original sprite's colour"));
+    EXPECT_EQ(test::ReadFile("like.dc6"),
+              test::Dc6Builder().AddRows({{158, 17, 3}, {158, 158, 9}}, 2, -1).AddRows({{17, 4, 17}}, 0, 0).Build());
+
+    // Without the original the image's indices stand.
+    std::filesystem::remove("out/s.dc6");
+    const test::ConverterRun alone = Pack({"-C", "out", "-o", "../alone.dc6", "s.json"});
+    EXPECT_EQ(alone.status, 0) << alone.err;
+    EXPECT_EQ(test::ReadFile("alone.dc6"),
+              test::Dc6Builder().AddRows({{17, 17, 3}, {158, 17, 9}}, 2, -1).AddRows({{158, 4}}, 0, 0).Build());
+}
+
 // The web page runs the command again and again in one process: -C moves
 // into the folder for one call only, and a second call starts afresh.
 TEST(PackCliTest, TheCommandRunsTwiceInOneProcessAndLeavesTheCurrentDirectory) {

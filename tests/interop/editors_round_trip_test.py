@@ -60,10 +60,13 @@ def pillow_draw(source, target):
     return True
 
 
-def gimp(source, target):
+def gimp(source, target, reindex=False):
     """GIMP 2.10's export of an indexed image with transparency: the palette
     kept, transparent pixels moved to the lowest unused index (0 where it is
-    free), which alone tRNS marks."""
+    free), which alone tRNS marks. With reindex, what its pencil does in
+    Indexed mode around a stroke, here to every pixel: each takes the first
+    palette entry of its colour, so an untouched pixel of a colour the palette
+    holds twice may move to the other entry."""
     with Image.open(source) as image:
         image.load()
         if image.mode != "P" or "transparency" not in image.info:
@@ -72,6 +75,13 @@ def gimp(source, target):
         used = {index for _, index in image.getcolors(256)} - {marked}
         free = next(i for i in range(256) if i not in used)
         pixels = [free if value == marked else value for value in image.getdata()]
+        if reindex:
+            palette = image.getpalette()
+            first = {}
+            for i in range(len(palette) // 3):
+                if i != free:
+                    first.setdefault(tuple(palette[3 * i:3 * i + 3]), i)
+            pixels = [value if value == free else first[tuple(palette[3 * value:3 * value + 3])] for value in pixels]
         out = Image.new("P", image.size)
         out.putpalette(image.getpalette())
         out.putdata(pixels)
@@ -79,7 +89,7 @@ def gimp(source, target):
     return True
 
 
-TOOLS = {"gimp": gimp, "imagemagick": imagemagick, "pngquant": pngquant, "netpbm": netpbm, "optipng": optipng,
+TOOLS = {"gimp": gimp, "gimp-pencil": lambda source, target: gimp(source, target, reindex=True), "imagemagick": imagemagick, "pngquant": pngquant, "netpbm": netpbm, "optipng": optipng,
          "pillow-draw": pillow_draw}
 
 

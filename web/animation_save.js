@@ -1,0 +1,39 @@
+// Save animation: the selected sprite's animation as kelvane-convert --anim
+// writes it, in the format chosen beside the button and at the frame rate
+// the player plays; the same choice puts the animations into the ZIP.
+"use strict";
+
+(() => {
+  const page = Kelvane.page;
+  const { $ } = page;
+
+  // The frame rate set, within the field's own limits.
+  function fps() {
+    const field = $("fps");
+    const value = Math.round(Number(field.value));
+    if (!Number.isFinite(value) || value <= 0) return 10;
+    return Math.min(Number(field.max) || 100, Math.max(Number(field.min) || 1, value));
+  }
+
+  function format() { return $("animation-format").value === "gif" ? "gif" : "apng"; }
+
+  // The converter's options for the animation, when it is wanted.
+  function options(wanted) { return wanted ? { animation: format(), fps: fps() } : {}; }
+
+  $("save-animation").addEventListener("click", () => {
+    const name = page.selected();
+    if (!name || !page.view()) return;
+    const extension = format();
+    page.busy(`Saving the animation of ${name}…`, async () => {
+      const answer = await page.client.request("convert", {
+        names: [name], options: { ...page.options(), ...options(true) }, palette: page.palette(), zip: false,
+      });
+      page.toolLines(answer.lines.filter((line) => line.stream === "err"));
+      const file = answer.files.find((written) => written.name === page.stem(name) + "." + extension);
+      if (file) page.download(file.name, file.bytes, extension === "gif" ? "image/gif" : "image/apng");
+      else page.notice(`${name} has no animation: only sprites whose frames have offsets, two or more, are animated.`);
+    });
+  });
+
+  Kelvane.AnimationSave = { options };
+})();
