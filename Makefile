@@ -69,7 +69,7 @@ asan: $(ASAN)/CMakeCache.txt
 	cmake --build $(ASAN) -j $(JOBS)
 
 tsan: $(TSAN)/CMakeCache.txt
-	cmake --build $(TSAN) -j $(JOBS) --target kelvane_cli_tests
+	cmake --build $(TSAN) -j $(JOBS) --target kelvane_cli_tests kelvane_unit_tests
 
 win: $(WIN)/CMakeCache.txt
 	cmake --build $(WIN) -j $(JOBS)
@@ -81,9 +81,10 @@ check-asan: asan
 	ctest --test-dir $(ASAN) --output-on-failure
 
 # kelvane-convert's runs on several threads under ThreadSanitizer: the
-# command-line tests, which run it on four threads and interrupt it there.
+# command-line tests, which run it on four threads and interrupt it there;
+# and the sprite parser and decoder on two threads at once.
 check-tsan: tsan
-	ctest --test-dir $(TSAN) -R '^cli$$' --output-on-failure
+	ctest --test-dir $(TSAN) -R '^(cli|sprite_threads)$$' --output-on-failure
 
 # The Windows tests compare kelvane-convert.exe with the native converter.
 check-win: native win

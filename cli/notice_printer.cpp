@@ -7,18 +7,16 @@
 #include "cli/options.h"
 #include "cli/printable.h"
 #include "cli/progress_bar.h"
+#include "notice/diagnostics.h"
 
 namespace {
-
-// The question that closes the core's suppressible notices. A batch run asks
-// nothing, so the line leaves it out.
-constexpr char kFurtherNotices[] = "Do you wish to receive further error notification?";
 
 bool IsLineBreak(char c) { return c == '\n' || c == '\r'; }
 
 }  // namespace
 
 std::string NoticeLine(const std::string& name, const char* text, const char* reason) {
+    // A batch run asks nothing, so the line leaves the closing question out.
     std::string body(text);
     const std::size_t question = std::strlen(kFurtherNotices);
     if (body.size() >= question && body.compare(body.size() - question, question, kFurtherNotices) == 0)

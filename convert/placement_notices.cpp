@@ -1,7 +1,5 @@
 #include "convert/placement_notices.h"
 
-#include <cstdio>
-
 #include "convert/output_names.h"
 #include "convert/output_options.h"
 #include "notice/error_notifier.h"
@@ -15,27 +13,16 @@ const char kNoFolder[] = "no output folder is open";
 
 }  // namespace
 
-const char kInvalidSize[] =
-    "Image %s is too large or has invalid dimensions and was not written.\n\n"
-    "Do you wish to receive further error notification?";
-const char kUnableToWrite[] =
-    "Unable to write %s!\n\n"
-    "Do you wish to receive further error notification?";
-const char kAlreadyWritten[] =
-    "Image %s was already written in this run and was not replaced.\n\n"
-    "Do you wish to receive further error notification?";
-const char kNoMemory[] =
-    "Not enough memory for image %s; it was not written.\n\n"
-    "Do you wish to receive further error notification?";
-
 const char* FolderPath() {
     return outputFolder != nullptr ? outputFolder->path().c_str() : outputOptions.folder.c_str();
 }
 
-void Notify(const char* format, const char* path, const char* reason) {
-    char text[3 * kNameBufferSize + 200];
-    std::snprintf(text, sizeof text, format, path);
-    NotifyError(progressWindow, text, reason);
+void Notify(NoticeCode code, const char* path, const char* reason) {
+    Diagnostic notice;
+    notice.code = code;
+    notice.path = path;
+    if (reason != nullptr) notice.reason = reason;
+    ProgramDiagnostics().Report(notice);
 }
 
 bool ValidImageSize(std::int64_t width, std::int64_t height) {

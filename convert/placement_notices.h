@@ -5,15 +5,16 @@
 #include <cstdint>
 
 #include "convert/image_plan.h"
+#include "notice/diagnostics.h"
 
-// Notices, "%s" the output path.
-extern const char kInvalidSize[];
-extern const char kUnableToWrite[];
-extern const char kAlreadyWritten[];
-extern const char kNoMemory[];
+// The notices about an output path.
+inline constexpr NoticeCode kInvalidSize = NoticeCode::kInvalidSize;
+inline constexpr NoticeCode kUnableToWrite = NoticeCode::kUnableToWrite;
+inline constexpr NoticeCode kAlreadyWritten = NoticeCode::kAlreadyWritten;
+inline constexpr NoticeCode kNoMemory = NoticeCode::kNoMemory;
 
-// Gives the notice format about path (with the system's reason, if any).
-void Notify(const char* format, const char* path, const char* reason = nullptr);
+// Gives the notice code about path (with the system's reason, if any).
+void Notify(NoticeCode code, const char* path, const char* reason = nullptr);
 
 // The folder part of the output paths: the open folder's, or what it would be.
 const char* FolderPath();

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "convert/manifest.h"
@@ -114,53 +115,32 @@ class OriginalSprite {
 public:
     bool Load(const std::string& path) {
         bytes_.reset(LoadWholeFile(path.c_str(), &length_));
-        const std::uint8_t* file = bytes_.get();
-        if (!bytes_ || length_ < 24 || ReadInt32(file) != 6) return false;
-        const std::int32_t count = ReadInt32(file + 20);
-        if (count < 1 || count > kMaxBlocks || 24 + 4 * static_cast<std::uint64_t>(count) > length_) return false;
-        for (std::int32_t i = 0; i < count; ++i) {
-            const std::uint64_t at = ReadUint32(file + 24 + 4 * static_cast<std::size_t>(i));
-            Frame frame;
-            if (at + 32 <= length_) {
-                const std::uint8_t* header = file + at;
-                frame.width = ReadInt32(header + 4);
-                frame.height = ReadInt32(header + 8);
-                frame.data = header + 32;
-                frame.length = ReadUint32(header + 28);
-                // The decoder reads a little past the data: the slack holds it.
-                if (at + 32 + frame.length > length_) frame.data = nullptr;
-            }
-            frames_.push_back(frame);
-        }
-        return true;
+        if (!bytes_) return false;
+        DiagnosticList ignored;
+        sprite_ = ParseDc6(bytes_.get(), length_, ignored, Dc6Damage::kTolerate);
+        return sprite_.has_value();
     }
 
     // Decodes frame i when it is width x height; false when it is not at hand.
     bool Decode(std::size_t i, std::int32_t width, std::int32_t height, FramePixels* out) {
-        if (i >= frames_.size() || frames_[i].data == nullptr || frames_[i].width != width ||
-            frames_[i].height != height)
+        if (!sprite_ || i >= sprite_->frames.size()) return false;
+        const Dc6Frame& frame = sprite_->frames[i];
+        // A frame whose coded data the file cuts short is not at hand either.
+        if (!frame.present || frame.length != frame.storedLength || frame.width != width || frame.height != height)
             return false;
         std::string ignored;
         if (!AllocateFrame(width, height, out, &ignored)) return false;
         // Faults in the original's data are not the packer's to report.
         DecodeWatch watch;
-        watch.quiet = true;
         watch.opaque = out->opaque.get();
-        DecodeFrame(frames_[i].data, frames_[i].length, width, height, out->pixels.get(), width, height, 0, 0,
-                    &watch);
+        DecodeFrame(frame, sprite_->terminator, {out->pixels.get(), width, height}, 0, 0, nullptr, &watch);
         return true;
     }
 
 private:
-    struct Frame {
-        std::int32_t width = 0;
-        std::int32_t height = 0;
-        const std::uint8_t* data = nullptr;
-        std::uint32_t length = 0;
-    };
     HeapBlock bytes_;
     std::uint32_t length_ = 0;
-    std::vector<Frame> frames_;
+    std::optional<Dc6Sprite> sprite_;
 };
 
 bool HasSharedColours(const PaletteRgb& palette) {
@@ -276,30 +256,27 @@ bool ReadSpriteTemplate(const std::string& path, SpriteTemplate* out, std::strin
         *reason = platform::PathExists(path.c_str()) ? "cannot be read" : "does not exist";
         return false;
     }
-    const std::uint8_t* file = bytes.get();
-    if (length < 24 || ReadInt32(file) != 6) {
-        *reason = "is not a DC6 sprite file of version 6";
-        return false;
-    }
-    const std::int32_t count = ReadInt32(file + 20);
-    if (count < 1 || count > kMaxBlocks || 24 + 4 * static_cast<std::uint64_t>(count) > length) {
-        *reason = "is a damaged sprite file: its frame table is wrong";
+    // A file shorter than the header has no version to speak of.
+    DiagnosticList found;
+    const std::optional<Dc6Sprite> sprite =
+        length < kFrameTableOffset ? std::nullopt : ParseDc6(bytes.get(), length, found);
+    if (!sprite) {
+        if (found.notices.empty() || found.notices.front().code == NoticeCode::kNotVersion6)
+            *reason = "is not a DC6 sprite file of version 6";
+        else if (found.notices.front().frame < 0)
+            *reason = "is a damaged sprite file: its frame table is wrong";
+        else
+            *reason = "is a damaged sprite file: frame " + std::to_string(found.notices.front().frame) +
+                      " lies outside it";
         return false;
     }
     SpriteTemplate like;
-    std::memcpy(like.terminator.data(), file + 12, 4);
-    like.header4to7 = ReadUint32(file + 4);
-    like.header8to11 = ReadUint32(file + 8);
-    like.header16to19 = ReadUint32(file + 16);
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::uint64_t at = ReadUint32(file + 24 + 4 * static_cast<std::size_t>(i));
-        if (at + 32 > length) {
-            *reason = "is a damaged sprite file: frame " + std::to_string(i) + " lies outside it";
-            return false;
-        }
-        const std::uint8_t* header = file + at;
-        like.frameFields.push_back({ReadUint32(header), ReadUint32(header + 20), ReadUint32(header + 24)});
-    }
+    like.terminator = sprite->terminator;
+    like.header4to7 = sprite->header4to7;
+    like.header8to11 = sprite->header8to11;
+    like.header16to19 = sprite->header16to19;
+    for (const Dc6Frame& frame : sprite->frames)
+        like.frameFields.push_back({frame.header0to3, frame.header20to23, frame.header24to27});
     *out = std::move(like);
     return true;
 }

@@ -33,3 +33,23 @@ void ShowFault(HWND owner, const char* text) {
     }
     platform::MessageBoxA(owner, text, kConverterCaption, MB_OK | MB_ICONINFORMATION);
 }
+
+namespace {
+
+class ProgramNotices final : public Diagnostics {
+public:
+    void Report(const Diagnostic& notice) override {
+        const std::string text = NoticeText(notice);
+        if (IsCodingFault(notice.code))
+            ShowFault(progressWindow, text.c_str());
+        else
+            NotifyError(progressWindow, text.c_str(), notice.reason.empty() ? nullptr : notice.reason.c_str());
+    }
+};
+
+}  // namespace
+
+Diagnostics& ProgramDiagnostics() {
+    static ProgramNotices notices;
+    return notices;
+}

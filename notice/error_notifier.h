@@ -3,6 +3,7 @@
 // the main window's "Do not show &errors" check box.
 #pragma once
 
+#include "notice/diagnostics.h"
 #include "platform/win32.h"
 
 // The caption of every message box of the conversion and of help.
@@ -38,3 +39,8 @@ void NotifyError(HWND owner, const char* text, const char* reason);
 // captioned "Kelvane Converter" and owned by owner, shown whatever showErrors
 // says; or, where the calling thread has a NoticeCollector, kept there.
 void ShowFault(HWND owner, const char* text);
+
+// The program's way with the core's notices: a coding fault through
+// ShowFault, any other notice through NotifyError, both owned by
+// progressWindow. Holds nothing of its own.
+Diagnostics& ProgramDiagnostics();

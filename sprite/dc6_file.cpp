@@ -1,6 +1,5 @@
 #include "sprite/dc6_file.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "notice/error_notifier.h"
@@ -20,30 +19,9 @@ thread_local std::uint32_t frameLength = 0;
 
 namespace {
 
-constexpr std::uint32_t kVersionOffset = 0;
-constexpr std::uint32_t kTerminatorOffset = 12;
-constexpr std::uint32_t kBlockCountOffset = 20;
-constexpr std::uint32_t kFrameTableOffset = 24;
-constexpr std::int32_t kVersion = 6;
-
-
 // Files larger than this are not read: offsets and lengths are 32-bit, and
 // the block must also hold the slack.
 constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFull - kFileSlack;
-
-const char kNotVersion6[] =
-    "GetFileInfoDC6: dc6 file is not version 6 and can not be converted!\n\n"
-    "Do you wish to receive further error notification?";
-const char kInvalidBlockCount[] =
-    "DC6 file has invalid number of blocks and can not be converted!\n\n"
-    "Do you wish to receive further error notification?";
-const char kInvalidFrameData[] =
-    "DC6 file has invalid frame data and can not be converted!\n\n"
-    "Do you wish to receive further error notification?";
-
-// Reads a header field that may reach past a short file: the bytes beyond the
-// file come from the zero-filled slack, so the value is defined.
-std::int32_t HeaderField(std::uint32_t offset) { return ReadInt32(spriteData + offset); }
 
 }  // namespace
 
@@ -55,39 +33,19 @@ std::uint8_t* LoadWholeFile(const char* path, std::uint32_t* size) {
 }
 
 int GetFileInfoDC6() {
-    if (HeaderField(kVersionOffset) != kVersion) {
-        NotifyError(progressWindow, kNotVersion6);
+    // The terminator is taken as soon as the version is right, whatever the
+    // rest of the header says.
+    const bool version6 = ReadInt32(spriteData + kVersionOffset) == kDc6Version;
+    if (version6) std::memcpy(terminator, spriteData + kTerminatorOffset, sizeof terminator);
+    const std::optional<Dc6Sprite> sprite = ParseDc6(spriteData, spriteSize, ProgramDiagnostics());
+    if (!sprite) {
+        // A block count that was read before the sprite was refused stays.
+        if (version6) blockCount = ReadInt32(spriteData + kBlockCountOffset);
         return 0;
     }
-    std::memcpy(terminator, spriteData + kTerminatorOffset, sizeof terminator);
-    blockCount = HeaderField(kBlockCountOffset);
-    if (blockCount > kMaxBlocks || blockCount < 1) {
-        NotifyError(progressWindow, kInvalidBlockCount);
-        return 0;
-    }
-
-    // The frame table and every frame header must lie wholly inside the file.
-    const std::uint64_t size = spriteSize;
-    if (kFrameTableOffset + 4ull * static_cast<std::uint64_t>(blockCount) > size) {
-        NotifyError(progressWindow, kInvalidFrameData);
-        return 0;
-    }
-    for (std::int32_t i = 0; i < blockCount; ++i) {
-        const std::uint64_t offset = ReadUint32(spriteData + kFrameTableOffset + 4u * static_cast<std::uint32_t>(i));
-        if (offset + kFrameHeaderSize > size) {
-            NotifyError(progressWindow, kInvalidFrameData);
-            return 0;
-        }
-        frameTable[i] = spriteData + offset;
-    }
-
-    separateFrames = false;
-    for (std::int32_t i = 0; i < blockCount; ++i) {
-        if (ReadInt32(frameTable[i] + kFrameYOffset) != 0 || ReadInt32(frameTable[i] + kFrameXOffset) != 0) {
-            separateFrames = true;
-            break;
-        }
-    }
+    blockCount = static_cast<std::int32_t>(sprite->frames.size());
+    for (std::int32_t i = 0; i < blockCount; ++i) frameTable[i] = spriteData + sprite->frames[static_cast<std::size_t>(i)].offset;
+    separateFrames = sprite->separateFrames;
     return 1;
 }
 
@@ -100,4 +58,40 @@ void SelectFrame(const std::uint8_t* frame) {
     // still claim more bytes than the file holds.
     const std::uint64_t available = static_cast<std::uint64_t>(spriteData + spriteSize - frameData);
     if (frameLength > available) frameLength = static_cast<std::uint32_t>(available);
+}
+
+namespace {
+
+Dc6Frame CodedFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height) {
+    Dc6Frame frame;
+    frame.present = true;
+    frame.width = width;
+    frame.height = height;
+    frame.data = data;
+    frame.length = length;
+    frame.storedLength = length;
+    return frame;
+}
+
+Dc6Terminator CurrentTerminator() { return {terminator[0], terminator[1], terminator[2], terminator[3]}; }
+
+}  // namespace
+
+void DecodeFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,
+                 std::uint8_t* canvas, std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x,
+                 std::int64_t y, const DecodeWatch* watch) {
+    Diagnostics* faults = watch != nullptr && watch->quiet ? nullptr : &ProgramDiagnostics();
+    DecodeFrame(CodedFrame(data, length, width, height), CurrentTerminator(), {canvas, canvasWidth, canvasHeight}, x,
+                y, faults, watch);
+}
+
+void CountFrameIndices(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,
+                       std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x, std::int64_t y,
+                       std::uint64_t counts[256]) {
+    CountFrameIndices(CodedFrame(data, length, width, height), CurrentTerminator(), canvasWidth, canvasHeight, x, y,
+                      counts);
+}
+
+std::uint8_t* AllocateCanvas(std::int32_t width, std::int32_t height) {
+    return AllocateCanvas(width, height, terminator[3]);
 }

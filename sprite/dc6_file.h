@@ -1,19 +1,7 @@
-// A DC6 sprite file, read whole, and its frame table.
-//
-// Layout (all integers little-endian):
-//
-//   offset  size        field
-//   0       4           version, signed; must be 6
-//   12      4 x 1       terminator bytes 0..3: byte 3 fills canvases, bytes
-//                       1..3 mark the end of a frame's coded data
-//   20      4           block count, signed; 1..12 frames
-//   24      4 x count   offset of each frame header from the file's start
-//
-//   frame header (32 bytes) at its offset, then the coded data:
-//   4       4           width, signed          8   4   height, signed
-//   12      4           x offset               16  4   y offset
-//   28      4           coded length, unsigned
-//   32      length      coded scan lines (sprite/frame_decoder.h)
+// The program's current sprite file: the process-wide values through which
+// the Windows program's conversion path hands a sprite from function to
+// function (LoadWholeFile, GetFileInfoDC6, SelectFrame), filled from the
+// value parser of sprite/dc6_sprite.h. The file layout is described there.
 //
 // One sprite file is current at a time on each thread; its parsed values are
 // the thread's own (the program converts on one thread; a batch run may
@@ -22,12 +10,8 @@
 
 #include <cstdint>
 
-// Bytes of slack after every whole-file block, all zero. The frame decoder may
-// look up to 131 bytes past the end of a frame's coded data; the slack keeps
-// such reads inside the block.
-inline constexpr std::uint32_t kFileSlack = 0x10000;
-
-inline constexpr std::int32_t kMaxBlocks = 12;
+#include "sprite/dc6_sprite.h"
+#include "sprite/frame_decoder.h"
 
 // The current sprite file.
 extern thread_local std::uint8_t* spriteData;       // the whole file and its slack, or null
@@ -62,18 +46,16 @@ int GetFileInfoDC6();
 // cut so that the coded data ends no later than the file does.
 void SelectFrame(const std::uint8_t* frame);
 
-// A frame header: 32 bytes at a frameTable entry, its coded data after it.
-// The fields this program reads, by their byte offset (little-endian 32-bit).
-inline constexpr std::uint32_t kFrameHeaderSize = 32;
-inline constexpr std::uint32_t kFrameWidthOffset = 4;
-inline constexpr std::uint32_t kFrameHeightOffset = 8;
-inline constexpr std::uint32_t kFrameXOffset = 12;
-inline constexpr std::uint32_t kFrameYOffset = 16;
-inline constexpr std::uint32_t kFrameLengthOffset = 28;
+// The current sprite's frame decoding, as the program has it: DecodeFrame
+// of sprite/frame_decoder.h with the current terminator, its faults shown
+// in boxes owned by progressWindow (unless watch says quiet).
+void DecodeFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,
+                 std::uint8_t* canvas, std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x,
+                 std::int64_t y, const DecodeWatch* watch = nullptr);
 
-// Little-endian reads from a byte span the caller has bounds-checked.
-inline std::int32_t ReadInt32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                                     static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline std::uint32_t ReadUint32(const std::uint8_t* p) { return static_cast<std::uint32_t>(ReadInt32(p)); }
+// The same for counting (CountFrameIndices) and for a canvas filled with
+// terminator[3].
+void CountFrameIndices(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,
+                       std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x, std::int64_t y,
+                       std::uint64_t counts[256]);
+std::uint8_t* AllocateCanvas(std::int32_t width, std::int32_t height);

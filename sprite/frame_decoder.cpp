@@ -1,19 +1,14 @@
 #include "sprite/frame_decoder.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "notice/error_notifier.h"
-#include "sprite/dc6_file.h"
 
 namespace {
 
 constexpr std::uint8_t kZeroByte = 0x00;
 constexpr std::uint8_t kEndOfRow = 0x80;
-
-void ShowDecoderFault(const char* text) { ShowFault(progressWindow, text); }
 
 // A damaged frame can hold thousands of faulty codes: each kind of fault is
 // shown for its first occurrence in a frame only.
@@ -22,21 +17,22 @@ struct FaultsShown {
     bool overrun = false;
 };
 
-void ShowOverrun(std::uint64_t position, FaultsShown& shown) {
+void ShowOverrun(std::uint64_t position, FaultsShown& shown, Diagnostics& faults) {
     if (shown.overrun) return;
     shown.overrun = true;
-    char text[64];
-    std::snprintf(text, sizeof text, "Span overrun @ %llX\n", static_cast<unsigned long long>(position));
-    ShowDecoderFault(text);
+    Diagnostic notice;
+    notice.code = NoticeCode::kSpanOverrun;
+    notice.offset = position;
+    faults.Report(notice);
 }
 
-void ShowZeroByte(FaultsShown& shown) {
-    if (!shown.zeroByte) ShowDecoderFault("Found ZERO Byte");
+void ShowZeroByte(FaultsShown& shown, Diagnostics& faults) {
+    if (!shown.zeroByte) {
+        Diagnostic notice;
+        notice.code = NoticeCode::kZeroByte;
+        faults.Report(notice);
+    }
     shown.zeroByte = true;
-}
-
-bool EndsFrame(const std::uint8_t* p) {
-    return p[1] == terminator[1] && p[2] == terminator[2] && p[3] == terminator[3];
 }
 
 // Walks the coded data as the decoder reads it and hands every literal run's
@@ -44,10 +40,18 @@ bool EndsFrame(const std::uint8_t* p) {
 // and every fault to fault(position or -1 for a zero byte). Positions in 64
 // bits: frame and canvas sizes come from the file.
 template <typename Place, typename Fault>
-void WalkFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,
-               std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x, std::int64_t y, Place&& place,
-               Fault&& fault) {
-    if (length == 0) return;
+void WalkFrame(const Dc6Frame& frame, const Dc6Terminator& terminator, std::int32_t canvasWidth,
+               std::int32_t canvasHeight, std::int64_t x, std::int64_t y, Place&& place, Fault&& fault) {
+    const std::uint8_t* const data = frame.data;
+    const std::uint32_t length = frame.length;
+    const std::int32_t width = frame.width;
+    const std::int32_t height = frame.height;
+    if (length == 0 || data == nullptr) return;
+    // The end of the frame: an end of row whose bytes 2, 3 and 4 after it
+    // are terminator bytes 1, 2 and 3.
+    const auto endsFrame = [&](const std::uint8_t* p) {
+        return p[1] == terminator[1] && p[2] == terminator[2] && p[3] == terminator[3];
+    };
     const std::uint8_t* const end = data + length;
     const std::uint8_t* p = data;
     std::int64_t row = static_cast<std::int64_t>(height) - 1;  // frame row being decoded, bottom first
@@ -56,7 +60,7 @@ void WalkFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t widt
         if (row < 0) return;  // the row above the frame's top row has been entered
         const std::uint8_t code = *p++;
         if (code == kEndOfRow) {
-            if (EndsFrame(p)) return;
+            if (endsFrame(p)) return;
             --row;
             column = 0;
         } else if (code > kEndOfRow) {
@@ -87,10 +91,6 @@ void WalkFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t widt
 
 }  // namespace
 
-std::uint8_t* AllocateCanvas(std::int32_t width, std::int32_t height) {
-    return AllocateCanvas(width, height, terminator[3]);
-}
-
 std::uint8_t* AllocateCanvas(std::int32_t width, std::int32_t height, std::uint8_t fill) {
     if (width < 0 || height < 0) return nullptr;
     const std::uint64_t pixels = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
@@ -101,16 +101,15 @@ std::uint8_t* AllocateCanvas(std::int32_t width, std::int32_t height, std::uint8
     return canvas;
 }
 
-void DecodeFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,
-                 std::uint8_t* canvas, std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x,
-                 std::int64_t y, const DecodeWatch* watch) {
+void DecodeFrame(const Dc6Frame& frame, const Dc6Terminator& terminator, CanvasView canvasView, std::int64_t x,
+                 std::int64_t y, Diagnostics* faults, const DecodeWatch* watch) {
     FaultsShown shown;
-    const bool quiet = watch != nullptr && watch->quiet;
+    std::uint8_t* const canvas = canvasView.pixels;
     std::vector<std::uint32_t>* marked = watch != nullptr ? watch->marked : nullptr;
     const std::uint8_t marker = watch != nullptr ? watch->marker : 0;
     std::uint8_t* const opaque = watch != nullptr ? watch->opaque : nullptr;
     WalkFrame(
-        data, length, width, height, canvasWidth, canvasHeight, x, y,
+        frame, terminator, canvasView.width, canvasView.height, x, y,
         [&](std::int64_t at, const std::uint8_t* source, std::size_t count) {
             std::memcpy(canvas + at, source, count);
             if (opaque != nullptr) std::memset(opaque + at, 1, count);
@@ -121,19 +120,18 @@ void DecodeFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t wi
                 marked->push_back(static_cast<std::uint32_t>(at + (hit - source)));
         },
         [&](std::int64_t position) {
-            if (quiet) return;
+            if (faults == nullptr) return;
             if (position < 0)
-                ShowZeroByte(shown);
+                ShowZeroByte(shown, *faults);
             else
-                ShowOverrun(static_cast<std::uint64_t>(position), shown);
+                ShowOverrun(static_cast<std::uint64_t>(position), shown, *faults);
         });
 }
 
-void CountFrameIndices(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,
-                       std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x, std::int64_t y,
-                       std::uint64_t counts[256]) {
+void CountFrameIndices(const Dc6Frame& frame, const Dc6Terminator& terminator, std::int32_t canvasWidth,
+                       std::int32_t canvasHeight, std::int64_t x, std::int64_t y, std::uint64_t counts[256]) {
     WalkFrame(
-        data, length, width, height, canvasWidth, canvasHeight, x, y,
+        frame, terminator, canvasWidth, canvasHeight, x, y,
         [&](std::int64_t, const std::uint8_t* source, std::size_t count) {
             for (std::size_t i = 0; i < count; ++i) ++counts[source[i]];
         },

@@ -14,11 +14,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "notice/diagnostics.h"
+#include "sprite/dc6_sprite.h"
+
 // Bytes after a canvas's pixels, set like the pixels.
 inline constexpr std::uint32_t kCanvasSlack = 0x10000;
 
-// The largest canvas in pixels: the PCX writer's block of 2 x pixels + 1000
-// bytes must fit in 32 bits.
+// The largest canvas in pixels, the bound images have always had (so that
+// the same images are refused by every front end). The image writers stream
+// their files in pieces and need no block of the image's size.
 inline constexpr std::uint64_t kMaxCanvasPixels = (0xFFFFFFFFull - 1000) / 2;
 
 // Bytes the decoder may read past the end of the coded data: a literal run's
@@ -26,16 +30,16 @@ inline constexpr std::uint64_t kMaxCanvasPixels = (0xFFFFFFFFull - 1000) / 2;
 inline constexpr std::uint32_t kDecoderLookahead = 131;
 
 // Returns a new block of width x height + kCanvasSlack bytes, every byte set
-// to terminator[3] (or to fill); rows top first, stride = width. Returns null
-// when a dimension is negative, the pixel count exceeds kMaxCanvasPixels, or
-// the heap cannot supply the block. The caller owns it and releases it with
-// std::free.
-std::uint8_t* AllocateCanvas(std::int32_t width, std::int32_t height);
+// to fill (a sprite's canvas starts as its terminator[3]); rows top first,
+// stride = width. Returns null when a dimension is negative, the pixel count
+// exceeds kMaxCanvasPixels, or the heap cannot supply the block. The caller
+// owns it and releases it with std::free.
 std::uint8_t* AllocateCanvas(std::int32_t width, std::int32_t height, std::uint8_t fill);
 
 // What the decoder does beside copying pixels.
 struct DecodeWatch {
-    // Faults are not shown: the frame was decoded, and they shown, before.
+    // Faults are not shown: the frame was decoded, and they shown, before
+    // (for the current sprite's DecodeFrame of sprite/dc6_file.h).
     bool quiet = false;
     // When marked is given, the canvas offset (row x canvasWidth + column) of
     // every pixel a literal run writes with the index marker is appended to
@@ -47,22 +51,28 @@ struct DecodeWatch {
     std::uint8_t* opaque = nullptr;
 };
 
-// Decodes length coded bytes at data, a frame of width x height, onto the
-// canvas of canvasWidth x canvasHeight pixels (stride canvasWidth, at most
-// kMaxCanvasPixels) with the frame's top-left pixel at canvas column x, row
-// y. Pixels that fall outside the canvas are dropped, so nothing is written
-// outside it whatever the frame says. Faults in the data ("Span overrun @
-// %X\n", "Found ZERO Byte") are shown in message boxes owned by
-// progressWindow, the first of each kind in the frame only; decoding goes on,
-// passing the later ones over. data + length must be followed by
-// kDecoderLookahead readable bytes.
-void DecodeFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,
-                 std::uint8_t* canvas, std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x,
-                 std::int64_t y, const DecodeWatch* watch = nullptr);
+// A canvas the caller owns: width x height pixels, stride width, at most
+// kMaxCanvasPixels.
+struct CanvasView {
+    std::uint8_t* pixels = nullptr;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+// Decodes the frame's coded bytes (frame.length of them at frame.data, a
+// frame of frame.width x frame.height; the terminator says where it ends)
+// onto canvas with the frame's top-left pixel at canvas column x, row y.
+// Pixels that fall outside the canvas are dropped, so nothing is written
+// outside it whatever the frame says. Faults in the data (kSpanOverrun,
+// kZeroByte) go to faults, the first of each kind in the frame only, unless
+// faults is null; decoding goes on, passing the later ones over.
+// frame.data + frame.length must be followed by kDecoderLookahead readable
+// bytes. Reads nothing but its arguments.
+void DecodeFrame(const Dc6Frame& frame, const Dc6Terminator& terminator, CanvasView canvas, std::int64_t x,
+                 std::int64_t y, Diagnostics* faults, const DecodeWatch* watch = nullptr);
 
 // Adds to counts[v], for every palette index v, the number of pixels of that
 // index that DecodeFrame with the same arguments would write: the pixels the
-// frame's literal runs put inside the canvas. Writes nothing, shows nothing.
-void CountFrameIndices(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,
-                       std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x, std::int64_t y,
-                       std::uint64_t counts[256]);
+// frame's literal runs put inside the canvas. Writes nothing, reports nothing.
+void CountFrameIndices(const Dc6Frame& frame, const Dc6Terminator& terminator, std::int32_t canvasWidth,
+                       std::int32_t canvasHeight, std::int64_t x, std::int64_t y, std::uint64_t counts[256]);

@@ -15,15 +15,15 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using test::Bytes;
 
-const char kNotVersion6[] =
-    "GetFileInfoDC6: dc6 file is not version 6 and can not be converted!\n\n"
-    "Do you wish to receive further error notification?";
-const char kInvalidBlockCount[] =
-    "DC6 file has invalid number of blocks and can not be converted!\n\n"
-    "Do you wish to receive further error notification?";
-const char kInvalidFrameData[] =
-    "DC6 file has invalid frame data and can not be converted!\n\n"
-    "Do you wish to receive further error notification?";
+// The texts themselves are pinned in notice_text_test.cpp.
+std::string Text(NoticeCode code) {
+    Diagnostic notice;
+    notice.code = code;
+    return NoticeText(notice);
+}
+const std::string kNotVersion6 = Text(NoticeCode::kNotVersion6);
+const std::string kInvalidBlockCount = Text(NoticeCode::kInvalidBlockCount);
+const std::string kInvalidFrameData = Text(NoticeCode::kInvalidFrameData);
 
 class Dc6FileTest : public test::CoreTest {};
 
