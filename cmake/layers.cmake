@@ -1,0 +1,35 @@
+# The layers of the code, each a library that sees only itself and the
+# layers below it. A layer's include folder (<build>/include/<layer>) holds
+# links to those source folders and nothing else, and no target has the
+# source tree itself on its include path: an include of a layer above or
+# beside does not build.
+
+# Makes <build>/include/<name> with a link to each source folder given (a
+# path below the source tree, such as "tests/support"), and sets
+# KELVANE_INCLUDE_<name> to it. Links already there are kept; nothing is ever
+# removed.
+function(kelvane_include_folder name)
+  set(dir ${CMAKE_BINARY_DIR}/include/${name})
+  foreach(folder IN LISTS ARGN)
+    set(link ${dir}/${folder})
+    get_filename_component(parent ${link} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    if(NOT IS_SYMLINK ${link})
+      file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${folder} ${link} SYMBOLIC)
+    endif()
+  endforeach()
+  set(KELVANE_INCLUDE_${name} ${dir} PARENT_SCOPE)
+endfunction()
+
+# kelvane_layer(NAME FOLDERS folder... SOURCES file... LINKS target...):
+# the static library kelvane_NAME of the sources, whose include folder links
+# the folders (its own and those of the layers below), linked to the layers
+# below it.
+function(kelvane_layer name)
+  cmake_parse_arguments(LAYER "" "" "FOLDERS;SOURCES;LINKS" ${ARGN})
+  kelvane_include_folder(${name} ${LAYER_FOLDERS})
+  add_library(kelvane_${name} STATIC ${LAYER_SOURCES})
+  target_include_directories(kelvane_${name} PUBLIC ${CMAKE_BINARY_DIR}/include/${name})
+  target_link_libraries(kelvane_${name} PUBLIC ${LAYER_LINKS})
+  set(KELVANE_INCLUDE_${name} ${CMAKE_BINARY_DIR}/include/${name} PARENT_SCOPE)
+endfunction()
