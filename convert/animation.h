@@ -15,6 +15,8 @@
 #include <cstdint>
 
 #include "convert/image_plan.h"
+#include "convert/run_settings.h"
+#include "sprite/dc6_sprite.h"
 
 struct AnimationCanvas {
     std::int64_t x = 0;  // the smallest x offset of a frame with pixels
@@ -27,10 +29,12 @@ struct AnimationCanvas {
 // room; one of 1 x 1 at 0, 0 when no frame has any). Reads the frame headers
 // only.
 AnimationCanvas CanvasOfFrames();
+AnimationCanvas CanvasOfFrames(const Dc6Sprite& sprite);
 
 // The path of the current sprite's animation, named after name (without its
 // extension) in the output folder, in the run's animation format.
 OutputPath AnimationPath(const char* name);
+OutputPath AnimationPath(const RunSettings& settings, const char* name);
 
 // Whether the current sprite gets an animation: the run asks for one, and
 // the sprite's frames have offsets and are two or more.

@@ -19,7 +19,6 @@
 #include "convert/transparency.h"
 #include "image/palette.h"
 #include "notice/error_notifier.h"
-#include "notice/notice_collector.h"
 #include "platform/files.h"
 #include "platform/heap_block.h"
 #include "sprite/frame_decoder.h"
@@ -31,10 +30,6 @@ thread_local std::int32_t imagesWritten = 0;
 namespace {
 
 constexpr std::int32_t kTileWidth = 256;  // a frame this wide lets the next one share its row
-
-// Header fields the conversion does not interpret, kept for the manifest.
-constexpr std::uint32_t kFileField4 = 4, kFileField8 = 8, kFileField16 = 16;
-constexpr std::uint32_t kFrameField0 = 0, kFrameField20 = 20, kFrameField24 = 24;
 
 const char kStitchedPath[] = "%s" KV_PATH_SEPARATOR "%s.%s";
 const char kSeparatePath[] = "%s" KV_PATH_SEPARATOR "%s%i.%s";
@@ -50,18 +45,27 @@ struct FrameOutcome {
 
 // Whether the images of this run mark their transparent pixels; in the
 // others (PCX, PNG without transparency) the fill index stands for them.
-bool ImagesMarkTransparency() { return outputOptions.format == ImageFormat::Png && outputOptions.transparency; }
+bool ImagesMarkTransparency(const OutputOptions& options) {
+    return options.format == ImageFormat::Png && options.transparency;
+}
+
+const Dc6Frame& FrameOf(const SpriteJob& job, std::int32_t frame) {
+    return job.sprite.frames[static_cast<std::size_t>(frame)];
+}
+
+std::uint8_t FillOf(const SpriteJob& job) { return job.sprite.terminator[3]; }
 
 // The frames of an image whose literal runs write the fill index inside it:
 // opaque pixels that the image cannot tell from transparent ones; their
 // count in *pixels. Found from the coded data, before anything is decoded.
-std::vector<std::int32_t> FramesWithOpaqueFill(const PlannedImage& image, std::uint64_t* pixels) {
+std::vector<std::int32_t> FramesWithOpaqueFill(const SpriteJob& job, const PlannedImage& image,
+                                               std::uint64_t* pixels) {
     std::vector<std::int32_t> frames;
     *pixels = 0;
     for (const Placement& placed : image.frames) {
         PlannedImage alone = image;
         alone.frames = {placed};
-        const std::uint64_t count = CountImageIndices(alone).count[terminator[3]];
+        const std::uint64_t count = CountImageIndices(job.sprite, alone).count[FillOf(job)];
         if (count > 0) frames.push_back(placed.frame);
         *pixels += count;
     }
@@ -72,47 +76,47 @@ std::vector<std::int32_t> FramesWithOpaqueFill(const PlannedImage& image, std::u
 // With a manifest to say so where the images mark no transparency, the
 // frames whose opaque pixels the fill index stands for go to *opaqueFill, and
 // the command line is told.
-bool DecodeAndWrite(const PlannedImage& image, WrittenImage* written, std::vector<std::int32_t>* opaqueFill) {
+bool DecodeAndWrite(const SpriteJob& job, const PlannedImage& image, WrittenImage* written,
+                    std::vector<std::int32_t>* opaqueFill) {
+    const RunSettings& settings = job.settings;
     const auto width = static_cast<std::int32_t>(image.width);
     const auto height = static_cast<std::int32_t>(image.height);
     // Where transparency is written, its index is known before the canvas
     // is filled: the canvas starts out as it.
-    const bool transparency = ImagesMarkTransparency();
+    const bool transparency = ImagesMarkTransparency(settings.options);
     TransparencyPlan plan;
-    if (transparency) plan = PlanTransparency(CountImageIndices(image), terminator[3]);
+    if (transparency) plan = PlanTransparency(CountImageIndices(job.sprite, image), FillOf(job));
     std::vector<std::uint32_t> marked;
     DecodeWatch watch;
     watch.marker = plan.fill;
     watch.marked = transparency && plan.index == kNoIndexLeft ? &marked : nullptr;
-    HeapBlock canvas(transparency ? AllocateCanvas(width, height, plan.fill) : AllocateCanvas(width, height));
+    HeapBlock canvas(AllocateCanvas(width, height, transparency ? plan.fill : FillOf(job)));
     if (!canvas) {
-        Notify(kNoMemory, image.path.text);
+        Notify(job.diagnostics, kNoMemory, image.path.text);
         return false;
     }
-    for (const Placement& placed : image.frames) {
-        SelectFrame(frameTable[placed.frame]);
-        DecodeFrame(frameData, frameLength, frameWidth, frameHeight, canvas.get(), width, height, placed.x, placed.y,
-                    &watch);
-    }
-    if (!transparency && outputOptions.manifest) {
+    for (const Placement& placed : image.frames)
+        DecodeFrame(FrameOf(job, placed.frame), job.sprite.terminator, {canvas.get(), width, height}, placed.x,
+                    placed.y, &job.diagnostics, &watch);
+    if (!transparency && settings.options.manifest) {
         std::uint64_t pixels = 0;
-        *opaqueFill = FramesWithOpaqueFill(image, &pixels);
+        *opaqueFill = FramesWithOpaqueFill(job, image, &pixels);
         if (pixels > 0)
-            Remark(std::to_string(pixels) + " opaque pixels of " + image.path.text + " have the fill index " +
-                   std::to_string(terminator[3]) + ", which the image cannot tell from transparent ones "
-                   "(-f png keeps them)");
+            NotifyRemark(job.diagnostics, std::to_string(pixels) + " opaque pixels of " + image.path.text +
+                                              " have the fill index " + std::to_string(FillOf(job)) +
+                                              ", which the image cannot tell from transparent ones "
+                                              "(-f png keeps them)");
     }
     CanvasTransparency settled;
     if (transparency)
         settled = SettleTransparency(plan, canvas.get(), static_cast<std::size_t>(width) * height, std::move(marked),
-                                     FramesOverlap(image), terminator[3]);
+                                     FramesOverlap(job.sprite, image), FillOf(job));
     std::string reason;
-    if (!WriteImageFile(*outputFolder, image.path.Name(), canvas.get(), transparency ? &settled : nullptr, width,
-                        height, written, &reason)) {
-        Notify(kUnableToWrite, image.path.text, reason.c_str());
+    if (!WriteImageFile(settings, job.diagnostics, image.path.Name(), canvas.get(),
+                        transparency ? &settled : nullptr, width, height, written, &reason)) {
+        Notify(job.diagnostics, kUnableToWrite, image.path.text, reason.c_str());
         return false;
     }
-    ++imagesWritten;
     return true;
 }
 
@@ -121,54 +125,54 @@ bool DecodeAndWrite(const PlannedImage& image, WrittenImage* written, std::vecto
 // With a manifest to write and images that do not mark transparency, the
 // frames with opaque pixels of the fill index go to *opaqueFill, and the
 // command line is told.
-bool WritePlannedImage(const PlannedImage& image, WrittenImage* written, std::vector<std::int32_t>* opaqueFill) {
+bool WritePlannedImage(const SpriteJob& job, const PlannedImage& image, WrittenImage* written,
+                       std::vector<std::int32_t>* opaqueFill) {
     if (!ValidImageSize(image.width, image.height)) {
-        Notify(kInvalidSize, image.path.text);
+        Notify(job.diagnostics, kInvalidSize, image.path.text);
         return false;
     }
-    if (!ClaimPath(image.path)) return false;
-    const bool done = DecodeAndWrite(image, written, opaqueFill);
+    if (!ClaimPath(job.settings.folder, job.diagnostics, image.path)) return false;
+    const bool done = DecodeAndWrite(job, image, written, opaqueFill);
     SettlePath(image.path, done);
     return done;
 }
 
 // Stitched mode: all frames on one image, in rows; a frame continues its
 // predecessor's row only when that predecessor is exactly 256 pixels wide.
-std::vector<PlannedImage> PlanStitched(const char* name) {
-    frameWidth = 0;
-    frameHeight = 0;
+std::vector<PlannedImage> PlanStitched(const SpriteJob& job, const char* name, PlacementReport* report) {
+    std::int32_t previousWidth = 0;
     std::int64_t x = 0;
     std::int64_t height = 0;
     PlannedImage image;
-    for (std::int32_t i = 0; i < blockCount; ++i) {
-        if (frameWidth != kTileWidth) x = 0;
-        SelectFrame(frameTable[i]);
-        frameX[i] = x;
-        if (x == 0) height += frameHeight;  // a row is as high as its first frame
-        frameY[i] = height - frameHeight;   // frames of a row share its bottom line
-        x += frameWidth;
+    for (std::size_t i = 0; i < job.sprite.frames.size(); ++i) {
+        const Dc6Frame& frame = job.sprite.frames[i];
+        if (previousWidth != kTileWidth) x = 0;
+        report->frameX[i] = x;
+        if (x == 0) height += frame.height;         // a row is as high as its first frame
+        report->frameY[i] = height - frame.height;  // frames of a row share its bottom line
+        x += frame.width;
+        previousWidth = frame.width;
         // Frames that do not fit (a wider row above the last, a frame taller
         // than the rows up to its own) are clipped by the decoder.
-        image.frames.push_back({i, frameX[i], frameY[i]});
+        image.frames.push_back({static_cast<std::int32_t>(i), report->frameX[i], report->frameY[i]});
     }
     image.width = x;  // the last row's width, not the widest row's
     image.height = height;
-    std::snprintf(image.path.text, sizeof image.path.text, kStitchedPath, FolderPath(), name,
-                  ImageExtension(outputOptions.format));
+    std::snprintf(image.path.text, sizeof image.path.text, kStitchedPath, FolderPath(job.settings), name,
+                  ImageExtension(job.settings.options.format));
     return {image};
 }
 
 // Separate mode: every frame an image of its own.
-std::vector<PlannedImage> PlanSeparate(const char* name) {
+std::vector<PlannedImage> PlanSeparate(const SpriteJob& job, const char* name) {
     std::vector<PlannedImage> images;
-    for (std::int32_t i = 0; i < blockCount; ++i) {
-        SelectFrame(frameTable[i]);
+    for (std::size_t i = 0; i < job.sprite.frames.size(); ++i) {
         PlannedImage image;
-        image.width = frameWidth;
-        image.height = frameHeight;
-        image.frames.push_back({i, 0, 0});
-        std::snprintf(image.path.text, sizeof image.path.text, kSeparatePath, FolderPath(), name, i,
-                      ImageExtension(outputOptions.format));
+        image.width = job.sprite.frames[i].width;
+        image.height = job.sprite.frames[i].height;
+        image.frames.push_back({static_cast<std::int32_t>(i), 0, 0});
+        std::snprintf(image.path.text, sizeof image.path.text, kSeparatePath, FolderPath(job.settings), name,
+                      static_cast<int>(i), ImageExtension(job.settings.options.format));
         images.push_back(image);
     }
     return images;
@@ -176,14 +180,14 @@ std::vector<PlannedImage> PlanSeparate(const char* name) {
 
 // A sheet: the images side by side, left to right, top-aligned. An image
 // that could not be written on its own stays out, with its notice.
-std::vector<PlannedImage> PlanSheet(std::vector<PlannedImage> images, const char* name) {
+std::vector<PlannedImage> PlanSheet(const SpriteJob& job, std::vector<PlannedImage> images, const char* name) {
     if (images.size() == 1) return images;
     PlannedImage sheet;
-    std::snprintf(sheet.path.text, sizeof sheet.path.text, kStitchedPath, FolderPath(), name,
-                  ImageExtension(outputOptions.format));
+    std::snprintf(sheet.path.text, sizeof sheet.path.text, kStitchedPath, FolderPath(job.settings), name,
+                  ImageExtension(job.settings.options.format));
     for (const PlannedImage& image : images) {
         if (!ValidImageSize(image.width, image.height)) {
-            Notify(kInvalidSize, image.path.text);
+            Notify(job.diagnostics, kInvalidSize, image.path.text);
             continue;
         }
         for (const Placement& placed : image.frames) sheet.frames.push_back({placed.frame, sheet.width + placed.x, placed.y});
@@ -195,17 +199,18 @@ std::vector<PlannedImage> PlanSheet(std::vector<PlannedImage> images, const char
 }
 
 // The manifest of the sprite, NAME.json in the output folder.
-OutputPath ManifestPath(const char* name) {
+OutputPath ManifestPath(const RunSettings& settings, const char* name) {
     OutputPath path;
-    std::snprintf(path.text, sizeof path.text, kStitchedPath, FolderPath(), name, "json");
+    std::snprintf(path.text, sizeof path.text, kStitchedPath, FolderPath(settings), name, "json");
     return path;
 }
 
-void WriteManifest(const char* spriteName, const OutputPath& path, ManifestLayout layout,
+void WriteManifest(const SpriteJob& job, const char* spriteName, const OutputPath& path, ManifestLayout layout,
                    const std::vector<FrameOutcome>& outcomes) {
-    if (!ClaimPath(path)) return;
+    const RunSettings& settings = job.settings;
+    if (!ClaimPath(settings.folder, job.diagnostics, path)) return;
     if (!IsManifestFileName(spriteName) || !IsManifestFileName(path.Name())) {
-        Notify(kUnableToWrite, path.text, "the name cannot stand in a manifest");
+        Notify(job.diagnostics, kUnableToWrite, path.text, "the name cannot stand in a manifest");
         SettlePath(path, false);
         return;
     }
@@ -213,33 +218,34 @@ void WriteManifest(const char* spriteName, const OutputPath& path, ManifestLayou
     manifest.version = KELVANE_VERSION_TEXT;
     manifest.sprite = spriteName;
     manifest.layout = layout;
-    for (int i = 0; i < 4; ++i) manifest.terminator[static_cast<std::size_t>(i)] = terminator[i];
-    manifest.header4to7 = ReadUint32(spriteData + kFileField4);
-    manifest.header8to11 = ReadUint32(spriteData + kFileField8);
-    manifest.header16to19 = ReadUint32(spriteData + kFileField16);
-    manifest.palette = outputOptions.paletteName;
+    const Dc6Sprite& sprite = job.sprite;
+    manifest.terminator = sprite.terminator;
+    manifest.header4to7 = sprite.header4to7;
+    manifest.header8to11 = sprite.header8to11;
+    manifest.header16to19 = sprite.header16to19;
+    manifest.palette = settings.options.paletteName;
     // The colours themselves, red, green, blue as the run writes them: the
     // packer maps edited images by them, whatever palette file was used.
-    if (currentPalette != nullptr) {
+    if (settings.palette != nullptr) {
         manifest.paletteRgb.emplace();
-        std::memcpy(manifest.paletteRgb->data(), currentPalette, manifest.paletteRgb->size());
+        std::memcpy(manifest.paletteRgb->data(), settings.palette, manifest.paletteRgb->size());
     }
-    manifest.transparency = outputOptions.format == ImageFormat::Png && outputOptions.transparency;
+    manifest.transparency = ImagesMarkTransparency(settings.options);
     bool commonIndex = true;
-    for (std::int32_t i = 0; i < blockCount; ++i) {
-        const std::uint8_t* header = frameTable[i];
-        const FrameOutcome& outcome = outcomes[static_cast<std::size_t>(i)];
+    for (std::size_t i = 0; i < sprite.frames.size(); ++i) {
+        const Dc6Frame& frame = sprite.frames[i];
+        const FrameOutcome& outcome = outcomes[i];
         FrameEntry entry;
         if (outcome.image != nullptr) entry.filename = outcome.image->path.Name();
         entry.x = static_cast<std::int32_t>(outcome.x);
         entry.y = static_cast<std::int32_t>(outcome.y);
-        entry.width = ReadInt32(header + 4);
-        entry.height = ReadInt32(header + 8);
-        entry.xOffset = ReadInt32(header + kFrameXOffset);
-        entry.yOffset = ReadInt32(header + kFrameYOffset);
-        entry.header0to3 = ReadUint32(header + kFrameField0);
-        entry.header20to23 = ReadUint32(header + kFrameField20);
-        entry.header24to27 = ReadUint32(header + kFrameField24);
+        entry.width = frame.width;
+        entry.height = frame.height;
+        entry.xOffset = frame.xOffset;
+        entry.yOffset = frame.yOffset;
+        entry.header0to3 = frame.header0to3;
+        entry.header20to23 = frame.header20to23;
+        entry.header24to27 = frame.header24to27;
         if (outcome.transparentIndex >= 0) entry.transparentIndex = static_cast<std::uint8_t>(outcome.transparentIndex);
         entry.opaqueFillIndex = outcome.opaqueFillIndex;
         if (i > 0 && entry.transparentIndex != manifest.frames.front().transparentIndex) commonIndex = false;
@@ -252,8 +258,8 @@ void WriteManifest(const char* spriteName, const OutputPath& path, ManifestLayou
         manifest.frames.push_back(entry);
     }
     if (commonIndex) manifest.transparentIndex = manifest.frames.front().transparentIndex;
-    if (separateFrames) {
-        const AnimationCanvas canvas = CanvasOfFrames();
+    if (sprite.separateFrames) {
+        const AnimationCanvas canvas = CanvasOfFrames(sprite);
         if (ValidImageSize(canvas.width, canvas.height))
             manifest.canvas = ManifestCanvas{static_cast<std::int32_t>(canvas.x), static_cast<std::int32_t>(canvas.y),
                                              static_cast<std::int32_t>(canvas.width),
@@ -262,9 +268,9 @@ void WriteManifest(const char* spriteName, const OutputPath& path, ManifestLayou
 
     const std::string text = ManifestToJson(manifest);
     std::string reason;
-    std::unique_ptr<platform::PendingFile> file = outputFolder->Begin(path.Name(), &reason);
+    std::unique_ptr<platform::PendingFile> file = settings.folder->Begin(path.Name(), &reason);
     if (!file || !file->Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) || !file->Commit()) {
-        Notify(kUnableToWrite, path.text, file ? file->Reason().c_str() : reason.c_str());
+        Notify(job.diagnostics, kUnableToWrite, path.text, file ? file->Reason().c_str() : reason.c_str());
         SettlePath(path, false);
         return;
     }
@@ -274,12 +280,10 @@ void WriteManifest(const char* spriteName, const OutputPath& path, ManifestLayou
 // The frames that a stitched picture cuts: rows of uneven width reach past
 // its right edge (it is as wide as its last row), a frame taller than the
 // rows up to its own starts above its top.
-std::vector<std::int32_t> FramesCut(const PlannedImage& picture) {
+std::vector<std::int32_t> FramesCut(const SpriteJob& job, const PlannedImage& picture) {
     std::vector<std::int32_t> cut;
-    for (const Placement& placed : picture.frames) {
-        SelectFrame(frameTable[placed.frame]);
-        if (placed.y < 0 || placed.x + frameWidth > picture.width) cut.push_back(placed.frame);
-    }
+    for (const Placement& placed : picture.frames)
+        if (placed.y < 0 || placed.x + FrameOf(job, placed.frame).width > picture.width) cut.push_back(placed.frame);
     return cut;
 }
 
@@ -287,20 +291,21 @@ std::vector<std::int32_t> FramesCut(const PlannedImage& picture) {
 // has always been, cut frames and all; where nothing may be lost (PNG, a
 // manifest to pack from) a sprite whose picture cuts frames is written one
 // image per frame instead. Either way the command line is told.
-std::vector<PlannedImage> PlanStitchedOrApart(const char* name, ManifestLayout* layout) {
-    std::vector<PlannedImage> images = PlanStitched(name);
+std::vector<PlannedImage> PlanStitchedOrApart(const SpriteJob& job, const char* name, ManifestLayout* layout,
+                                              PlacementReport* report) {
+    std::vector<PlannedImage> images = PlanStitched(job, name, report);
     *layout = ManifestLayout::kStitched;
-    const std::vector<std::int32_t> cut = FramesCut(images.front());
+    const std::vector<std::int32_t> cut = FramesCut(job, images.front());
     if (cut.empty()) return images;
-    const bool apart = outputOptions.format == ImageFormat::Png || outputOptions.manifest;
+    const bool apart = job.settings.options.format == ImageFormat::Png || job.settings.options.manifest;
     std::string frames;
     for (const std::int32_t frame : cut) frames += (frames.empty() ? "" : ", ") + std::to_string(frame);
-    Remark("the stitched picture cuts frame" + std::string(cut.size() > 1 ? "s " : " ") + frames +
-           " (its rows are of uneven width, or a frame is taller than its row)" +
-           (apart ? "; every frame is written as an image of its own" : ""));
+    NotifyRemark(job.diagnostics, "the stitched picture cuts frame" + std::string(cut.size() > 1 ? "s " : " ") +
+                                      frames + " (its rows are of uneven width, or a frame is taller than its row)" +
+                                      (apart ? "; every frame is written as an image of its own" : ""));
     if (!apart) return images;
     *layout = ManifestLayout::kStitchedSeparately;
-    return PlanSeparate(name);
+    return PlanSeparate(job, name);
 }
 
 }  // namespace
@@ -310,38 +315,65 @@ void StartConversionRun() {
     ForgetOutputPaths();
 }
 
-void WriteSpriteImages(char* name) {
+PlacementReport WriteSpriteImages(const SpriteJob& job, const std::string& spriteName, const char* name) {
     // On one thread each sprite is the file after the last; a run on several
     // threads says which file of the run this is.
     std::optional<ConvertingFile> file;
     if (!ConvertingAFile()) file.emplace();
-    const std::string spriteName = name;
-    StripExtension(name);
+    const OutputOptions& options = job.settings.options;
+    PlacementReport report;
     ManifestLayout layout = ManifestLayout::kSeparate;
-    std::vector<PlannedImage> images = separateFrames ? PlanSeparate(name) : PlanStitchedOrApart(name, &layout);
-    if (outputOptions.sheet) images = PlanSheet(std::move(images), name);
-    const OutputPath manifest = ManifestPath(name);
-    const bool animated = WantsAnimation();
-    const OutputPath animation = animated ? AnimationPath(name) : OutputPath{};
+    std::vector<PlannedImage> images =
+        job.sprite.separateFrames ? PlanSeparate(job, name) : PlanStitchedOrApart(job, name, &layout, &report);
+    if (options.sheet) images = PlanSheet(job, std::move(images), name);
+    const OutputPath manifest = ManifestPath(job.settings, name);
+    // An animation: the run asks for one, and the sprite's frames have
+    // offsets and are two or more.
+    const bool animated = job.animation && options.animation != AnimationFormat::None &&
+                          job.sprite.separateFrames && job.sprite.frames.size() >= 2;
+    const OutputPath animation = animated ? AnimationPath(job.settings, name) : OutputPath{};
     std::vector<std::string> keys;
     for (const PlannedImage& image : images) keys.push_back(OutputPathKey(image.path.text));
     if (animated) keys.push_back(OutputPathKey(animation.text));
-    if (outputOptions.manifest) keys.push_back(OutputPathKey(manifest.text));
+    if (options.manifest) keys.push_back(OutputPathKey(manifest.text));
     PlanOutputPaths(keys);
 
-    std::vector<FrameOutcome> outcomes(static_cast<std::size_t>(blockCount));
+    std::vector<FrameOutcome> outcomes(job.sprite.frames.size());
     for (const PlannedImage& image : images) {
         WrittenImage written;
         std::vector<std::int32_t> opaqueFill;
-        if (!WritePlannedImage(image, &written, &opaqueFill)) continue;
+        if (!WritePlannedImage(job, image, &written, &opaqueFill)) continue;
+        ++report.imagesWritten;
         for (const Placement& placed : image.frames) {
             FrameOutcome& outcome = outcomes[static_cast<std::size_t>(placed.frame)];
             outcome = {&image, placed.x, placed.y, written.transparentIndex, written.rgba, false};
         }
         for (const std::int32_t frame : opaqueFill) outcomes[static_cast<std::size_t>(frame)].opaqueFillIndex = true;
     }
-    if (animated) WriteAnimation(animation, CanvasOfFrames());
-    if (outputOptions.manifest) WriteManifest(spriteName.c_str(), manifest, layout, outcomes);
+    if (animated) job.animation(animation, CanvasOfFrames(job.sprite));
+    if (options.manifest) WriteManifest(job, spriteName.c_str(), manifest, layout, outcomes);
+    return report;
+}
+
+void WriteSpriteImages(char* name) {
+    // GetFileInfoDC6 accepted the current sprite: it parses again without a word.
+    DiagnosticList none;
+    const std::optional<Dc6Sprite> sprite = ParseDc6(spriteData, spriteSize, none);
+    const std::string spriteName = name;
+    StripExtension(name);
+    if (!sprite) return;
+    RunSettings settings;
+    settings.options = outputOptions;
+    settings.palette = currentPalette;
+    settings.folder = outputFolder;
+    const SpriteJob job{*sprite, settings, ProgramDiagnostics(),
+                        [](const OutputPath& path, const AnimationCanvas& canvas) { WriteAnimation(path, canvas); }};
+    const PlacementReport report = WriteSpriteImages(job, spriteName, name);
+    imagesWritten += report.imagesWritten;
+    if (!sprite->separateFrames) {
+        std::copy(report.frameX.begin(), report.frameX.end(), frameX);
+        std::copy(report.frameY.begin(), report.frameY.end(), frameY);
+    }
 }
 
 void StripExtension(char* name) {

@@ -1,4 +1,6 @@
-// How the frames of one accepted sprite file become PCX images.
+// How the frames of one accepted sprite file become images (PCX, or PNG
+// where the command line asks), and what else the run writes beside them: a
+// sheet, an animation, a manifest.
 //
 // Stitched mode (every frame has zero x and y offsets): all frames go onto one
 // canvas in rows; a frame continues its predecessor's row only when that
@@ -9,8 +11,11 @@
 // its own, "PCXFiles\NAME0.pcx", "PCXFiles\NAME1.pcx", ...
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string>
 
+#include "convert/run_settings.h"
 #include "sprite/dc6_file.h"
 
 // Canvas column and row of each frame's top-left pixel in stitched mode.
@@ -28,8 +33,26 @@ void StartConversionRun();
 // Name buffers hold 259 characters and a terminating zero.
 inline constexpr int kNameBufferSize = 260;
 
-// Lays out, decodes and writes the images of the current sprite file (as
-// accepted by GetFileInfoDC6) with currentPalette. name is the sprite file's
+// What WriteSpriteImages made of a sprite.
+struct PlacementReport {
+    std::int32_t imagesWritten = 0;  // image files on disk (animations and manifests not counted)
+    // Canvas column and row of each frame's top-left pixel in stitched mode.
+    std::array<std::int64_t, kMaxBlocks> frameX{};
+    std::array<std::int64_t, kMaxBlocks> frameY{};
+};
+
+// Lays out, decodes and writes the images of the job's sprite, named after
+// baseName (the sprite file's name without its extension; spriteName, with
+// it, goes into the manifest), with the job's settings. An image without a
+// pixel or too large, whose output path does not fit 259 characters or was
+// already written in this run, whose canvas cannot be obtained, or which
+// cannot be written gives a notice to the job's diagnostics and is not
+// counted.
+PlacementReport WriteSpriteImages(const SpriteJob& job, const std::string& spriteName, const char* baseName);
+
+// The program's conversion of the current sprite file (as accepted by
+// GetFileInfoDC6) with currentPalette, outputOptions and outputFolder, over
+// the one above; frameX and frameY are set from its report. name is the sprite file's
 // name in a writable buffer; its extension is cut in place. Each image on disk
 // adds one to imagesWritten. An image without a pixel or too large, whose
 // output path does not fit 259 characters or was already written in this run,

@@ -1,38 +1,38 @@
 #include "convert/image_writer.h"
 
-#include "convert/output_options.h"
-#include "image/palette.h"
+#include "convert/placement_notices.h"
 #include "image/pcx_writer.h"
 #include "image/png_writer.h"
-#include "notice/notice_collector.h"
 
 namespace {
 
 constexpr char kCannotBeCoded[] = "the image cannot be coded";
 
-bool EncodePng(platform::PendingFile& file, const std::uint8_t* canvas, const CanvasTransparency* transparency,
-               std::int32_t width, std::int32_t height, WrittenImage* written) {
+bool EncodePng(platform::PendingFile& file, const std::uint8_t* palette, const std::uint8_t* canvas,
+               const CanvasTransparency* transparency, std::int32_t width, std::int32_t height,
+               WrittenImage* written) {
     if (transparency != nullptr) {
         written->rgba = transparency->rgba;
         written->transparentIndex = transparency->index;
     }
     if (!written->rgba)
-        return WriteIndexedPng(file, canvas, width, height, width, currentPalette, written->transparentIndex);
+        return WriteIndexedPng(file, canvas, width, height, width, palette, written->transparentIndex);
     return WriteRgbaPng(file, canvas, transparency->marker, transparency->opaqueMarked.data(),
-                        transparency->opaqueMarked.size(), width, height, width, currentPalette);
+                        transparency->opaqueMarked.size(), width, height, width, palette);
 }
 
 }  // namespace
 
-bool WriteImageFile(platform::OutputFolder& folder, const char* name, const std::uint8_t* canvas,
-                    const CanvasTransparency* transparency, std::int32_t width, std::int32_t height,
-                    WrittenImage* written, std::string* reason) {
+bool WriteImageFile(const RunSettings& settings, Diagnostics& diagnostics, const char* name,
+                    const std::uint8_t* canvas, const CanvasTransparency* transparency, std::int32_t width,
+                    std::int32_t height, WrittenImage* written, std::string* reason) {
     *written = WrittenImage();
+    platform::OutputFolder& folder = *settings.folder;
     std::unique_ptr<platform::PendingFile> file = folder.Begin(name, reason);
     if (!file) return false;
-    const bool png = outputOptions.format == ImageFormat::Png;
-    if (!(png ? EncodePng(*file, canvas, transparency, width, height, written)
-              : EncodePcx(*file, canvas, width, height, width, currentPalette))) {
+    const bool png = settings.options.format == ImageFormat::Png;
+    if (!(png ? EncodePng(*file, settings.palette, canvas, transparency, width, height, written)
+              : EncodePcx(*file, canvas, width, height, width, settings.palette))) {
         *reason = file->Reason().empty() ? kCannotBeCoded : file->Reason();
         return false;
     }
@@ -41,7 +41,7 @@ bool WriteImageFile(platform::OutputFolder& folder, const char* name, const std:
         return false;
     }
     if (written->rgba)
-        Remark(std::string("every palette index is used by an opaque pixel: ") + folder.PathOf(name) +
-                           " is written as RGBA");
+        NotifyRemark(diagnostics, std::string("every palette index is used by an opaque pixel: ") +
+                                      folder.PathOf(name) + " is written as RGBA");
     return true;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "convert/run_settings.h"
 #include "convert/transparency.h"
 #include "platform/output_folder.h"
 
@@ -14,11 +15,12 @@ struct WrittenImage {
     bool rgba = false;          // written as RGBA: opaque pixels use all 256 indices
 };
 
-// Writes the width x height canvas (stride width) as the file name of folder
-// with currentPalette; transparency (needed for PNG with transparency, null
-// otherwise) says which pixels are transparent. Returns true with *written
-// filled in once the file is in place; false with the reason when it could
-// not be written.
-bool WriteImageFile(platform::OutputFolder& folder, const char* name, const std::uint8_t* canvas,
+// Writes the width x height canvas (stride width) as the file name of the
+// settings' folder, in their format with their palette; transparency
+// (needed for PNG with transparency, null otherwise) says which pixels are
+// transparent. Returns true with *written filled in once the file is in
+// place (an image written as RGBA gives a remark to diagnostics); false with
+// the reason when it could not be written.
+bool WriteImageFile(const RunSettings& settings, Diagnostics& diagnostics, const char* name, const std::uint8_t* canvas,
                     const CanvasTransparency* transparency, std::int32_t width, std::int32_t height,
                     WrittenImage* written, std::string* reason);

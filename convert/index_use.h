@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "convert/image_plan.h"
+#include "sprite/dc6_sprite.h"
 
 struct IndexUse {
     // Pixels of each index that the frames' literal runs write inside the
@@ -17,12 +18,11 @@ struct IndexUse {
     bool Uses(std::uint8_t index) const { return count[index] != 0; }
 };
 
-// Counts the opaque pixels of the image of the current sprite file, frame by
-// frame as they would be decoded onto it (width and height within 1..65535).
-// Shows nothing; leaves the current frame (SelectFrame) at the image's last.
-IndexUse CountImageIndices(const PlannedImage& image);
+// Counts the opaque pixels of the image of the sprite, frame by frame as
+// they would be decoded onto it (width and height within 1..65535).
+IndexUse CountImageIndices(const Dc6Sprite& sprite, const PlannedImage& image);
 
 // Whether two frames of the image cover a common pixel of it, so that a later
 // one may write over what an earlier one wrote (and the counts above may
 // hold indices that no pixel keeps).
-bool FramesOverlap(const PlannedImage& image);
+bool FramesOverlap(const Dc6Sprite& sprite, const PlannedImage& image);

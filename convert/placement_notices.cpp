@@ -13,16 +13,31 @@ const char kNoFolder[] = "no output folder is open";
 
 }  // namespace
 
+const char* FolderPath(const RunSettings& settings) {
+    return settings.folder != nullptr ? settings.folder->path().c_str() : settings.options.folder.c_str();
+}
+
 const char* FolderPath() {
     return outputFolder != nullptr ? outputFolder->path().c_str() : outputOptions.folder.c_str();
 }
 
-void Notify(NoticeCode code, const char* path, const char* reason) {
+void Notify(Diagnostics& diagnostics, NoticeCode code, const char* path, const char* reason) {
     Diagnostic notice;
     notice.code = code;
     notice.path = path;
     if (reason != nullptr) notice.reason = reason;
-    ProgramDiagnostics().Report(notice);
+    diagnostics.Report(notice);
+}
+
+void Notify(NoticeCode code, const char* path, const char* reason) {
+    Notify(ProgramDiagnostics(), code, path, reason);
+}
+
+void NotifyRemark(Diagnostics& diagnostics, const std::string& text) {
+    Diagnostic notice;
+    notice.code = NoticeCode::kRemark;
+    notice.detail = text;
+    diagnostics.Report(notice);
 }
 
 bool ValidImageSize(std::int64_t width, std::int64_t height) {
@@ -30,21 +45,22 @@ bool ValidImageSize(std::int64_t width, std::int64_t height) {
            static_cast<std::uint64_t>(width * height) <= kMaxCanvasPixels;
 }
 
-bool ClaimPath(const OutputPath& path) {
+bool ClaimPath(const platform::OutputFolder* folder, Diagnostics& diagnostics, const OutputPath& path) {
     if (!path.Fits()) {
-        Notify(kUnableToWrite, path.text, kPathTooLong);
+        Notify(diagnostics, kUnableToWrite, path.text, kPathTooLong);
         return false;
     }
-    if (outputFolder == nullptr) {
-        Notify(kUnableToWrite, path.text, kNoFolder);
+    if (folder == nullptr) {
+        Notify(diagnostics, kUnableToWrite, path.text, kNoFolder);
         return false;
     }
     if (!ClaimOutputPath(OutputPathKey(path.text))) {
-        Notify(kAlreadyWritten, path.text);
+        Notify(diagnostics, kAlreadyWritten, path.text);
         return false;
     }
     return true;
 }
 
-void SettlePath(const OutputPath& path, bool written) { SettleOutputPath(OutputPathKey(path.text), written); }
+bool ClaimPath(const OutputPath& path) { return ClaimPath(outputFolder, ProgramDiagnostics(), path); }
 
+void SettlePath(const OutputPath& path, bool written) { SettleOutputPath(OutputPathKey(path.text), written); }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "convert/image_plan.h"
+#include "convert/run_settings.h"
 #include "notice/diagnostics.h"
 
 // The notices about an output path.
@@ -13,10 +14,17 @@ inline constexpr NoticeCode kUnableToWrite = NoticeCode::kUnableToWrite;
 inline constexpr NoticeCode kAlreadyWritten = NoticeCode::kAlreadyWritten;
 inline constexpr NoticeCode kNoMemory = NoticeCode::kNoMemory;
 
-// Gives the notice code about path (with the system's reason, if any).
+// Reports the notice code about path (with the system's reason, if any) to
+// diagnostics; without them, to the program's (ProgramDiagnostics).
+void Notify(Diagnostics& diagnostics, NoticeCode code, const char* path, const char* reason = nullptr);
 void Notify(NoticeCode code, const char* path, const char* reason = nullptr);
 
-// The folder part of the output paths: the open folder's, or what it would be.
+// Reports a remark (worth knowing, no fault).
+void NotifyRemark(Diagnostics& diagnostics, const std::string& text);
+
+// The folder part of the output paths: the open folder's, or what it would
+// be; without settings, the current run's (outputFolder, outputOptions).
+const char* FolderPath(const RunSettings& settings);
 const char* FolderPath();
 
 // An image needs at least one pixel each way (a PCX header cannot describe
@@ -25,6 +33,8 @@ bool ValidImageSize(std::int64_t width, std::int64_t height);
 
 // Checks an output path and claims it for the current file: it fits, the run
 // has a folder for it, and no earlier file of the run wrote it. False after
-// a notice; after true, the caller settles the claim.
+// a notice; after true, the caller settles the claim. Without a folder and
+// diagnostics, the current run's and the program's.
+bool ClaimPath(const platform::OutputFolder* folder, Diagnostics& diagnostics, const OutputPath& path);
 bool ClaimPath(const OutputPath& path);
 void SettlePath(const OutputPath& path, bool written);

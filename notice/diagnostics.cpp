@@ -35,6 +35,8 @@ std::string NoticeText(const Diagnostic& notice) {
             return Silenceable("Image " + notice.path + " was already written in this run and was not replaced.");
         case NoticeCode::kNoMemory:
             return Silenceable("Not enough memory for image " + notice.path + "; it was not written.");
+        case NoticeCode::kRemark:
+            return notice.detail;
     }
     return {};
 }

@@ -22,6 +22,8 @@ enum class NoticeCode {
     kUnableToWrite,  // reason: why, as the system or the run says it
     kAlreadyWritten,
     kNoMemory,
+    // Worth knowing, no fault (an image written as RGBA); detail is the text.
+    kRemark,
 };
 
 struct Diagnostic {
@@ -30,6 +32,7 @@ struct Diagnostic {
     std::int32_t frame = -1;   // the frame concerned, where the code is about one
     std::string path;          // the output file, for the codes about one
     std::string reason;        // the system's reason, when there is one
+    std::string detail;        // kRemark
 };
 
 // True for the faults in coded data: the image is still written, and the

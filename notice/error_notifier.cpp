@@ -40,7 +40,9 @@ class ProgramNotices final : public Diagnostics {
 public:
     void Report(const Diagnostic& notice) override {
         const std::string text = NoticeText(notice);
-        if (IsCodingFault(notice.code))
+        if (notice.code == NoticeCode::kRemark)
+            Remark(text);
+        else if (IsCodingFault(notice.code))
             ShowFault(progressWindow, text.c_str());
         else
             NotifyError(progressWindow, text.c_str(), notice.reason.empty() ? nullptr : notice.reason.c_str());

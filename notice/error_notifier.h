@@ -41,6 +41,7 @@ void NotifyError(HWND owner, const char* text, const char* reason);
 void ShowFault(HWND owner, const char* text);
 
 // The program's way with the core's notices: a coding fault through
-// ShowFault, any other notice through NotifyError, both owned by
-// progressWindow. Holds nothing of its own.
+// ShowFault, a remark to the thread's NoticeCollector (Remark), any other
+// notice through NotifyError, owned by progressWindow. Holds nothing of its
+// own.
 Diagnostics& ProgramDiagnostics();

@@ -8,6 +8,9 @@
 #include <filesystem>
 
 #include "convert/output_options.h"
+#include "convert/run_settings.h"
+#include "platform/heap_block.h"
+#include "platform/output_folder.h"
 #include "convert/sprite_conversion.h"
 #include "image/palette.h"
 #include "image/png_reader.h"
@@ -321,3 +324,46 @@ TEST_F(FramePlacementTest, NoticesRespectShowErrorsButDecoderMessagesDoNot) {
 }
 
 }  // namespace
+
+// Given as values, the conversion reads nothing of the current sprite or the
+// current run and tells nothing to them: its notices go to the sink it is
+// given, its count into its report, and a second sprite converted beside the
+// current one changes nothing of it.
+TEST_F(FramePlacementTest, TheSpriteGivenAsAValueLeavesTheCurrentOneAlone) {
+    test::CurrentSprite current(Sprite().AddRows(Block(3, 2, 1)).Build());
+    ASSERT_EQ(GetFileInfoDC6(), 1);
+    const std::uint8_t* const table = frameTable[0];
+
+    test::Dc6Frame broken = test::FrameFromRows({{7, kSkip, 7}}, 4, 0, {0xEE, 0x01, 0x02, 0x09});
+    broken.coded.insert(broken.coded.begin(), 0x00);
+    test::Dc6Frame empty = test::FrameFromRows(Block(1, 1, 8), 1, 0, {0xEE, 0x01, 0x02, 0x09});
+    empty.width = 0;
+    const Bytes other = test::Dc6Builder().Terminate({0xEE, 0x01, 0x02, 0x09}).Add(broken).Add(empty).Build();
+    HeapBlock block = test::BlockWithSlack(other);
+    DiagnosticList notices;
+    const std::optional<Dc6Sprite> sprite = ParseDc6(block.get(), static_cast<std::uint32_t>(other.size()), notices);
+    ASSERT_TRUE(sprite);
+    platform::DiskFolder out("values");
+    std::filesystem::create_directory("values");
+    ASSERT_TRUE(out.Open(platform::FolderLink::Refuse));
+    RunSettings settings;
+    settings.palette = currentPalette;
+    settings.folder = &out;
+    const PlacementReport report = WriteSpriteImages({*sprite, settings, notices, nullptr}, "other.dc6", "other");
+
+    EXPECT_EQ(report.imagesWritten, 1);
+    EXPECT_EQ(imagesWritten, 0);
+    EXPECT_THAT(user.boxes, IsEmpty());
+    ASSERT_EQ(notices.notices.size(), 2u);
+    EXPECT_EQ(notices.notices[0].code, NoticeCode::kZeroByte);
+    EXPECT_EQ(notices.notices[1].code, NoticeCode::kInvalidSize);
+    EXPECT_EQ(notices.notices[1].path, "values" KV_PATH_SEPARATOR "other1.pcx");
+    // Its own fill, not the current sprite's.
+    const test::PcxImage image = test::ReadPcxFile("values" KV_PATH_SEPARATOR "other0.pcx");
+    EXPECT_EQ(image.At(0, 0), 7);
+    EXPECT_EQ(image.At(1, 0), 0x09);
+    EXPECT_EQ(terminator[3], F);
+    EXPECT_EQ(blockCount, 1);
+    EXPECT_EQ(frameTable[0], table);
+    EXPECT_FALSE(separateFrames);
+}

@@ -12,6 +12,7 @@ Diagnostic Notice(NoticeCode code) {
     notice.path = "PCXFiles\\a.pcx";
     notice.offset = 0x1A2;
     notice.reason = "disk full";  // never part of the text
+    notice.detail = "worth knowing";
     return notice;
 }
 
@@ -33,6 +34,7 @@ TEST(NoticeTextTest, EachCodeHasItsText) {
         {NoticeCode::kAlreadyWritten,
          "Image PCXFiles\\a.pcx was already written in this run and was not replaced." + further, false},
         {NoticeCode::kNoMemory, "Not enough memory for image PCXFiles\\a.pcx; it was not written." + further, false},
+        {NoticeCode::kRemark, "worth knowing", false},
     };
     for (const auto& expected : cases) {
         EXPECT_EQ(NoticeText(Notice(expected.code)), expected.text);

@@ -1,0 +1,42 @@
+// Where an animation goes and how large its canvas is, from the sprite and
+// the run's settings alone.
+#include <algorithm>
+#include <cstdio>
+
+#include "convert/animation.h"
+#include "convert/placement_notices.h"
+
+namespace {
+
+const char kAnimationPath[] = "%s" KV_PATH_SEPARATOR "%s.%s";
+
+}  // namespace
+
+AnimationCanvas CanvasOfFrames(const Dc6Sprite& sprite) {
+    AnimationCanvas canvas;
+    std::int64_t right = 0, bottom = 0;
+    bool any = false;
+    for (const Dc6Frame& frame : sprite.frames) {
+        const std::int64_t width = frame.width;
+        const std::int64_t height = frame.height;
+        if (width < 1 || height < 1) continue;
+        const std::int64_t x = frame.xOffset;
+        const std::int64_t y = frame.yOffset;
+        canvas.x = any ? std::min(canvas.x, x) : x;
+        canvas.y = any ? std::min(canvas.y, y) : y;
+        right = any ? std::max(right, x + width) : x + width;
+        bottom = any ? std::max(bottom, y + height) : y + height;
+        any = true;
+    }
+    if (!any) return {0, 0, 1, 1};
+    canvas.width = right - canvas.x;
+    canvas.height = bottom - canvas.y;
+    return canvas;
+}
+
+OutputPath AnimationPath(const RunSettings& settings, const char* name) {
+    OutputPath path;
+    std::snprintf(path.text, sizeof path.text, kAnimationPath, FolderPath(settings), name,
+                  settings.options.animation == AnimationFormat::Gif ? "gif" : "apng");
+    return path;
+}
