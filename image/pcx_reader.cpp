@@ -6,9 +6,7 @@
 #include <cstring>
 
 #include "image/pcx_writer.h"
-#include "platform/application_title.h"
 #include "platform/files.h"
-#include "platform/seam.h"
 
 namespace {
 
@@ -47,10 +45,6 @@ void FillBitmapHeader(std::uint8_t* info, std::int32_t width, std::int32_t heigh
     PutInt16(info + 12, planes);
     PutInt16(info + 14, bitCount);
     // biCompression BI_RGB and the rest stay zero.
-}
-
-void ShowFailure(HWND owner, const char* text) {
-    platform::MessageBoxA(owner, text, platform::ApplicationTitle(), MB_OK);
 }
 
 }  // namespace
@@ -150,14 +144,10 @@ PcxDecode DecodePcx(const std::uint8_t* file, std::size_t length, DisplayImage* 
     return PcxDecode::Decoded;
 }
 
-bool ReadPcx(const char* path, HWND owner, DisplayImage* image) {
-    static const char kUnableToOpen[] = "Unable to open the PCX file";
+PcxDecode ReadPcxFile(const char* path, DisplayImage* image) {
     *image = DisplayImage();
     std::FILE* file = platform::OpenRegularFile(path);
-    if (file == nullptr) {
-        ShowFailure(owner, kUnableToOpen);
-        return false;
-    }
+    if (file == nullptr) return PcxDecode::Refused;
     // The whole file in one block of exactly its length, with one read.
     long long length = -1;
     if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
@@ -169,9 +159,5 @@ bool ReadPcx(const char* path, HWND owner, DisplayImage* image) {
                std::fread(block.get(), 1, static_cast<std::size_t>(length), file) == static_cast<std::size_t>(length);
     }
     std::fclose(file);
-    const PcxDecode result =
-        read ? DecodePcx(block.get(), static_cast<std::size_t>(length), image) : PcxDecode::Refused;
-    if (result == PcxDecode::Decoded) return true;
-    ShowFailure(owner, result == PcxDecode::OutOfMemory ? "Can't allocate memory for the image" : kUnableToOpen);
-    return false;
+    return read ? DecodePcx(block.get(), static_cast<std::size_t>(length), image) : PcxDecode::Refused;
 }

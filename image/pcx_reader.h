@@ -16,7 +16,6 @@
 #include <cstdint>
 
 #include "platform/heap_block.h"
-#include "platform/win32.h"
 
 // BITMAPINFOHEADER (40 bytes) followed by 256 RGBQUAD entries.
 inline constexpr std::size_t kBitmapInfoSize = 40 + 256 * 4;
@@ -81,9 +80,7 @@ private:
 // outside file[0, length) nor writes outside the blocks it makes.
 PcxDecode DecodePcx(const std::uint8_t* file, std::size_t length, DisplayImage* image);
 
-// Reads and decodes the file at path into image. On failure shows "Unable to
-// open the PCX file" (the file cannot be opened, read or shown) or "Can't
-// allocate memory for the image", owned by owner with style MB_OK and the
-// application title as caption, and leaves image empty. Returns true when
-// image holds a bitmap.
-bool ReadPcx(const char* path, HWND owner, DisplayImage* image);
+// Reads and decodes the regular file at path into image: Refused also when
+// the file cannot be opened or read. Shows nothing; image is left empty
+// unless Decoded.
+PcxDecode ReadPcxFile(const char* path, DisplayImage* image);

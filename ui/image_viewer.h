@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "image/pcx_reader.h"
+#include "ui/program/pcx_file.h"
 #include "ui/framework/dialog.h"
 
 class ImageViewer : public CDialog {

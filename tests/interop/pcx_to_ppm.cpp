@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     DisplayImage image;
-    if (!ReadPcx(argv[1], nullptr, &image)) return 1;
+    if (ReadPcxFile(argv[1], &image) != PcxDecode::Decoded) return 1;
     std::FILE* out = std::fopen(argv[2], "wb");
     if (out == nullptr) return 1;
     std::fprintf(out, "P6\n%d %d\n255\n", image.width, image.height);

@@ -1,4 +1,5 @@
 #include "image/pcx_reader.h"
+#include "ui/program/pcx_file.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
