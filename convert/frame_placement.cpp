@@ -120,8 +120,9 @@ bool DecodeAndWrite(const SpriteJob& job, const PlannedImage& image, WrittenImag
     return true;
 }
 
-// Decodes the image's frames onto a fresh canvas and writes it. Returns the
-// transparent index and format of the file written, or false after a notice.
+// Decodes the image's frames onto a fresh canvas and writes it. True with
+// *written telling the transparent index and format of the file written;
+// false after a notice.
 // With a manifest to write and images that do not mark transparency, the
 // frames with opaque pixels of the fill index go to *opaqueFill, and the
 // command line is told.

@@ -20,8 +20,6 @@
 
 namespace {
 
-// Palette files are a few kilobytes; anything far larger is not one.
-
 bool Refuse(PackReport* report, const std::string& subject, const std::string& reason) {
     report->subject = subject;
     report->reason = reason;

@@ -2,9 +2,12 @@
 // both platforms, and the path separator of the program's output paths.
 #pragma once
 
-// The one place the separator lives: output paths read "PCXFiles\walk.pcx" on
-// Windows and "PCXFiles/walk.pcx" elsewhere. Joined to literals by the
-// preprocessor, so the formats stay single literals.
+// The separator the program writes into its output paths: they read
+// "PCXFiles\walk.pcx" on Windows and "PCXFiles/walk.pcx" elsewhere. Joined
+// to literals by the preprocessor, so the formats stay single literals.
+// Code written for one platform only (the Win32 and POSIX halves of
+// files.cpp, output_file.cpp and directory.cpp) splits and joins paths with
+// that platform's own separators.
 #ifdef _WIN32
 #define KV_PATH_SEPARATOR "\\"
 #else
