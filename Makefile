@@ -28,7 +28,7 @@ WEB_PORT ?= 8000
 EMENV   := NODE_PATH=/usr/share/nodejs
 
 .PHONY: all setup native asan tsan win release check check-native check-asan check-tsan check-win run dist bench clean \
-        fuzzers fuzz check-fuzz memcheck deb check-deb web web-setup web-serve check-web
+        fuzzers fuzz check-fuzz memcheck deb check-deb web web-setup web-serve check-web format format-check tidy
 
 all: native win
 
@@ -141,7 +141,21 @@ web-serve: web
 check-web: web native
 	NODE_PATH=$(abspath $(WEBDEPS))/npm/node_modules node --test tests/web/
 
-check: check-native check-asan check-tsan check-win check-fuzz memcheck check-deb check-web
+check: check-native tidy check-asan check-tsan check-win check-fuzz memcheck check-deb check-web
+
+# The house style (.clang-format, .clang-tidy): the C++ sources as
+# clang-format would lay them out, and clang-tidy's checks on the core.
+CXX_SOURCES = $(shell git ls-files '*.cpp' '*.h')
+CORE_SOURCES = $(shell git ls-files 'platform/*.cpp' 'notice/*.cpp' 'sprite/*.cpp' 'image/*.cpp' 'convert/*.cpp')
+
+format-check:
+	clang-format --style=file --dry-run --Werror $(CXX_SOURCES)
+
+format:
+	clang-format --style=file -i $(CXX_SOURCES)
+
+tidy: native
+	clang-tidy -p $(NATIVE) --quiet $(CORE_SOURCES)
 
 # Starts kelvane.exe under Wine in a folder holding the sample sprites and
 # the help file, as a user who unpacked the release would.

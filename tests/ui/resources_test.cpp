@@ -1,5 +1,6 @@
 // The dialog templates and the icon as they are compiled into the program:
-// styles, sizes in dialog units, fonts, control ids, classes and texts.
+// styles, window sizes in dialog units, fonts, control ids, classes, texts,
+// and the layout of the controls as a user sees it.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -131,6 +132,27 @@ std::string Upper(std::string name) {
     return name;
 }
 
+// Every control lies wholly inside the dialog's client area, and no two of
+// them cover a common point: none is hidden behind another or cut off.
+void ExpectInsideAndApart(const Template& dialog) {
+    for (std::size_t i = 0; i < dialog.controls.size(); ++i) {
+        const Control& a = dialog.controls[i];
+        SCOPED_TRACE(a.text.empty() ? std::to_string(a.id) : a.text);
+        EXPECT_GT(a.width, 0);
+        EXPECT_GT(a.height, 0);
+        EXPECT_GE(a.x, 0);
+        EXPECT_GE(a.y, 0);
+        EXPECT_LE(a.x + a.width, dialog.width);
+        EXPECT_LE(a.y + a.height, dialog.height);
+        for (std::size_t j = i + 1; j < dialog.controls.size(); ++j) {
+            const Control& b = dialog.controls[j];
+            const bool apart = a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y ||
+                               b.y + b.height <= a.y;
+            EXPECT_TRUE(apart) << "overlaps " << (b.text.empty() ? std::to_string(b.id) : b.text);
+        }
+    }
+}
+
 // Every control is a visible child; these are the rest of its style.
 DWORD OwnStyle(const Control& control) { return control.style & ~(WS_CHILD | WS_VISIBLE); }
 
@@ -155,27 +177,47 @@ TEST(ResourcesTest, MainWindowTemplate) {
     EXPECT_THAT(ids, ElementsAre(IDOK, IDCANCEL, IDC_FILE_LIST, IDC_BROWSE, IDC_SELECT_ALL, IDC_NO_ERRORS,
                                  static_cast<DWORD>(IDC_STATIC), IDC_VIEW));
 
-    const auto expect = [](const Control& control, const char* className, const char* text, DWORD style, short x, short y,
-                           short width, short height) {
+    const auto expect = [](const Control& control, const char* className, const char* text, DWORD style) {
         SCOPED_TRACE(control.id);
         EXPECT_EQ(Upper(control.className), Upper(className));
         EXPECT_EQ(control.text, text);
         EXPECT_EQ(OwnStyle(control), style);
-        EXPECT_EQ(control.x, x);
-        EXPECT_EQ(control.y, y);
-        EXPECT_EQ(control.width, width);
-        EXPECT_EQ(control.height, height);
     };
     const std::vector<Control>& c = dialog.controls;
-    expect(c[0], "Button", "&Convert", BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED, 101, 178, 43, 14);
-    expect(c[1], "Button", "&Quit", BS_PUSHBUTTON | WS_TABSTOP, 195, 178, 43, 14);
+    expect(c[0], "Button", "&Convert", BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED);
+    expect(c[1], "Button", "&Quit", BS_PUSHBUTTON | WS_TABSTOP);
     expect(c[2], "SysListView32", "",
-           LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SORTASCENDING | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP, 7, 7, 231, 166);
-    expect(c[3], "Button", "&Browse", BS_DEFPUSHBUTTON | WS_TABSTOP, 7, 178, 43, 14);
-    expect(c[4], "Button", "Select &All", BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED, 54, 178, 43, 14);
-    expect(c[5], "Button", "Do not show &errors", BS_AUTOCHECKBOX | WS_TABSTOP, 7, 196, 75, 10);
-    expect(c[6], "Static", "Press F1 for help", SS_LEFT | WS_GROUP, 184, 196, 54, 8);
-    expect(c[7], "Button", "&View", BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED, 148, 178, 43, 14);
+           LVS_REPORT | LVS_SHOWSELALWAYS | LVS_SORTASCENDING | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP);
+    expect(c[3], "Button", "&Browse", BS_DEFPUSHBUTTON | WS_TABSTOP);
+    expect(c[4], "Button", "Select &All", BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED);
+    expect(c[5], "Button", "Do not show &errors", BS_AUTOCHECKBOX | WS_TABSTOP);
+    expect(c[6], "Static", "Press F1 for help", SS_LEFT | WS_GROUP);
+    expect(c[7], "Button", "&View", BS_PUSHBUTTON | WS_TABSTOP | WS_DISABLED);
+
+    // The layout a user sees: every control inside the window and apart from
+    // the others; the list on top, as wide as the window's inner width; under
+    // it one row of five buttons of one size, left to right Browse, Select
+    // All, Convert, View, Quit; the check box and the help line below them,
+    // the one at the left, the other at the right edge.
+    ExpectInsideAndApart(dialog);
+    const Control& list = c[2];
+    for (const Control& control : c) {
+        if (&control == &list) continue;
+        EXPECT_GE(control.y, list.y + list.height) << control.id << " is not below the list";
+    }
+    const std::vector<const Control*> row = {&c[3], &c[4], &c[0], &c[7], &c[1]};
+    for (std::size_t i = 1; i < row.size(); ++i) {
+        SCOPED_TRACE(row[i]->text);
+        EXPECT_EQ(row[i]->y, row[0]->y);
+        EXPECT_EQ(row[i]->width, row[0]->width);
+        EXPECT_EQ(row[i]->height, row[0]->height);
+        EXPECT_GT(row[i]->x, row[i - 1]->x + row[i - 1]->width);
+    }
+    EXPECT_EQ(row.front()->x, list.x);
+    EXPECT_EQ(row.back()->x + row.back()->width, list.x + list.width);
+    for (const Control* line : {&c[5], &c[6]}) EXPECT_GE(line->y, row[0]->y + row[0]->height) << line->text;
+    EXPECT_EQ(c[5].x, list.x);
+    EXPECT_EQ(c[6].x + c[6].width, list.x + list.width);
 }
 
 TEST(ResourcesTest, ProgressWindowTemplate) {
@@ -194,13 +236,17 @@ TEST(ResourcesTest, ProgressWindowTemplate) {
     EXPECT_EQ(bar.id, static_cast<DWORD>(IDC_PROGRESS_BAR));
     EXPECT_EQ(Upper(bar.className), "MSCTLS_PROGRESS32");
     EXPECT_EQ(OwnStyle(bar), static_cast<DWORD>(WS_BORDER));  // segmented, horizontal, no tab stop
-    EXPECT_THAT((std::vector<short>{bar.x, bar.y, bar.width, bar.height}), ElementsAre(7, 23, 172, 12));
+
     const Control& status = dialog.controls[1];
     EXPECT_EQ(status.id, static_cast<DWORD>(IDC_STATUS_TEXT));
     EXPECT_EQ(Upper(status.className), "STATIC");
     EXPECT_EQ(status.text, "");
     EXPECT_EQ(OwnStyle(status), static_cast<DWORD>(SS_LEFT | SS_CENTERIMAGE | SS_SUNKEN | WS_GROUP));
-    EXPECT_THAT((std::vector<short>{status.x, status.y, status.width, status.height}), ElementsAre(7, 7, 172, 12));
+    // The status line above the bar, both as wide as the window's inner width.
+    ExpectInsideAndApart(dialog);
+    EXPECT_LE(status.y + status.height, bar.y);
+    EXPECT_EQ(status.x, bar.x);
+    EXPECT_EQ(status.width, bar.width);
 }
 
 TEST(ResourcesTest, ImageViewerTemplate) {
