@@ -21,6 +21,9 @@ function(kelvane_include_folder name)
   set(KELVANE_INCLUDE_${name} ${dir} PARENT_SCOPE)
 endfunction()
 
+# Layers whose warnings do not yet stop the build.
+set(KELVANE_WARNINGS_NOT_ERRORS convert)
+
 # kelvane_layer(NAME FOLDERS folder... SOURCES file... LINKS target...):
 # the static library kelvane_NAME of the sources, whose include folder links
 # the folders (its own and those of the layers below), linked to the layers
@@ -29,6 +32,12 @@ function(kelvane_layer name)
   cmake_parse_arguments(LAYER "" "" "FOLDERS;SOURCES;LINKS" ${ARGN})
   kelvane_include_folder(${name} ${LAYER_FOLDERS})
   add_library(kelvane_${name} STATIC ${LAYER_SOURCES})
+  # A value that changes in a conversion, or a name that hides another, is
+  # a fault in a codec: with g++, an error.
+  target_compile_options(kelvane_${name} PRIVATE -Wshadow -Wconversion -Wsign-conversion)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND NOT name IN_LIST KELVANE_WARNINGS_NOT_ERRORS)
+    target_compile_options(kelvane_${name} PRIVATE -Werror)
+  endif()
   target_include_directories(kelvane_${name} PUBLIC ${CMAKE_BINARY_DIR}/include/${name})
   target_link_libraries(kelvane_${name} PUBLIC ${LAYER_LINKS})
   set(KELVANE_INCLUDE_${name} ${CMAKE_BINARY_DIR}/include/${name} PARENT_SCOPE)

@@ -109,7 +109,8 @@ bool DecodeAndWrite(const SpriteJob& job, const PlannedImage& image, WrittenImag
     }
     CanvasTransparency settled;
     if (transparency)
-        settled = SettleTransparency(plan, canvas.get(), static_cast<std::size_t>(width) * height, std::move(marked),
+        settled = SettleTransparency(plan, canvas.get(), static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                                     std::move(marked),
                                      FramesOverlap(job.sprite, image), FillOf(job));
     std::string reason;
     if (!WriteImageFile(settings, job.diagnostics, image.path.Name(), canvas.get(),

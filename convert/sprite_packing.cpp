@@ -172,8 +172,8 @@ std::string PixelsText(std::uint64_t count) { return std::to_string(count) + (co
 class FramePacker {
 public:
     FramePacker(const PaletteRgb& palette, const PackSettings& settings, OriginalSprite* original,
-                const std::array<std::uint8_t, 4>& terminator)
-        : palette_(palette), settings_(settings), original_(original), terminator_(terminator),
+                const std::array<std::uint8_t, 4>& spriteTerminator)
+        : palette_(palette), settings_(settings), original_(original), terminator_(spriteTerminator),
           shared_(HasSharedColours(palette)) {}
 
     // Fills record->coded from the job. False with *reason.

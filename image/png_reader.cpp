@@ -130,7 +130,7 @@ bool Walker::ReadChunk(std::size_t at, Chunk* chunk, std::string* why) const {
     chunk->length = Uint32At(file_ + at);
     std::memcpy(chunk->type, file_ + at + 4, 4);
     chunk->type[4] = '\0';
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < 4; ++i) {
         if (!IsLetter(file_[at + 4 + i])) {
             *why = "invalid chunk type";
             return false;

@@ -236,7 +236,8 @@ std::vector<std::uint8_t> EncodeFrame(const std::uint8_t* pixels, const std::uin
     }
 
     std::size_t size = 4;
-    for (std::int64_t j = 0; j < rowCount; ++j) size += 2 + static_cast<std::size_t>(rows[j].codedEnd) * 2;
+    for (std::int64_t j = 0; j < rowCount; ++j)
+        size += 2 + static_cast<std::size_t>(rows[static_cast<std::size_t>(j)].codedEnd) * 2;
     out.reserve(std::min<std::size_t>(size, 1u << 24));
     for (std::int64_t j = 0; j < rowCount; ++j)
         CodeRow(rows[static_cast<std::size_t>(j)], search.Variant(j), SIZE_MAX, out);

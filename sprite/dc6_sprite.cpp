@@ -53,7 +53,7 @@ std::optional<Dc6Sprite> ParseDc6(const std::uint8_t* bytes, std::uint32_t size,
     if (count > kMaxBlocks || count < 1) return Refuse(diagnostics, NoticeCode::kInvalidBlockCount);
 
     // The frame table and every frame header must lie wholly inside the file.
-    if (kFrameTableOffset + 4ull * static_cast<std::uint64_t>(count) > size)
+    if (kFrameTableOffset + std::uint64_t{4} * static_cast<std::uint64_t>(count) > size)
         return Refuse(diagnostics, NoticeCode::kInvalidFrameData);
     sprite.header4to7 = ReadUint32(bytes + kFileField4Offset);
     sprite.header8to11 = ReadUint32(bytes + kFileField8Offset);

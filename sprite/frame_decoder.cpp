@@ -115,7 +115,7 @@ void DecodeFrame(const Dc6Frame& frame, const Dc6Terminator& terminator, CanvasV
             if (opaque != nullptr) std::memset(opaque + at, 1, count);
             if (marked == nullptr) return;
             for (const std::uint8_t* hit = source; (hit = static_cast<const std::uint8_t*>(
-                                                        std::memchr(hit, marker, count - (hit - source)))) != nullptr;
+                                                        std::memchr(hit, marker, count - static_cast<std::size_t>(hit - source)))) != nullptr;
                  ++hit)
                 marked->push_back(static_cast<std::uint32_t>(at + (hit - source)));
         },
