@@ -30,7 +30,9 @@ int KelvanePack(int argc, char** argv);
 // where the notices, naming the file as path does, are the lines
 // kelvane-convert prints for the file's header and for the faults of its
 // frames' coded data; layout and frames are present only when accepted. An unreadable file gives accepted false and
-// the tool's "cannot be read" line. The text stays valid until the next call.
+// the tool's "cannot be read" line; a description the core had no memory
+// for gives accepted false, no notices and "outOfMemory": true. The text
+// stays valid until the next call.
 const char* KelvaneDescribeSprite(const char* path);
 
 // Decodes the frames of the sprite file at path for display. Returns a new

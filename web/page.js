@@ -8,11 +8,11 @@
   const kPackName = /\.(json|png|pcx)$/i;
 
   const state = {
-    sprites: new Map(),   // name -> { file, description }
+    sprites: new Map(),   // path -> { bytes, description }: the bytes read, kept for a fresh worker
     selected: null,       // the selected sprite's name
     view: null,           // its decoded frames: { name, frames, stitched }
     frameIndex: 0,        // the frame chosen in the viewer
-    palette: null,        // the chosen palette file: { name, file }, or null for the built-in one
+    palette: null,        // the chosen palette file: { name, bytes }, or null for the built-in one
     paletteRgb: null,     // the run's palette, red, green, blue
     packed: [],           // the sprites the last pack wrote: [{ name, bytes }]
   };
@@ -59,6 +59,8 @@
     }
   }
 
+  const printable = Kelvane.printable;
+
   function download(name, bytes, type = "application/octet-stream") {
     const url = URL.createObjectURL(new Blob([bytes], { type }));
     const link = document.createElement("a");
@@ -76,9 +78,27 @@
     return dot > 0 ? name.slice(0, dot) : name;
   }
 
-  async function filesForWorker(entries) {
-    const files = await Promise.all(entries.map(async ([name, file]) => ({ name, bytes: await file.arrayBuffer() })));
+  // The files ([name, bytes]) as a request gives them: copies, handed over.
+  function filesForWorker(entries) {
+    const files = entries.map(([name, bytes]) => ({ name, bytes: bytes.slice(0) }));
     return { files, transfer: files.map((file) => file.bytes) };
+  }
+
+  // Reads the chosen files ({ path, file }) once: the page keeps their bytes,
+  // which stay what was chosen whatever happens to the files on disk later.
+  // Gives those read ({ path, bytes }), and says which could not be.
+  async function readFiles(chosen) {
+    const read = [];
+    const lines = [];
+    await Promise.all(chosen.map(async ({ path, file }) => {
+      try {
+        read.push({ path, bytes: await file.arrayBuffer() });
+      } catch (error) {
+        lines.push({ text: `${printable(path)}: cannot be read (${error.name}); left out`, kind: "page" });
+      }
+    }));
+    addNotices(lines);
+    return read;
   }
 
   // ---- The worker, and a fresh one after Cancel ----
@@ -86,10 +106,10 @@
   const client = new Kelvane.CoreClient(async () => {
     // The files the page holds go to the fresh worker; their descriptions stay.
     const requests = [];
-    const { files, transfer } = await filesForWorker([...state.sprites].map(([name, sprite]) => [name, sprite.file]));
+    const { files, transfer } = filesForWorker([...state.sprites].map(([name, sprite]) => [name, sprite.bytes]));
     if (files.length > 0) requests.push({ kind: "open", data: { files, describe: false }, transfer });
     if (state.palette) {
-      const bytes = await state.palette.file.arrayBuffer();
+      const bytes = state.palette.bytes.slice(0);
       requests.push({ kind: "palette", data: { name: state.palette.name, bytes }, transfer: [bytes] });
     }
     return requests;
@@ -117,7 +137,7 @@
     item.setAttribute("aria-selected", String(name === state.selected));
     const title = document.createElement("span");
     title.className = "name";
-    title.textContent = name;
+    title.textContent = printable(name);
     const facts = document.createElement("span");
     facts.className = "facts";
     if (description.accepted) {
@@ -150,21 +170,26 @@
     $("no-sprites").hidden = names.length > 0;
   }
 
+  // Opens sprites: files ({ path, file }), each under its path in the folder
+  // chosen (a/x.dc6, as a run over the folder's tree names it) or its name.
   async function openSprites(files) {
-    const chosen = new Map();
+    const wanted = [];
     const left = [];
-    for (const file of files) {
-      if (kSpriteName.test(file.name)) chosen.set(file.name, file);
-      else left.push({ text: `${file.name}: not a .dc6 file; left out`, kind: "page" });
+    for (const entry of files) {
+      if (kSpriteName.test(entry.path)) wanted.push(entry);
+      else left.push({ text: `${printable(entry.path)}: not a .dc6 file; left out`, kind: "page" });
     }
     addNotices(left);
-    if (chosen.size === 0) return;
-    await busy(`Reading ${chosen.size} sprite${chosen.size === 1 ? "" : "s"}…`, async () => {
-      const { files: payload, transfer } = await filesForWorker([...chosen]);
+    if (wanted.length === 0) return;
+    await busy(`Reading ${Kelvane.count(wanted.length, "sprite")}…`, async () => {
+      const chosen = new Map((await readFiles(wanted)).map(({ path, bytes }) => [path, bytes]));
+      if (chosen.size === 0) return;
+      const { files: payload, transfer } = filesForWorker([...chosen]);
       const { sprites, refused } = await client.request("open", { files: payload, describe: true }, transfer);
-      const lines = refused.map((name) => ({ text: `${name}: a name with a slash or backslash; left out`, kind: "page" }));
+      const lines = refused.map(({ name, why }) => ({ text: `${printable(name)}: ${why}`, kind: "page" }));
       for (const { name, description } of sprites) {
-        state.sprites.set(name, { file: chosen.get(name), description });
+        state.sprites.set(name, { bytes: chosen.get(name), description });
+        if (description.outOfMemory) lines.push({ text: `${printable(name)}: Not enough memory to read it`, kind: "err" });
         for (const line of description.notices) lines.push({ text: line, kind: "err" });
       }
       addNotices(lines);
@@ -173,12 +198,19 @@
     });
   }
 
+  // A folder's files by their paths below it, as a run over its tree names them.
+  function inFolder(file) {
+    const path = file.webkitRelativePath || file.name;
+    const slash = path.indexOf("/");
+    return { path: slash >= 0 ? path.slice(slash + 1) : path, file };
+  }
+
   $("sprite-files").addEventListener("change", (event) => {
-    openSprites([...event.target.files]);
+    openSprites([...event.target.files].map((file) => ({ path: file.name, file })));
     event.target.value = "";
   });
   $("sprite-folder").addEventListener("change", (event) => {
-    openSprites([...event.target.files].filter((file) => kSpriteName.test(file.name)));
+    openSprites([...event.target.files].filter((file) => kSpriteName.test(file.name)).map(inFolder));
     event.target.value = "";
   });
   $("clear-sprites").addEventListener("click", () => {
@@ -237,7 +269,7 @@
     delete $("viewer").dataset.drawn;
     if (!sprite || !sprite.description.accepted) {
       showNothing();
-      $("viewer-title").textContent = name;
+      $("viewer-title").textContent = printable(name);
       $("player-note").textContent = "The converter refused this file: see its notices.";
       return;
     }
@@ -256,7 +288,7 @@
 
   function draw() {
     const { name, frames, stitched } = state.view;
-    $("viewer-title").textContent = name;
+    $("viewer-title").textContent = printable(name);
     strip.show(frames, state.paletteRgb, zoom());
     player.show(frames, strip.canvases, stitched, zoom());
     $("download-image").disabled = false;
@@ -298,16 +330,23 @@
 
   async function choosePalette(file) {
     await busy("Reading the palette…", async () => {
-      const message = file ? { name: file.name, bytes: await file.arrayBuffer() } : {};
+      let bytes = null;
+      try {
+        if (file) bytes = await file.arrayBuffer();
+      } catch (error) {
+        notice(`${printable(file.name)} cannot be read (${error.name}); the palette stays ${$("palette-name").textContent}.`);
+        return;
+      }
+      const message = file ? { name: file.name, bytes: bytes.slice(0) } : {};
       const answer = await client.request("palette", message, message.bytes ? [message.bytes] : []);
       toolLines(answer.lines.filter((line) => line.stream === "err"));
       if (answer.status === 2 || !answer.rgb) {
-        notice(`${file ? file.name : "The built-in palette"} was not taken; the palette stays ${$("palette-name").textContent}.`);
+        notice(`${file ? printable(file.name) : "The built-in palette"} was not taken; the palette stays ${$("palette-name").textContent}.`);
         return;
       }
-      state.palette = file ? { name: file.name, file } : null;
+      state.palette = file ? { name: file.name, bytes } : null;
       state.paletteRgb = answer.rgb;
-      $("palette-name").textContent = file ? file.name : "built-in";
+      $("palette-name").textContent = file ? printable(file.name) : "built-in";
       recolour();
     });
   }
@@ -347,8 +386,8 @@
       notice("No sprites to save: choose or drop DC6 files.");
       return;
     }
-    const zipName = all ? "kelvane-images.zip" : stem(state.selected) + ".zip";
-    busy(`Converting ${all ? "all sprites" : state.selected}…`, async () => {
+    const zipName = all ? "kelvane-images.zip" : stem(state.selected.slice(state.selected.lastIndexOf("/") + 1)) + ".zip";
+    busy(`Converting ${all ? "all sprites" : printable(state.selected)}…`, async () => {
       const answer = await client.request("convert", {
         names: all ? null : [state.selected], options: options(), palette: state.palette && state.palette.name, zip: true,
       });
@@ -392,7 +431,8 @@
       if (firstImage) output.value = stem(firstImage.name) + ".dc6";
     }
     await busy("Packing…", async () => {
-      const { files: payload, transfer } = await filesForWorker(chosen.map((file) => [file.name, file]));
+      const read = await readFiles(chosen.map((file) => ({ path: file.name, file })));
+      const { files: payload, transfer } = filesForWorker(read.map(({ path, bytes }) => [path, bytes]));
       const answer = await client.request("pack", { files: payload, output: output.value }, transfer);
       toolLines(answer.lines);
       state.packed = answer.sprites;
@@ -414,49 +454,21 @@
 
   // ---- Drag and drop ----
 
-  // The files of a drop, folders walked.
-  async function droppedFiles(transfer) {
-    const entries = [...transfer.items].map((item) => item.webkitGetAsEntry && item.webkitGetAsEntry()).filter(Boolean);
-    if (entries.length === 0) return [...transfer.files];
-    const files = [];
-    const walk = async (entry) => {
-      if (entry.isFile) {
-        files.push(await new Promise((resolve, reject) => entry.file(resolve, reject)));
-      } else if (entry.isDirectory) {
-        const reader = entry.createReader();
-        for (;;) {
-          const batch = await new Promise((resolve, reject) => reader.readEntries(resolve, reject));
-          if (batch.length === 0) break;
-          for (const child of batch) await walk(child);
-        }
+  Kelvane.installDrop(document, {
+    notice,
+    drop(entries, onPack) {
+      if (onPack) {
+        packFiles(entries.map((entry) => entry.file));
+        return;
       }
-    };
-    for (const entry of entries) await walk(entry);
-    return files;
-  }
-
-  document.addEventListener("dragover", (event) => {
-    event.preventDefault();
-    document.body.classList.add("dragging");
-  });
-  document.addEventListener("dragleave", (event) => {
-    if (!event.relatedTarget) document.body.classList.remove("dragging");
-  });
-  document.addEventListener("drop", async (event) => {
-    event.preventDefault();
-    document.body.classList.remove("dragging");
-    const files = await droppedFiles(event.dataTransfer);
-    if (event.target.closest && event.target.closest("#pack")) {
-      packFiles(files);
-      return;
-    }
-    const sprites = files.filter((file) => kSpriteName.test(file.name));
-    const toPack = files.filter((file) => kPackName.test(file.name));
-    const others = files.filter((file) => !kSpriteName.test(file.name) && !kPackName.test(file.name));
-    if (sprites.length > 0) openSprites(sprites);
-    if (toPack.length > 0) packFiles(toPack);
-    if (others.length === 1) choosePalette(others[0]);
-    else if (others.length > 1) notice("Drop one palette file at a time.");
+      const sprites = entries.filter((entry) => kSpriteName.test(entry.path));
+      const toPack = entries.filter((entry) => kPackName.test(entry.path));
+      const others = entries.filter((entry) => !kSpriteName.test(entry.path) && !kPackName.test(entry.path));
+      if (sprites.length > 0) openSprites(sprites);
+      if (toPack.length > 0) packFiles(toPack.map((entry) => entry.file));
+      if (others.length === 1) choosePalette(others[0].file);
+      else if (others.length > 1) notice("Drop one palette file at a time.");
+    },
   });
 
   // ---- Start ----

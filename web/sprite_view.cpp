@@ -2,6 +2,7 @@
 // frame decoder, with the notices they give turned into the converter's lines.
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -66,11 +67,7 @@ std::uint64_t PixelsOf(std::int32_t width, std::int32_t height) {
     return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
 }
 
-}  // namespace
-
-extern "C" {
-
-const char* KelvaneDescribeSprite(const char* path) {
+const char* DescribeSprite(const char* path) {
     FileNotices notices(path);
     nlohmann::json description;
     {
@@ -99,7 +96,7 @@ const char* KelvaneDescribeSprite(const char* path) {
     return describedText.c_str();
 }
 
-std::uint8_t* KelvaneDecodeSprite(const char* path) {
+std::uint8_t* DecodeSprite(const char* path) {
     FileNotices silenced(path);  // the list has shown them
     LoadedSprite sprite(path);
     if (!sprite.accepted()) return nullptr;
@@ -135,6 +132,28 @@ std::uint8_t* KelvaneDecodeSprite(const char* path) {
         out += 2 * pixels;
     }
     return block;
+}
+
+}  // namespace
+
+extern "C" {
+
+// An allocation failure inside the core's reading ends the call with an
+// answer the worker reads, never an exception escaping into it.
+const char* KelvaneDescribeSprite(const char* path) {
+    try {
+        return DescribeSprite(path);
+    } catch (const std::bad_alloc&) {
+        return R"({"accepted":false,"notices":[],"outOfMemory":true})";
+    }
+}
+
+std::uint8_t* KelvaneDecodeSprite(const char* path) {
+    try {
+        return DecodeSprite(path);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 void KelvaneRelease(std::uint8_t* block) { std::free(block); }
