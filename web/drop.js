@@ -2,8 +2,9 @@
 //
 // A page opened as a file gets no file from a dropped item's entry (reading
 // it fails with an EncodingError), but does from the item itself; folders
-// are walked through their entries where the browser lets the page read
-// them, and a folder it does not is said with what to do instead.
+// are walked through their file system handles or their entries, where the
+// browser lets the page read them, and a folder it does not is said with
+// what to do instead.
 "use strict";
 
 window.Kelvane = window.Kelvane || {};
@@ -40,12 +41,34 @@ window.Kelvane = window.Kelvane || {};
     }
   }
 
+  // The same through the file system access handles, which a page opened
+  // as a file may read where the entries' files fail.
+  async function walkHandle(folder, prefix, found, unread) {
+    try {
+      for await (const child of folder.values()) {
+        const path = prefix ? `${prefix}/${child.name}` : child.name;
+        if (child.kind === "directory") {
+          await walkHandle(child, path, found, unread);
+        } else {
+          try {
+            found.push({ path, file: await child.getFile() });
+          } catch (error) {
+            unread.push(path);
+          }
+        }
+      }
+    } catch (error) {
+      unread.push(prefix || folder.name);
+    }
+  }
+
   // The files of a drop ({ path, file }) and the names of what could not be
   // read. What the drop holds must be taken before its event ends.
   async function droppedFiles(transfer) {
     const items = [...(transfer.items || [])].filter((item) => item.kind === "file").map((item) => ({
       entry: item.webkitGetAsEntry ? item.webkitGetAsEntry() : null,
       file: item.getAsFile(),
+      handle: item.getAsFileSystemHandle ? item.getAsFileSystemHandle().catch(() => null) : Promise.resolve(null),
     }));
     if (items.length === 0) return { found: [...transfer.files].map((file) => ({ path: file.name, file })), unread: [] };
     const folders = items.filter((item) => item.entry && item.entry.isDirectory);
@@ -53,8 +76,19 @@ window.Kelvane = window.Kelvane || {};
     // sprites by their paths below it.
     const alone = folders.length === 1 && items.length === 1;
     const found = [], unread = [];
-    for (const { entry, file } of items) {
-      if (entry && entry.isDirectory) await walkFolder(entry, alone ? "" : entry.name, found, unread);
+    for (const { entry, file, handle } of items) {
+      if (entry && entry.isDirectory) {
+        const prefix = alone ? "" : entry.name;
+        const folder = await handle;
+        const before = found.length;
+        const viaHandle = [];
+        if (folder && folder.kind === "directory") await walkHandle(folder, prefix, found, viaHandle);
+        // Read through its handle whole, or through its entries.
+        if (!folder || viaHandle.length > 0) {
+          found.length = before;
+          await walkFolder(entry, prefix, found, unread);
+        }
+      }
       else if (file) found.push({ path: file.name, file });
       else if (entry) unread.push(entry.name);
     }
