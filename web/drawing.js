@@ -11,6 +11,10 @@ window.Kelvane = window.Kelvane || {};
   const kMaxStage = 4096;
   const kMargin = 4;
   const kOriginArm = 5;
+  const kMaxFps = 100;
+  // The most pixels of one sprite the core decodes for drawing (the
+  // bridge's kMaxShownPixels).
+  const kDrawingBudget = 64 * 1024 * 1024;
 
   // The frame's pixels in colour: the palette's entry where a literal run
   // wrote the pixel, transparent (alpha 0) elsewhere.
@@ -46,7 +50,14 @@ window.Kelvane = window.Kelvane || {};
     show(frames, paletteRgb, zoom) {
       this.container.replaceChildren();
       this.canvases = frames.map((frame, index) => {
+        // Each frame is an option of the strip's list box: chosen with the
+        // mouse or the keys, it is the one "Save this image" saves.
         const figure = document.createElement("figure");
+        figure.setAttribute("role", "option");
+        figure.setAttribute("aria-selected", "false");
+        figure.setAttribute("aria-label", `Frame ${index}, ${frame.width} x ${frame.height}`);
+        figure.tabIndex = -1;
+        figure.dataset.index = String(index);
         const caption = document.createElement("figcaption");
         caption.textContent = `${index}: ${frame.width} x ${frame.height}`;
         let canvas = null;
@@ -60,9 +71,12 @@ window.Kelvane = window.Kelvane || {};
         } else {
           const note = document.createElement("p");
           note.className = "unshown";
-          note.textContent = frame.width > 0 && frame.height > 0
-            ? `Frame ${index} (${frame.width} x ${frame.height}) is too large to show here; Save converts it.`
-            : `Frame ${index} has no pixels to show.`;
+          const pixels = Math.max(0, frame.width) * Math.max(0, frame.height);
+          note.textContent = pixels === 0 ? `Frame ${index} has no pixels to show.`
+            : pixels > kDrawingBudget
+              ? `Frame ${index} (${frame.width} x ${frame.height}) is too large to show here; Save converts it.`
+              : `Frame ${index} (${frame.width} x ${frame.height}) is not drawn: the frames before it used the page's ` +
+                "drawing budget for one sprite. Save converts it.";
           figure.append(note);
         }
         figure.append(caption);
@@ -83,6 +97,16 @@ window.Kelvane = window.Kelvane || {};
     zoom(zoom) {
       for (const canvas of this.canvases) if (canvas) setZoom(canvas, zoom);
     }
+
+    // Marks frame index as the chosen one; focus moves to it when asked.
+    choose(index, focus) {
+      for (const figure of this.container.children) {
+        const chosen = Number(figure.dataset.index) === index;
+        figure.setAttribute("aria-selected", String(chosen));
+        figure.tabIndex = chosen ? 0 : -1;
+        if (chosen && focus) figure.focus();
+      }
+    }
   }
 
   // The animation: one frame at a time at its offsets from the origin, which
@@ -93,6 +117,7 @@ window.Kelvane = window.Kelvane || {};
       this.onFrame = onFrame;
       this.timer = null;
       this.fps = 10;
+      this.onion = false;
       this.clear();
     }
 
@@ -174,6 +199,7 @@ window.Kelvane = window.Kelvane || {};
         }
         this.canvas.dataset.frame = "";
       } else if (this.frames.length > 0) {
+        if (this.onion && this.animated) this.drawGhosts(context);
         const source = this.sources[this.current];
         const at = this.place(this.current);
         if (source) context.drawImage(source, at.x, at.y);
@@ -183,6 +209,20 @@ window.Kelvane = window.Kelvane || {};
       this.onFrame(this);
     }
 
+    // Onion skin: the frames before and after the current one, faint, under it.
+    drawGhosts(context) {
+      const count = this.frames.length;
+      context.save();
+      context.globalAlpha = 0.3;
+      for (const index of new Set([(this.current + count - 1) % count, (this.current + 1) % count])) {
+        if (index === this.current) continue;
+        const source = this.sources[index];
+        const at = this.place(index);
+        if (source) context.drawImage(source, at.x, at.y);
+      }
+      context.restore();
+    }
+
     markOrigin(context) {
       const { x, y } = this.origin;
       context.fillStyle = "#e0218a";
@@ -190,9 +230,17 @@ window.Kelvane = window.Kelvane || {};
       context.fillRect(x, y - kOriginArm, 1, 2 * kOriginArm + 1);
     }
 
-    step() {
+    step(by = 1) {
       if (!this.animated) return;
-      this.current = (this.current + 1) % this.frames.length;
+      const count = this.frames.length;
+      this.current = (((this.current + by) % count) + count) % count;
+      this.draw();
+    }
+
+    // Shows frame index (clamped to the frames there are).
+    goTo(index) {
+      if (this.frames.length === 0) return;
+      this.current = Math.min(this.frames.length - 1, Math.max(0, index));
       this.draw();
     }
 
@@ -210,12 +258,15 @@ window.Kelvane = window.Kelvane || {};
       if (this.onFrame && this.frames) this.onFrame(this);
     }
 
+    // Plays at fps frames a second, 1 to kMaxFps as the converter's
+    // animations take them; gives the rate played.
     setFps(fps) {
-      this.fps = Math.min(60, Math.max(1, fps || 10));
+      if (Number.isFinite(fps)) this.fps = Math.min(kMaxFps, Math.max(1, Math.round(fps)));
       if (this.playing) {
         this.pause();
         this.play();
       }
+      return this.fps;
     }
 
     zoom(zoom) { setZoom(this.canvas, zoom); }

@@ -7,10 +7,13 @@
   const kSpriteName = /\.dc6$/i;
   const kPackName = /\.(json|png|pcx)$/i;
 
+  // The options of the last visit, before anything reads them.
+  Kelvane.restoreSettings();
+
   const state = {
     sprites: new Map(),   // path -> { bytes, description }: the bytes read, kept for a fresh worker
     selected: null,       // the selected sprite's name
-    view: null,           // its decoded frames: { name, frames, stitched }
+    view: null,           // its decoded frames: { name, frames, stitched, fillIndex }
     frameIndex: 0,        // the frame chosen in the viewer
     palette: null,        // the chosen palette file: { name, bytes }, or null for the built-in one
     paletteRgb: null,     // the run's palette, red, green, blue
@@ -18,6 +21,33 @@
   };
 
   // ---- Notices and the busy line ----
+
+  // The sprite a tool's line is about ("kelvane-convert: a/x.dc6: …"), or null.
+  function subjectOf(text) {
+    const match = /^kelvane-(?:convert|pack): (.+?\.dc6): /i.exec(text);
+    return match ? match[1] : null;
+  }
+
+  // The notices about one sprite sit together under its name, in the order
+  // said; the page's own lines stand alone.
+  const noticeGroups = new Map();  // sprite -> its group's list
+
+  function groupFor(subject, fragment) {
+    let list = noticeGroups.get(subject);
+    if (!list) {
+      const group = document.createElement("li");
+      group.className = "group";
+      group.dataset.subject = subject;
+      const title = document.createElement("span");
+      title.className = "subject";
+      title.textContent = printable(subject);
+      list = document.createElement("ul");
+      group.append(title, list);
+      fragment.append(group);
+      noticeGroups.set(subject, list);
+    }
+    return list;
+  }
 
   // Adds lines ({ text, kind }) to the notices at once and shows the last:
   // a run over a folder may say thousands of things.
@@ -28,29 +58,41 @@
       const item = document.createElement("li");
       item.className = kind;
       item.textContent = text;
-      fragment.append(item);
+      const subject = subjectOf(text);
+      (subject ? groupFor(subject, fragment) : fragment).append(item);
     }
     const list = $("notices");
     list.append(fragment);
     list.scrollTop = list.scrollHeight;
   }
 
+  $("clear-notices").addEventListener("click", () => {
+    noticeGroups.clear();
+    $("notices").replaceChildren();
+  });
+
   function notice(text, kind = "page") { addNotices([{ text, kind }]); }
 
   function toolLines(lines) { addNotices(lines.map((line) => ({ text: line.text, kind: line.stream }))); }
 
   let busyCount = 0;
-  // Runs work (a function giving a promise) with the busy line and Cancel
-  // shown; a cancelled or failed run is said in the notices.
+  let busyLabel = "";
+  // Runs work (a function giving a promise, given a progress function of
+  // done and total) with the busy line and Cancel shown; a cancelled or
+  // failed run is said in the notices.
   async function busy(label, work) {
     ++busyCount;
+    busyLabel = label;
     $("status").textContent = label;
     $("busy").hidden = false;
     $("busy").classList.remove("shown");
     // Work done at once does not flash the line.
     setTimeout(() => { if (busyCount > 0) $("busy").classList.add("shown"); }, 300);
+    const progress = (done, total) => {
+      if (busyLabel === label) $("status").textContent = `${label} ${done.toLocaleString("en")} of ${total.toLocaleString("en")}`;
+    };
     try {
-      return await work();
+      return await work(progress);
     } catch (error) {
       notice(error.message === "Cancelled" ? `${label} cancelled.` : `${label} failed: ${error.message}`, "err");
       return null;
@@ -132,7 +174,8 @@
   function listItem(name, description) {
     const item = document.createElement("li");
     item.dataset.sprite = name;
-    item.tabIndex = 0;
+    // One option of the list box is in the Tab order; the arrows move in it.
+    item.tabIndex = -1;
     item.setAttribute("role", "option");
     item.setAttribute("aria-selected", String(name === state.selected));
     const title = document.createElement("span");
@@ -141,8 +184,7 @@
     const facts = document.createElement("span");
     facts.className = "facts";
     if (description.accepted) {
-      const count = description.frames.length;
-      facts.textContent = `${count} frame${count === 1 ? "" : "s"} · ${sizesText(description.frames)} · ${description.layout}`;
+      facts.textContent = `${Kelvane.count(description.frames.length, "frame")} · ${sizesText(description.frames)} · ${description.layout}`;
     } else {
       item.classList.add("refused");
       facts.textContent = "not a sprite the converter takes";
@@ -166,8 +208,9 @@
     const fragment = document.createDocumentFragment();
     for (const name of names) fragment.append(listItem(name, state.sprites.get(name).description));
     $("sprite-list").replaceChildren(fragment);
-    $("sprite-count").textContent = names.length > 0 ? `(${names.length})` : "";
+    $("sprite-count").textContent = names.length > 0 ? `(${names.length.toLocaleString("en")})` : "";
     $("no-sprites").hidden = names.length > 0;
+    markSelected();
   }
 
   // Opens sprites: files ({ path, file }), each under its path in the folder
@@ -181,11 +224,11 @@
     }
     addNotices(left);
     if (wanted.length === 0) return;
-    await busy(`Reading ${Kelvane.count(wanted.length, "sprite")}…`, async () => {
+    await busy(`Reading ${Kelvane.count(wanted.length, "sprite")}…`, async (progress) => {
       const chosen = new Map((await readFiles(wanted)).map(({ path, bytes }) => [path, bytes]));
       if (chosen.size === 0) return;
       const { files: payload, transfer } = filesForWorker([...chosen]);
-      const { sprites, refused } = await client.request("open", { files: payload, describe: true }, transfer);
+      const { sprites, refused } = await client.request("open", { files: payload, describe: true }, transfer, progress);
       const lines = refused.map(({ name, why }) => ({ text: `${printable(name)}: ${why}`, kind: "page" }));
       for (const { name, description } of sprites) {
         state.sprites.set(name, { bytes: chosen.get(name), description });
@@ -226,11 +269,24 @@
     const item = event.target.closest("li[data-sprite]");
     if (item) select(item.dataset.sprite);
   });
+  // The list box's keys: the arrows, Home and End move and select, as a
+  // native list does; Enter and Space select the option with the focus.
   $("sprite-list").addEventListener("keydown", (event) => {
     const item = event.target.closest("li[data-sprite]");
-    if (item && (event.key === "Enter" || event.key === " ")) {
+    if (!item) return;
+    const items = [...$("sprite-list").children];
+    const at = items.indexOf(item);
+    const moves = { ArrowDown: at + 1, ArrowUp: at - 1, Home: 0, End: items.length - 1, PageDown: at + 10, PageUp: at - 10 };
+    if (event.key === "Enter" || event.key === " ") {
       event.preventDefault();
       select(item.dataset.sprite);
+    } else if (event.key in moves) {
+      event.preventDefault();
+      const next = items[Math.max(0, Math.min(items.length - 1, moves[event.key]))];
+      if (next !== item) {
+        select(next.dataset.sprite);
+        next.focus();
+      }
     }
   });
 
@@ -239,8 +295,10 @@
   const strip = new Kelvane.FrameStrip($("frames"));
   const player = new Kelvane.Player($("animation"), (shown) => {
     $("play").textContent = shown.playing ? "Pause" : "Play";
+    $("play").setAttribute("aria-pressed", String(shown.playing));
     $("play").disabled = !shown.animated;
     $("step").disabled = !shown.animated;
+    $("step-back").disabled = !shown.animated;
     $("frame-number").textContent = shown.animated ? `frame ${shown.current + 1} of ${shown.frames.length}` : "";
     $("player-note").textContent = shown.note || "";
   });
@@ -257,9 +315,16 @@
   }
 
   function markSelected() {
-    for (const item of $("sprite-list").children) {
-      item.setAttribute("aria-selected", String(item.dataset.sprite === state.selected));
+    const items = $("sprite-list").children;
+    let focusable = null;
+    for (const item of items) {
+      const chosen = item.dataset.sprite === state.selected;
+      item.setAttribute("aria-selected", String(chosen));
+      item.tabIndex = -1;
+      if (chosen) focusable = item;
     }
+    if (!focusable && items.length > 0) focusable = items[0];
+    if (focusable) focusable.tabIndex = 0;
   }
 
   async function select(name) {
@@ -279,11 +344,22 @@
       const offsets = sprite.description.frames;
       const frames = answer.frames.map((frame, index) => ({ ...frame, xOffset: offsets[index].xOffset,
                                                             yOffset: offsets[index].yOffset }));
-      state.view = { name, frames, stitched: answer.stitched };
+      state.view = { name, frames, stitched: answer.stitched, fillIndex: fillIndexOf(frames) };
       state.frameIndex = 0;
       draw();
       $("viewer").dataset.drawn = name;
     });
+  }
+
+  // The index the decoder left in the sprite's transparent pixels (the
+  // fill index of its images), or null when every pixel is opaque.
+  function fillIndexOf(frames) {
+    for (const frame of frames) {
+      if (!frame.shown) continue;
+      const at = frame.opaque.indexOf(0);
+      if (at >= 0) return frame.indices[at];
+    }
+    return null;
   }
 
   function draw() {
@@ -291,34 +367,11 @@
     $("viewer-title").textContent = printable(name);
     strip.show(frames, state.paletteRgb, zoom());
     player.show(frames, strip.canvases, stitched, zoom());
+    controls.shown(state.paletteRgb, state.view.fillIndex);
     $("download-image").disabled = false;
-    highlightFrame();
   }
 
-  function highlightFrame() {
-    strip.canvases.forEach((canvas, index) => {
-      if (canvas) canvas.style.outline = index === state.frameIndex && strip.canvases.length > 1 ? "2px solid #2f5fb3" : "";
-    });
-  }
-
-  $("frames").addEventListener("click", (event) => {
-    const canvas = event.target.closest("canvas.frame");
-    if (!canvas) return;
-    state.frameIndex = Number(canvas.dataset.index);
-    highlightFrame();
-  });
-
-  $("zoom").addEventListener("input", () => {
-    $("zoom-value").textContent = `${zoom()}x`;
-    strip.zoom(zoom());
-    player.zoom(zoom());
-  });
-  $("play").addEventListener("click", () => (player.playing ? player.pause() : player.play()));
-  $("step").addEventListener("click", () => {
-    player.pause();
-    player.step();
-  });
-  $("fps").addEventListener("change", () => player.setFps(Number($("fps").value)));
+  const controls = new Kelvane.PlayerControls(player, strip, (index) => { state.frameIndex = index; });
 
   // ---- The palette ----
 
@@ -326,6 +379,7 @@
     if (!state.view) return;
     strip.recolour(state.view.frames, state.paletteRgb);
     player.draw();
+    controls.shown(state.paletteRgb, state.view.fillIndex);
   }
 
   async function choosePalette(file) {
@@ -402,7 +456,8 @@
   $("download-image").addEventListener("click", () => {
     if (!state.view) return;
     const { name } = state.view;
-    const index = state.frameIndex;
+    // The frame on screen: while playing, the one shown now.
+    const index = player.animated ? player.current : state.frameIndex;
     busy(`Converting ${name}…`, async () => {
       const answer = await client.request("convert", {
         names: [name], options: { ...options(), manifest: true }, palette: state.palette && state.palette.name, zip: false,
@@ -473,7 +528,18 @@
 
   // ---- Start ----
 
+  // A key on a file chooser's button opens it, Enter as Space does.
+  for (const input of document.querySelectorAll(".button input[type=file]")) {
+    input.addEventListener("keydown", (event) => {
+      if (event.key === "Enter") {
+        event.preventDefault();
+        input.click();
+      }
+    });
+  }
+
   renderList();
   showNothing();
+  controls.zoom();
   choosePalette(null);
 })();

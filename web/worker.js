@@ -27,6 +27,7 @@ const kThreadArguments = ["-j", "1"];
 let core = null;        // the module, once ready
 let output = null;      // the lines of the command running now
 let runNumber = 0;
+let progress = () => {};  // tells the page how far the request running now is
 
 const ready = createKelvaneCore({
   print: (text) => output && output.push({ stream: "out", text }),
@@ -237,7 +238,12 @@ const requests = {
     }
     if (!describe) return { sprites, refused };
     core.FS.chdir("/sprites");
+    let told = Date.now();
     for (const name of held) {
+      if (Date.now() - told > 100) {
+        told = Date.now();
+        progress(sprites.length, held.length);
+      }
       const text = core.UTF8ToString(withCString(name, core._KelvaneDescribeSprite));
       sprites.push({ name, description: JSON.parse(text) });
     }
@@ -389,6 +395,7 @@ self.onmessage = async (event) => {
   const { id, kind } = event.data;
   try {
     await ready;
+    progress = (done, total) => self.postMessage({ id, progress: { done, total } });
     const result = requests[kind](event.data);
     const transfer = [];
     for (const value of [result.zip, result.rgb, result.file && result.file.bytes]) if (value) transfer.push(value.buffer);
