@@ -52,13 +52,14 @@ window.Kelvane = window.Kelvane || {};
       this.canvases = frames.map((frame, index) => {
         // Each frame is an option of the strip's list box: chosen with the
         // mouse or the keys, it is the one "Save this image" saves.
-        const figure = document.createElement("figure");
+        const figure = document.createElement("div");
         figure.setAttribute("role", "option");
         figure.setAttribute("aria-selected", "false");
         figure.setAttribute("aria-label", `Frame ${index}, ${frame.width} x ${frame.height}`);
         figure.tabIndex = -1;
         figure.dataset.index = String(index);
-        const caption = document.createElement("figcaption");
+        const caption = document.createElement("span");
+        caption.className = "caption";
         caption.textContent = `${index}: ${frame.width} x ${frame.height}`;
         let canvas = null;
         if (frame.shown) {
