@@ -2,7 +2,7 @@
 //
 //   index.html, style.css   the page
 //   kelvane.js              the page's script (core_client.js, names.js, drawing.js,
-//                           player.js, drop.js, settings.js, page.js)
+//                           player.js, drop.js, settings.js, pool.js, page.js)
 //   kelvane-worker.js       the worker's source as text, for a Blob URL: the
 //                           ZIP writer (fflate), the core (kelvane-core.js,
 //                           WebAssembly embedded) and worker.js
@@ -38,7 +38,7 @@ fs.rmSync(out, { recursive: true, force: true });
 fs.mkdirSync(out, { recursive: true });
 fs.copyFileSync(path.join(__dirname, "index.html"), path.join(out, "index.html"));
 fs.copyFileSync(path.join(__dirname, "style.css"), path.join(out, "style.css"));
-fs.writeFileSync(path.join(out, "kelvane.js"), ["core_client.js", "names.js", "drawing.js", "player.js", "drop.js", "settings.js", "page.js"].map(source).join("\n"));
+fs.writeFileSync(path.join(out, "kelvane.js"), ["core_client.js", "names.js", "drawing.js", "player.js", "drop.js", "settings.js", "pool.js", "page.js"].map(source).join("\n"));
 
 const workerSource = [
   fs.readFileSync(path.join(fflate, "umd", "index.js"), "utf8"),

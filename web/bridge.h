@@ -26,10 +26,13 @@ int KelvanePack(int argc, char** argv);
 // converter takes its FILEs) and describes it as JSON text:
 //   {"accepted": bool, "layout": "stitched" | "separate",
 //    "frames": [{"width", "height", "xOffset", "yOffset"}...],
+//    "stitched": {"width", "height", "places": [{"x", "y"}...]},
 //    "notices": ["kelvane-convert: NAME: TEXT", ...]}
 // where the notices, naming the file as path does, are the lines
 // kelvane-convert prints for the file's header and for the faults of its
-// frames' coded data; layout and frames are present only when accepted. An unreadable file gives accepted false and
+// frames' coded data; layout and frames are present only when accepted, and
+// stitched (the converter's picture: its size and each frame's place) only
+// for a stitched sprite whose picture cuts no frame. An unreadable file gives accepted false and
 // the tool's "cannot be read" line; a description the core had no memory
 // for gives accepted false, no notices and "outOfMemory": true. The text
 // stays valid until the next call.

@@ -103,8 +103,9 @@
 
   const printable = Kelvane.printable;
 
+  // Offers bytes (or a Blob) as a file of the given name.
   function download(name, bytes, type = "application/octet-stream") {
-    const url = URL.createObjectURL(new Blob([bytes], { type }));
+    const url = URL.createObjectURL(bytes instanceof Blob ? bytes : new Blob([bytes], { type }));
     const link = document.createElement("a");
     link.href = url;
     link.download = name;
@@ -156,7 +157,14 @@
     }
     return requests;
   });
-  $("cancel").addEventListener("click", () => client.cancel());
+  // A run over many sprites goes to workers of its own, one per core.
+  const pool = new Kelvane.ConvertPool(Math.min(4, navigator.hardwareConcurrency || 1));
+  const kPoolSprites = 16;
+
+  $("cancel").addEventListener("click", () => {
+    pool.cancel();
+    client.cancel();
+  });
 
   // ---- The sprite list ----
 
@@ -344,7 +352,8 @@
       const offsets = sprite.description.frames;
       const frames = answer.frames.map((frame, index) => ({ ...frame, xOffset: offsets[index].xOffset,
                                                             yOffset: offsets[index].yOffset }));
-      state.view = { name, frames, stitched: answer.stitched, fillIndex: fillIndexOf(frames) };
+      const stitched = sprite.description.stitched || null;
+      state.view = { name, frames, stitched, fillIndex: fillIndexOf(frames) };
       state.frameIndex = 0;
       draw();
       $("viewer").dataset.drawn = name;
@@ -441,10 +450,15 @@
       return;
     }
     const zipName = all ? "kelvane-images.zip" : stem(state.selected.slice(state.selected.lastIndexOf("/") + 1)) + ".zip";
-    busy(`Converting ${all ? "all sprites" : printable(state.selected)}…`, async () => {
-      const answer = await client.request("convert", {
-        names: all ? null : [state.selected], options: options(), palette: state.palette && state.palette.name, zip: true,
-      });
+    busy(`Converting ${all ? "all sprites" : printable(state.selected)}…`, async (progress) => {
+      // A folder's tree is one run over the tree; flat sprites, many, go in shares.
+      const flat = [...state.sprites.keys()].every((name) => !name.includes("/"));
+      const answer = all && flat && state.sprites.size >= kPoolSprites
+        ? await pool.convert([...state.sprites].map(([name, sprite]) =>
+          [name, sprite.bytes, sprite.description.accepted ? sprite.description.frames.length : 0]), options(), state.palette, progress)
+        : await client.request("convert", {
+          names: all ? null : [state.selected], options: options(), palette: state.palette && state.palette.name, zip: true,
+        });
       toolLines(answer.lines);
       if (answer.zip) download(zipName, answer.zip, "application/zip");
       else notice("Nothing was written, so there is no ZIP to save.");

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/notice_printer.h"
+#include "convert/frame_placement.h"
 #include "notice/error_notifier.h"
 #include "notice/notice_collector.h"
 #include "platform/heap_block.h"
@@ -89,6 +90,15 @@ const char* DescribeSprite(const char* path) {
                 DecodeFrame(frameData, frameLength, frameWidth, frameHeight, &nowhere, 0, 0, 0, 0);
             }
             description["frames"] = frames;
+            // Where the converter puts each frame in its one picture, so that
+            // the page draws it as written without converting it.
+            std::int64_t width = 0, height = 0;
+            std::vector<std::pair<std::int64_t, std::int64_t>> places;
+            if (!separateFrames && PlanStitchedPicture(&width, &height, &places)) {
+                nlohmann::json at = nlohmann::json::array();
+                for (const auto& [x, y] : places) at.push_back({{"x", x}, {"y", y}});
+                description["stitched"] = {{"width", width}, {"height", height}, {"places", at}};
+            }
         }
     }
     description["notices"] = notices.lines();

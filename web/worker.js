@@ -210,6 +210,16 @@ function optionArguments(options) {
   return argv;
 }
 
+// The files as one ZIP, or null when there are none. PNG files are deflated
+// already; PCX files and manifests are deflated at the fastest level, which
+// takes most of what deflating can from them in a fraction of the time.
+function zipOf(files) {
+  if (files.length === 0) return null;
+  const entries = {};
+  for (const file of files) entries[file.name] = [file.bytes, { level: /\.png$/i.test(file.name) ? 0 : 1 }];
+  return fflate.zipSync(entries);
+}
+
 const requests = {
   // Writes the sprites into /sprites and describes each for the list.
   // A worker started afresh gets the files again without describe.
@@ -287,8 +297,8 @@ const requests = {
     return { status: run.status, lines: run.lines, file: written || null };
   },
 
-  // The decoded frames of one sprite, and for a stitched sprite where the
-  // converter puts each frame in its one image (from the manifest it writes).
+  // The decoded frames of one sprite (where a stitched sprite's frames go in
+  // its picture, its description says).
   decode({ name }) {
     if (pathProblem(name)) return { frames: [] };
     core.FS.chdir("/sprites");
@@ -312,23 +322,7 @@ const requests = {
       }
       core._KelvaneRelease(block);
     }
-    let stitched = null;
-    if (frames.length > 0) {
-      const { folder, name: file } = splitPath(name);
-      const at = folder ? "/sprites/" + folder : "/sprites";
-      const output = at + "/PCXFiles";
-      if (core.FS.analyzePath(output).exists) removeTree(output);
-      convert(["-C", at, "--json", "--", file]);
-      const manifest = takeFiles(output).find((entry) => entry.name.endsWith(".json"));
-      if (manifest) {
-        const parsed = JSON.parse(new TextDecoder().decode(manifest.bytes));
-        if (parsed.meta.layout === "stitched" && parsed.meta.size) {
-          stitched = { width: parsed.meta.size.w, height: parsed.meta.size.h,
-                       places: parsed.frames.map((entry) => ({ x: entry.frame.x, y: entry.frame.y })) };
-        }
-      }
-    }
-    return { frames, stitched };
+    return { frames };
   },
 
   // A conversion run: every file it wrote, or those files as one ZIP, in
@@ -349,14 +343,37 @@ const requests = {
     const written = tree ? takeTreeFiles() : takeFiles(output);
     const result = { status: run.status, lines: run.lines, count: written.length };
     if (zip) {
-      const entries = {};
-      // PNG files are compressed already; the rest deflates well.
-      for (const file of written) entries[file.name] = [file.bytes, { level: file.name.endsWith(".png") ? 0 : 6 }];
-      result.zip = written.length > 0 ? fflate.zipSync(entries) : null;
+      result.zip = zipOf(written);
     } else {
       result.files = written;
     }
     return result;
+  },
+
+  // One share of a run over many sprites (pool.js): the share's sprites
+  // and the palette written in as the page's own worker holds them (so that
+  // the notices name them alike), converted, and the images given back as a
+  // ZIP made here; the sprites go again after, the next share is others.
+  convertShare({ files, options, palette }) {
+    const names = [];
+    for (const file of files) {
+      if (pathProblem(file.name) || file.name.includes("/")) continue;
+      writeFile("/sprites/" + file.name, file.bytes);
+      names.push(file.name);
+    }
+    if (palette) {
+      for (const old of core.FS.readdir("/palettes")) if (old !== "." && old !== "..") core.FS.unlink("/palettes/" + old);
+      if (safeName(palette.name)) writeFile("/palettes/" + palette.name, palette.bytes);
+    }
+    try {
+      clearSpriteOutput();
+      const run = convert(["-C", "/sprites", ...optionArguments(options), ...paletteArguments(palette && palette.name),
+                           "--", ...names]);
+      const written = takeFiles(kSpriteOutput);
+      return { status: run.status, lines: run.lines, zip: zipOf(written) };
+    } finally {
+      for (const name of names) core.FS.unlink("/sprites/" + name);
+    }
   },
 
   // kelvane-pack on manifests with their images, or on loose images (a

@@ -161,6 +161,36 @@ describe("the page keeps every sprite and file it was given", () => {
     });
   });
 
+  test("many sprites converted in shares give one run's files, notices and count, images of one name settled alike", async () => {
+    const folder = temporaryFolder("many");
+    const kinds = ["bounce", "gem", "damaged", "valley"];
+    const names = [];
+    for (let i = 0; i < 36; ++i) {
+      const name = `s${String(i).padStart(2, "0")}.dc6`;
+      fs.copyFileSync(path.join(samples, kinds[i % 4] + ".dc6"), path.join(folder, name));
+      names.push(name);
+    }
+    // s07.dc6 writes s070 … s077.png; s073.dc6, next in the run's order,
+    // would write s073.png, which the run has written already: whatever the
+    // cut into shares, the two are settled as one run settles them.
+    fs.copyFileSync(path.join(samples, "bounce.dc6"), path.join(folder, "s07.dc6"));
+    fs.copyFileSync(path.join(samples, "gem.dc6"), path.join(folder, "s073.dc6"));
+    names.push("s073.dc6");
+    const native = run(converter, ["-q", "-f", "png", "--json"], { cwd: folder });
+    assert.match(native.err, /s073\.png was already written/);
+
+    await withPage(async (driver) => {
+      await driver.openSprites(names.map((name) => path.join(folder, name)));
+      await driver.page.click("#clear-notices");
+      await driver.setOptions({ format: "png", manifest: true });
+      const zip = await driver.download("#download-zip");
+      assertSameFiles(unzipped(zip.bytes), treeOf(path.join(folder, "PCXFiles")), "the ZIP of 38 sprites");
+      const said = (await driver.notices()).filter((line) => !line.includes("\n")).sort();
+      const expected = [...native.err.trim().split("\n"), native.out.trim()].sort();
+      assert.deepEqual(said.filter((line) => line.startsWith("kelvane-convert") || line.startsWith("Successfully")), expected);
+    });
+  });
+
   test("an image too large for the page's memory to pack gives 'Not enough memory', not a number", async () => {
     const folder = temporaryFolder("large");
     const image = path.join(folder, "large.png");
