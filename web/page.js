@@ -6,6 +6,7 @@
   const $ = (id) => document.getElementById(id);
   const kSpriteName = /\.dc6$/i;
   const kPackName = /\.(json|png|pcx)$/i;
+  const kReadBatch = 64;   // sprites read and described at a time
 
   // The options of the last visit, before anything reads them.
   Kelvane.restoreSettings();
@@ -233,10 +234,27 @@
     addNotices(left);
     if (wanted.length === 0) return;
     await busy(`Reading ${Kelvane.count(wanted.length, "sprite")}…`, async (progress) => {
-      const chosen = new Map((await readFiles(wanted)).map(({ path, bytes }) => [path, bytes]));
+      // Read a batch at a time, each handed to the worker at once: it
+      // describes one batch while the next is read.
+      const chosen = new Map();
+      const answers = [];
+      let described = 0;
+      for (let start = 0; start < wanted.length; start += kReadBatch) {
+        const read = await readFiles(wanted.slice(start, start + kReadBatch));
+        for (const { path, bytes } of read) chosen.set(path, bytes);
+        const { files: payload, transfer } = filesForWorker(read.map(({ path, bytes }) => [path, bytes]));
+        answers.push(client.request("open", { files: payload, describe: true }, transfer).then((answer) => {
+          described += payload.length;
+          progress(described, wanted.length);
+          return answer;
+        }));
+      }
+      const sprites = [], refused = [];
+      for (const answer of await Promise.all(answers)) {
+        sprites.push(...answer.sprites);
+        refused.push(...answer.refused);
+      }
       if (chosen.size === 0) return;
-      const { files: payload, transfer } = filesForWorker([...chosen]);
-      const { sprites, refused } = await client.request("open", { files: payload, describe: true }, transfer, progress);
       const lines = refused.map(({ name, why }) => ({ text: `${printable(name)}: ${why}`, kind: "page" }));
       for (const { name, description } of sprites) {
         state.sprites.set(name, { bytes: chosen.get(name), description });
