@@ -52,12 +52,12 @@ window.Kelvane = window.Kelvane || {};
       this.canvases = frames.map((frame, index) => {
         // Each frame is an option of the strip's list box: chosen with the
         // mouse or the keys, it is the one "Save this image" saves.
-        const figure = document.createElement("div");
-        figure.setAttribute("role", "option");
-        figure.setAttribute("aria-selected", "false");
-        figure.setAttribute("aria-label", `Frame ${index}, ${frame.width} x ${frame.height}`);
-        figure.tabIndex = -1;
-        figure.dataset.index = String(index);
+        const item = document.createElement("div");
+        item.setAttribute("role", "option");
+        item.setAttribute("aria-selected", "false");
+        item.setAttribute("aria-label", `Frame ${index}, ${frame.width} x ${frame.height}`);
+        item.tabIndex = -1;
+        item.dataset.index = String(index);
         const caption = document.createElement("span");
         caption.className = "caption";
         caption.textContent = `${index}: ${frame.width} x ${frame.height}`;
@@ -68,7 +68,7 @@ window.Kelvane = window.Kelvane || {};
           canvas.dataset.index = String(index);
           canvas.width = frame.width;
           canvas.height = frame.height;
-          figure.append(canvas);
+          item.append(canvas);
         } else {
           const note = document.createElement("p");
           note.className = "unshown";
@@ -78,10 +78,10 @@ window.Kelvane = window.Kelvane || {};
               ? `Frame ${index} (${frame.width} x ${frame.height}) is too large to show here; Save converts it.`
               : `Frame ${index} (${frame.width} x ${frame.height}) is not drawn: the frames before it used the page's ` +
                 "drawing budget for one sprite. Save converts it.";
-          figure.append(note);
+          item.append(note);
         }
-        figure.append(caption);
-        this.container.append(figure);
+        item.append(caption);
+        this.container.append(item);
         return canvas;
       });
       this.recolour(frames, paletteRgb);
@@ -101,11 +101,11 @@ window.Kelvane = window.Kelvane || {};
 
     // Marks frame index as the chosen one; focus moves to it when asked.
     choose(index, focus) {
-      for (const figure of this.container.children) {
-        const chosen = Number(figure.dataset.index) === index;
-        figure.setAttribute("aria-selected", String(chosen));
-        figure.tabIndex = chosen ? 0 : -1;
-        if (chosen && focus) figure.focus();
+      for (const item of this.container.children) {
+        const chosen = Number(item.dataset.index) === index;
+        item.setAttribute("aria-selected", String(chosen));
+        item.tabIndex = chosen ? 0 : -1;
+        if (chosen && focus) item.focus();
       }
     }
   }

@@ -364,7 +364,7 @@
       $("player-note").textContent = "The converter refused this file: see its notices.";
       return;
     }
-    await busy(`Decoding ${name}…`, async () => {
+    await busy(`Decoding ${printable(name)}…`, async () => {
       const answer = await client.request("decode", { name });
       if (state.selected !== name) return;
       const offsets = sprite.description.frames;
@@ -490,7 +490,7 @@
     const { name } = state.view;
     // The frame on screen: while playing, the one shown now.
     const index = player.animated ? player.current : state.frameIndex;
-    busy(`Converting ${name}…`, async () => {
+    busy(`Converting ${printable(name)}…`, async () => {
       const answer = await client.request("convert", {
         names: [name], options: { ...options(), manifest: true }, palette: state.palette && state.palette.name, zip: false,
       });
@@ -499,7 +499,7 @@
       const entry = manifest && JSON.parse(new TextDecoder().decode(manifest.bytes)).frames[index];
       const image = entry && answer.files.find((file) => file.name === entry.filename);
       if (image) download(image.name, image.bytes);
-      else notice(`No image holds frame ${index} of ${name}.`);
+      else notice(`No image holds frame ${index} of ${printable(name)}.`);
     });
   });
 
@@ -525,7 +525,7 @@
       state.packed = answer.sprites;
       $("download-dc6").disabled = answer.sprites.length === 0;
       $("pack-result").textContent = answer.sprites.length > 0
-        ? answer.sprites.map((sprite) => `${sprite.name} (${sprite.bytes.length} bytes)`).join(", ") + " packed."
+        ? answer.sprites.map((sprite) => `${printable(sprite.name)} (${sprite.bytes.length} bytes)`).join(", ") + " packed."
         : "Nothing was packed: see the notices.";
     });
   }

@@ -35,8 +35,8 @@ window.Kelvane = window.Kelvane || {};
 
       $("viewer").addEventListener("keydown", (event) => this.key(event));
       $("frames").addEventListener("click", (event) => {
-        const figure = event.target.closest("#frames [role=option]");
-        if (figure) this.choose(Number(figure.dataset.index), false);
+        const option = event.target.closest("#frames [role=option]");
+        if (option) this.choose(Number(option.dataset.index), false);
       });
       $("play").addEventListener("click", () => this.toggle());
       $("step").addEventListener("click", () => this.step(1));

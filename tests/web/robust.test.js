@@ -103,22 +103,25 @@ describe("the page keeps every sprite and file it was given", () => {
     });
   });
 
-  test("a name too long for the converter is left out with a notice naming it, never a silent empty run", async () => {
+  test("a name too long for the converter is left out with a notice naming it; control characters are printed escaped", async () => {
     const name = "Ж".repeat(126) + ".dc6";
+    const odd = "a\u009b[31m\nb\u007f.dc6";  // C1 (CSI), C0 and DEL
     const gem = fs.readFileSync(path.join(samples, "gem.dc6")).toString("base64");
     await withPage(async (driver) => {
-      await driver.page.evaluate((name, base64) => {
+      await driver.page.evaluate((names, base64) => {
         const transfer = new DataTransfer();
-        transfer.items.add(new File([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))], name));
+        for (const name of names) transfer.items.add(new File([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))], name));
         const input = document.getElementById("sprite-files");
         input.files = transfer.files;
         input.dispatchEvent(new Event("change"));
-      }, name, gem);
+      }, [name, odd], gem);
       await noticeWith(driver, name);
       await driver.idle();
       const notice = (await driver.notices()).find((line) => line.includes(name));
       assert.match(notice, /256 bytes.*left out/);
-      assert.equal(await driver.page.$$eval("#sprite-list li[data-sprite]", (items) => items.length), 0);
+      const listed = await driver.page.$$eval("#sprite-list li[data-sprite]", (items) =>
+        items.map((item) => [item.dataset.sprite, item.querySelector(".name").textContent]));
+      assert.deepEqual(listed, [[odd, "a\\xC2\\x9B[31m\\x0Ab\\x7F.dc6"]]);
     });
   });
 
