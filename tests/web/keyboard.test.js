@@ -199,8 +199,30 @@ describe("keyboard, screen reader and player", () => {
       await driver.page.$eval("#background-colour", (field) => field.dispatchEvent(new Event("input")));
       assert.equal(await driver.page.$eval("#animation", (canvas) => getComputedStyle(canvas).backgroundColor), "rgb(51, 102, 153)");
 
-      await driver.page.setViewport({ width: 390, height: 844 });
+      // A stitched sprite's one picture: each frame where the converter's PNG has it.
+      await setField("background", "checker");
       await driver.select("valley.dc6");
+      const png = folderWith([path.join(samples, "valley.dc6")]);
+      assert.equal(run(converter, ["-q", "-f", "png", "valley.dc6"], { cwd: png }).status, 0);
+      const wrong = await driver.page.evaluate(async (base64) => {
+        const bitmap = await createImageBitmap(new Blob([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))]),
+                                               { premultiplyAlpha: "none", colorSpaceConversion: "none" });
+        const stage = document.getElementById("animation");
+        if (stage.width !== bitmap.width || stage.height !== bitmap.height) return `${stage.width} x ${stage.height}`;
+        const decoded = new OffscreenCanvas(bitmap.width, bitmap.height).getContext("2d");
+        decoded.drawImage(bitmap, 0, 0);
+        const want = decoded.getImageData(0, 0, bitmap.width, bitmap.height).data;
+        const have = stage.getContext("2d").getImageData(0, 0, bitmap.width, bitmap.height).data;
+        let differing = 0;
+        for (let i = 0; i < want.length; i += 4) {
+          if (want[i + 3] !== have[i + 3] || (want[i + 3] > 0 && (want[i] !== have[i] || want[i + 1] !== have[i + 1] || want[i + 2] !== have[i + 2]))) ++differing;
+        }
+        return differing;
+      }, fs.readFileSync(path.join(png, "PCXFiles", "valley.png")).toString("base64"));
+      assert.equal(wrong, 0, "the stitched picture as the converter writes it");
+      await setField("background", "transparent-index");
+
+      await driver.page.setViewport({ width: 390, height: 844 });
       await driver.page.click("#fit");
       const fitted = await driver.page.$eval("#animation", (canvas) => canvas.getBoundingClientRect().right);
       assert.ok(fitted <= 390, `the fitted animation ends at ${fitted}`);
@@ -215,7 +237,8 @@ describe("keyboard, screen reader and player", () => {
         background: document.getElementById("background").value, scheme: document.documentElement.dataset.scheme,
         sprites: document.querySelectorAll("#sprite-list li").length,
       }));
-      assert.deepEqual(kept, { format: "png", fps: "60", onion: true, fit: true, background: "colour", scheme: "dark", sprites: 0 });
+      assert.deepEqual(kept, { format: "png", fps: "60", onion: true, fit: true, background: "transparent-index", scheme: "dark",
+                             sprites: 0 });
       assert.deepEqual(await driver.page.$eval("footer a", (link) => [link.getAttribute("href"), link.target]), ["help/web.html", "_blank"]);
     });
   });
