@@ -32,7 +32,7 @@ window.Kelvane = window.Kelvane || {};
           await walkFolder(child, path, found, unread);
         } else if (child.isFile) {
           try {
-            found.push({ path, file: await entryFile(child) });
+            found.push({ path, file: await entryFile(child), inFolder: true });
           } catch (error) {
             unread.push(path);
           }
@@ -51,7 +51,7 @@ window.Kelvane = window.Kelvane || {};
           await walkHandle(child, path, found, unread);
         } else {
           try {
-            found.push({ path, file: await child.getFile() });
+            found.push({ path, file: await child.getFile(), inFolder: true });
           } catch (error) {
             unread.push(path);
           }
@@ -96,7 +96,8 @@ window.Kelvane = window.Kelvane || {};
   }
 
   // Makes target take drops: handlers.drop(files, onPack) gets the files
-  // ({ path, file }) and whether they were dropped on the pack panel;
+  // ({ path, file, inFolder }: inFolder for a file of a dropped folder) and
+  // whether they were dropped on the pack panel;
   // handlers.notice(text) says what could not be read.
   function installDrop(target, handlers) {
     let depth = 0;

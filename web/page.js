@@ -548,9 +548,12 @@
         packFiles(entries.map((entry) => entry.file));
         return;
       }
+      // A dropped folder gives its sprites; its other files are no palette
+      // or images to pack unless dropped on their own.
       const sprites = entries.filter((entry) => kSpriteName.test(entry.path));
-      const toPack = entries.filter((entry) => kPackName.test(entry.path));
-      const others = entries.filter((entry) => !kSpriteName.test(entry.path) && !kPackName.test(entry.path));
+      const loose = entries.filter((entry) => !entry.inFolder && !kSpriteName.test(entry.path));
+      const toPack = loose.filter((entry) => kPackName.test(entry.path));
+      const others = loose.filter((entry) => !kPackName.test(entry.path));
       if (sprites.length > 0) openSprites(sprites);
       if (toPack.length > 0) packFiles(toPack.map((entry) => entry.file));
       if (others.length === 1) choosePalette(others[0].file);

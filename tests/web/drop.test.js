@@ -51,12 +51,14 @@ describe("dropping onto the page", () => {
         const top = temporaryFolder("dropped");
         fs.mkdirSync(path.join(top, "walk"));
         fs.copyFileSync(path.join(samples, "valley.dc6"), path.join(top, "walk", "valley.dc6"));
+        fs.writeFileSync(path.join(top, "notes.txt"), "not a palette");  // a folder's other files stay out
         await drop(driver, "#viewer", [top]);
         // A folder dropped alone is taken as Choose a folder… takes it.
         await driver.waitFor(() => document.querySelectorAll("#sprite-list li[data-sprite]").length === 3 ||
           document.querySelector("#notices li"));
         await driver.idle();
         assert.deepEqual(await listed(driver), ["bounce.dc6", "gem.dc6", "walk/valley.dc6"], JSON.stringify(await driver.notices()));
+        assert.deepEqual((await driver.notices()).filter((line) => line.includes("notes.txt")), []);
         assert.deepEqual(driver.errors, []);
       } finally {
         await driver.page.close();
