@@ -469,9 +469,8 @@
     }
     const zipName = all ? "kelvane-images.zip" : stem(state.selected.slice(state.selected.lastIndexOf("/") + 1)) + ".zip";
     busy(`Converting ${all ? "all sprites" : printable(state.selected)}…`, async (progress) => {
-      // A folder's tree is one run over the tree; flat sprites, many, go in shares.
-      const flat = [...state.sprites.keys()].every((name) => !name.includes("/"));
-      const answer = all && flat && state.sprites.size >= kPoolSprites
+      // Many sprites (flat, or a folder's tree) go in shares to workers of their own.
+      const answer = all && state.sprites.size >= kPoolSprites
         ? await pool.convert([...state.sprites].map(([name, sprite]) =>
           [name, sprite.bytes, sprite.description.accepted ? sprite.description.frames.length : 0]), options(), state.palette, progress)
         : await client.request("convert", {

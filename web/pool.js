@@ -28,12 +28,36 @@ window.Kelvane = window.Kelvane || {};
     return 0;
   }
 
-  // The names (without extension, letter case folded) an image or manifest
-  // of a sprite of frames frames may take: NAME, and NAME0, NAME1, ... for
-  // its frames apart, whatever its layout.
+  // The order a run over a folder's tree (-r) takes its sprites in: a
+  // folder's own sprites by name, then its sub-folders by name, each whole.
+  function treeOrder(paths) {
+    const root = { files: [], folders: new Map() };
+    for (const path of paths) {
+      const parts = path.split("/");
+      let node = root;
+      for (const part of parts.slice(0, -1)) {
+        if (!node.folders.has(part)) node.folders.set(part, { files: [], folders: new Map() });
+        node = node.folders.get(part);
+      }
+      node.files.push(path);
+    }
+    const order = [];
+    const walk = (node) => {
+      const last = (path) => path.slice(path.lastIndexOf("/") + 1);
+      order.push(...node.files.sort((a, b) => converterOrder(last(a), last(b))));
+      for (const name of [...node.folders.keys()].sort(converterOrder)) walk(node.folders.get(name));
+    };
+    walk(root);
+    return order;
+  }
+
+  // The names (folder, and name without extension, letter case folded) an
+  // image or manifest of a sprite of frames frames may take: NAME, and
+  // NAME0, NAME1, ... for its frames apart, whatever its layout; each folder
+  // has images of its own.
   function outputStems(name, frames) {
     const dot = name.lastIndexOf(".");
-    const stem = (dot > 0 ? name.slice(0, dot) : name).toLowerCase();
+    const stem = (dot > 0 && dot > name.lastIndexOf("/") ? name.slice(0, dot) : name).toLowerCase();
     const stems = [stem];
     for (let i = 0; i < frames; ++i) stems.push(stem + i);
     return stems;
@@ -120,7 +144,8 @@ window.Kelvane = window.Kelvane || {};
       for (const worker of this.workers) if (worker && worker.busy) worker.cancel();
     }
 
-    // Converts sprites ([name, bytes, frame count], names without folders) with options
+    // Converts sprites ([path, bytes, frame count]; with folders in their
+    // paths, as a run over their tree) with options
     // and palette ({ name, bytes } or null) as one run of the converter
     // would; progress(done, total) hears of each share done. Gives
     // { status, lines, count, zip } with zip a Blob, or null when nothing
@@ -128,7 +153,8 @@ window.Kelvane = window.Kelvane || {};
     async convert(sprites, options, palette, progress) {
       const bytes = new Map(sprites.map(([name, data]) => [name, data]));
       const frameCounts = new Map(sprites.map(([name, , frames]) => [name, frames]));
-      const names = [...bytes.keys()].sort(converterOrder);
+      const tree = [...bytes.keys()].some((name) => name.includes("/"));
+      const names = tree ? treeOrder([...bytes.keys()]) : [...bytes.keys()].sort(converterOrder);
       const size = Math.max(kSmallestShare, Math.ceil(names.length / (this.size * kSharesPerWorker)));
       const work = shares(names, frameCounts, size);
       const answers = new Array(work.length);
@@ -140,7 +166,7 @@ window.Kelvane = window.Kelvane || {};
           const transfer = files.map((file) => file.bytes);
           const paletteCopy = palette ? { name: palette.name, bytes: palette.bytes.slice(0) } : null;
           if (paletteCopy) transfer.push(paletteCopy.bytes);
-          answers[index] = await worker.request("convertShare", { files, options, palette: paletteCopy }, transfer);
+          answers[index] = await worker.request("convertShare", { files, options, palette: paletteCopy, tree }, transfer);
           done += work[index].length;
           progress(done, names.length);
         }

@@ -352,12 +352,15 @@ const requests = {
 
   // One share of a run over many sprites (pool.js): the share's sprites
   // and the palette written in as the page's own worker holds them (so that
-  // the notices name them alike), converted, and the images given back as a
-  // ZIP made here; the sprites go again after, the next share is others.
-  convertShare({ files, options, palette }) {
+  // the notices name them alike), converted (as a run over their tree when
+  // tree is set), and the images given back as a ZIP made here; the sprites
+  // go again after, the next share is others.
+  convertShare({ files, options, palette, tree }) {
     const names = [];
     for (const file of files) {
-      if (pathProblem(file.name) || file.name.includes("/")) continue;
+      if (pathProblem(file.name) || (!tree && file.name.includes("/"))) continue;
+      const { folder } = splitPath(file.name);
+      if (folder) makeFolders("/sprites/" + folder);
       writeFile("/sprites/" + file.name, file.bytes);
       names.push(file.name);
     }
@@ -367,12 +370,14 @@ const requests = {
     }
     try {
       clearSpriteOutput();
-      const run = convert(["-C", "/sprites", ...optionArguments(options), ...paletteArguments(palette && palette.name),
-                           "--", ...names]);
-      const written = takeFiles(kSpriteOutput);
+      const run = convert(["-C", "/sprites", ...(tree ? ["-r"] : []), ...optionArguments(options),
+                           ...paletteArguments(palette && palette.name), "--", ...(tree ? [] : names)]);
+      const written = tree ? takeTreeFiles() : takeFiles(kSpriteOutput);
       return { status: run.status, lines: run.lines, zip: zipOf(written) };
     } finally {
-      for (const name of names) core.FS.unlink("/sprites/" + name);
+      // This worker holds no sprite between shares.
+      removeTree("/sprites");
+      core.FS.mkdir("/sprites");
     }
   },
 

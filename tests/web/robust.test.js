@@ -164,35 +164,56 @@ describe("the page keeps every sprite and file it was given", () => {
     });
   });
 
-  test("many sprites converted in shares give one run's files, notices and count, images of one name settled alike", async () => {
-    const folder = temporaryFolder("many");
-    const kinds = ["bounce", "gem", "damaged", "valley"];
-    const names = [];
-    for (let i = 0; i < 36; ++i) {
-      const name = `s${String(i).padStart(2, "0")}.dc6`;
-      fs.copyFileSync(path.join(samples, kinds[i % 4] + ".dc6"), path.join(folder, name));
-      names.push(name);
+  // The images a run wrote into each folder's PCXFiles, by the paths -r -o DIR gives them.
+  function imagesOfTree(folder, prefix = "") {
+    const files = new Map();
+    for (const entry of fs.readdirSync(folder, { withFileTypes: true })) {
+      if (!entry.isDirectory()) continue;
+      const at = path.join(folder, entry.name);
+      if (entry.name === "PCXFiles") for (const [name, bytes] of treeOf(at)) files.set(prefix + name, bytes);
+      else for (const [name, bytes] of imagesOfTree(at, `${prefix}${entry.name}/`)) files.set(name, bytes);
     }
-    // s07.dc6 writes s070 … s077.png; s073.dc6, next in the run's order,
-    // would write s073.png, which the run has written already: whatever the
-    // cut into shares, the two are settled as one run settles them.
-    fs.copyFileSync(path.join(samples, "bounce.dc6"), path.join(folder, "s07.dc6"));
-    fs.copyFileSync(path.join(samples, "gem.dc6"), path.join(folder, "s073.dc6"));
-    names.push("s073.dc6");
-    const native = run(converter, ["-q", "-f", "png", "--json"], { cwd: folder });
-    assert.match(native.err, /s073\.png was already written/);
+    return files;
+  }
 
-    await withPage(async (driver) => {
-      await driver.openSprites(names.map((name) => path.join(folder, name)));
-      await driver.page.click("#clear-notices");
-      await driver.setOptions({ format: "png", manifest: true });
-      const zip = await driver.download("#download-zip");
-      assertSameFiles(unzipped(zip.bytes), treeOf(path.join(folder, "PCXFiles")), "the ZIP of 38 sprites");
-      const said = (await driver.notices()).filter((line) => !line.includes("\n")).sort();
-      const expected = [...native.err.trim().split("\n"), native.out.trim()].sort();
-      assert.deepEqual(said.filter((line) => line.startsWith("kelvane-convert") || line.startsWith("Successfully")), expected);
+  for (const layout of ["flat", "tree"]) {
+    test(`many sprites (${layout}) converted in shares give one run's files, notices and count, clashing names settled alike`, async () => {
+      const folder = temporaryFolder("many");
+      const kinds = ["bounce", "gem", "damaged", "valley"];
+      const names = [];
+      for (let i = 0; i < 36; ++i) {
+        const sub = layout === "tree" && i >= 20 ? (i >= 28 ? "sub/deeper/" : "sub/") : "";
+        fs.mkdirSync(path.join(folder, sub), { recursive: true });
+        const name = `${sub}s${String(i).padStart(2, "0")}.dc6`;
+        fs.copyFileSync(path.join(samples, kinds[i % 4] + ".dc6"), path.join(folder, name));
+        names.push(name);
+      }
+      // s07.dc6 writes s070 … s077.png; s073.dc6, next in the run's order,
+      // would write s073.png, which the run has written already: whatever the
+      // cut into shares, the two are settled as one run settles them.
+      fs.copyFileSync(path.join(samples, "bounce.dc6"), path.join(folder, "s07.dc6"));
+      fs.copyFileSync(path.join(samples, "gem.dc6"), path.join(folder, "s073.dc6"));
+      names.push("s073.dc6");
+      const native = run(converter, ["-q", ...(layout === "tree" ? ["-r"] : []), "-f", "png", "--json"], { cwd: folder });
+      assert.match(native.err, /s073\.png was already written/);
+
+      await withPage(async (driver) => {
+        if (layout === "tree") {
+          await driver.choose("#sprite-folder", [folder]);
+          await driver.waitFor((count) => document.querySelectorAll("#sprite-list li[data-sprite]").length === count, names.length);
+          await driver.idle();
+        } else {
+          await driver.openSprites(names.map((name) => path.join(folder, name)));
+        }
+        await driver.page.click("#clear-notices");
+        await driver.setOptions({ format: "png", manifest: true });
+        const zip = await driver.download("#download-zip");
+        assertSameFiles(unzipped(zip.bytes), imagesOfTree(folder), `the ZIP of ${names.length} sprites`);
+        const said = (await driver.notices()).filter((line) => line.startsWith("kelvane-convert") || line.startsWith("Successfully"));
+        assert.deepEqual(said.sort(), [...native.err.trim().split("\n"), native.out.trim()].sort());
+      });
     });
-  });
+  }
 
   test("an image too large for the page's memory to pack gives 'Not enough memory', not a number", async () => {
     const folder = temporaryFolder("large");
