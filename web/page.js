@@ -575,5 +575,6 @@
   renderList();
   showNothing();
   controls.zoom();
+  controls.background();
   choosePalette(null);
 })();
