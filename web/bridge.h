@@ -50,6 +50,15 @@ const char* KelvaneDescribeSprite(const char* path);
 std::uint8_t* KelvaneDecodeSprite(const char* path);
 void KelvaneRelease(std::uint8_t* block);
 
+// Deflates size bytes at data at level (0 to 9) as a ZIP entry holds them
+// (raw deflate). Returns a new block (release it with KelvaneRelease), or
+// null when memory fails: uint32 CRC-32 of the data, uint32 the deflated
+// size N, then the N deflated bytes.
+std::uint8_t* KelvaneDeflate(const std::uint8_t* data, std::uint32_t size, int level);
+
+// The CRC-32 of size bytes at data, as a ZIP entry records it.
+std::uint32_t KelvaneCrc32(const std::uint8_t* data, std::uint32_t size);
+
 }  // extern "C"
 
 // The most pixels of one sprite that the page draws: beyond this the frames

@@ -92,7 +92,7 @@ window.Kelvane = window.Kelvane || {};
     return cut;
   }
 
-  // One ZIP from several (as fflate writes them: no comment, no ZIP64): their
+  // One ZIP from several (as the worker writes them: no comment, no ZIP64): their
   // entries one after another, the central directory's offsets moved.
   function mergeZips(zips) {
     const locals = [], directories = [];

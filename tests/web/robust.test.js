@@ -209,6 +209,12 @@ describe("the page keeps every sprite and file it was given", () => {
         await driver.setOptions({ format: "png", manifest: true });
         const zip = await driver.download("#download-zip");
         assertSameFiles(unzipped(zip.bytes), imagesOfTree(folder), `the ZIP of ${names.length} sprites`);
+        // Its checksums and directory as another reader sees them.
+        const saved = path.join(temporaryFolder("zip"), "images.zip");
+        fs.writeFileSync(saved, zip.bytes);
+        const checked = run("python3", ["-c", "import sys, zipfile; z = zipfile.ZipFile(sys.argv[1]); " +
+                                        "print(z.testzip(), len(z.namelist()))", saved]);
+        assert.equal(checked.out.trim(), `None ${imagesOfTree(folder).size}`, checked.err);
         const said = (await driver.notices()).filter((line) => line.startsWith("kelvane-convert") || line.startsWith("Successfully"));
         assert.deepEqual(said.sort(), [...native.err.trim().split("\n"), native.out.trim()].sort());
       });
