@@ -56,8 +56,11 @@ window.Kelvane = window.Kelvane || {};
       }
     }
     applyScheme();
-    for (const id of kControls) document.getElementById(id).addEventListener("change", save);
-    document.getElementById("zoom").addEventListener("input", save);
+    // Saved once the page has settled the value (a frame rate outside the
+    // range is shown as the rate played).
+    const later = () => setTimeout(save, 0);
+    for (const id of kControls) document.getElementById(id).addEventListener("change", later);
+    document.getElementById("zoom").addEventListener("input", later);
     document.getElementById("scheme").addEventListener("change", applyScheme);
   }
 
