@@ -305,6 +305,17 @@ std::vector<PlannedImage> PlanStitchedOrApart(const char* name, ManifestLayout* 
 
 }  // namespace
 
+bool PlanStitchedPicture(std::int64_t* width, std::int64_t* height,
+                         std::vector<std::pair<std::int64_t, std::int64_t>>* places) {
+    const std::vector<PlannedImage> images = PlanStitched("");
+    const PlannedImage& picture = images.front();
+    *width = picture.width;
+    *height = picture.height;
+    places->clear();
+    for (const Placement& placed : picture.frames) places->emplace_back(placed.x, placed.y);
+    return FramesCut(picture).empty();
+}
+
 void StartConversionRun() {
     imagesWritten = 0;
     ForgetOutputPaths();

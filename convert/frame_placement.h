@@ -10,6 +10,8 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "sprite/dc6_file.h"
 
@@ -36,6 +38,15 @@ inline constexpr int kNameBufferSize = 260;
 // whose canvas cannot be obtained, or which cannot be written gives a notice
 // (owner progressWindow) and is not counted.
 void WriteSpriteImages(char* name);
+
+// The stitched picture of the current sprite file (accepted by
+// GetFileInfoDC6) as WriteSpriteImages plans it, for a viewer that draws it
+// without converting: its size and each frame's top-left pixel, in frame
+// order. Returns false, with the places filled all the same, when the picture
+// cuts a frame (a converter run with PNG or a manifest then writes the frames
+// one image each).
+bool PlanStitchedPicture(std::int64_t* width, std::int64_t* height,
+                         std::vector<std::pair<std::int64_t, std::int64_t>>* places);
 
 // Cuts the last extension from name in place. The first character is never
 // cut (".dc6" stays), and a dot before a path separator is not an extension.

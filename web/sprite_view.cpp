@@ -2,12 +2,14 @@
 // frame decoder, with the notices they give turned into the converter's lines.
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "cli/notice_printer.h"
+#include "convert/frame_placement.h"
 #include "notice/error_notifier.h"
 #include "notice/notice_collector.h"
 #include "platform/heap_block.h"
@@ -66,11 +68,7 @@ std::uint64_t PixelsOf(std::int32_t width, std::int32_t height) {
     return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
 }
 
-}  // namespace
-
-extern "C" {
-
-const char* KelvaneDescribeSprite(const char* path) {
+const char* DescribeSprite(const char* path) {
     FileNotices notices(path);
     nlohmann::json description;
     {
@@ -92,6 +90,15 @@ const char* KelvaneDescribeSprite(const char* path) {
                 DecodeFrame(frameData, frameLength, frameWidth, frameHeight, &nowhere, 0, 0, 0, 0);
             }
             description["frames"] = frames;
+            // Where the converter puts each frame in its one picture, so that
+            // the page draws it as written without converting it.
+            std::int64_t width = 0, height = 0;
+            std::vector<std::pair<std::int64_t, std::int64_t>> places;
+            if (!separateFrames && PlanStitchedPicture(&width, &height, &places)) {
+                nlohmann::json at = nlohmann::json::array();
+                for (const auto& [x, y] : places) at.push_back({{"x", x}, {"y", y}});
+                description["stitched"] = {{"width", width}, {"height", height}, {"places", at}};
+            }
         }
     }
     description["notices"] = notices.lines();
@@ -99,7 +106,7 @@ const char* KelvaneDescribeSprite(const char* path) {
     return describedText.c_str();
 }
 
-std::uint8_t* KelvaneDecodeSprite(const char* path) {
+std::uint8_t* DecodeSprite(const char* path) {
     FileNotices silenced(path);  // the list has shown them
     LoadedSprite sprite(path);
     if (!sprite.accepted()) return nullptr;
@@ -135,6 +142,28 @@ std::uint8_t* KelvaneDecodeSprite(const char* path) {
         out += 2 * pixels;
     }
     return block;
+}
+
+}  // namespace
+
+extern "C" {
+
+// An allocation failure inside the core's reading ends the call with an
+// answer the worker reads, never an exception escaping into it.
+const char* KelvaneDescribeSprite(const char* path) {
+    try {
+        return DescribeSprite(path);
+    } catch (const std::bad_alloc&) {
+        return R"({"accepted":false,"notices":[],"outOfMemory":true})";
+    }
+}
+
+std::uint8_t* KelvaneDecodeSprite(const char* path) {
+    try {
+        return DecodeSprite(path);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 void KelvaneRelease(std::uint8_t* block) { std::free(block); }
