@@ -312,6 +312,21 @@ std::vector<PlannedImage> PlanStitchedOrApart(const SpriteJob& job, const char* 
 
 }  // namespace
 
+bool PlanStitchedPicture(const Dc6Sprite& sprite, std::int64_t* width, std::int64_t* height,
+                         std::vector<std::pair<std::int64_t, std::int64_t>>* places) {
+    const RunSettings settings;
+    DiagnosticList none;  // planning says nothing
+    const SpriteJob job{sprite, settings, none, nullptr};
+    PlacementReport report;
+    const std::vector<PlannedImage> images = PlanStitched(job, "", &report);
+    const PlannedImage& picture = images.front();
+    *width = picture.width;
+    *height = picture.height;
+    places->clear();
+    for (const Placement& placed : picture.frames) places->emplace_back(placed.x, placed.y);
+    return FramesCut(job, picture).empty();
+}
+
 void StartConversionRun() {
     imagesWritten = 0;
     ForgetOutputPaths();

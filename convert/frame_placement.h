@@ -14,6 +14,8 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "convert/run_settings.h"
 #include "sprite/dc6_file.h"
@@ -59,6 +61,14 @@ PlacementReport WriteSpriteImages(const SpriteJob& job, const std::string& sprit
 // whose canvas cannot be obtained, or which cannot be written gives a notice
 // (owner progressWindow) and is not counted.
 void WriteSpriteImages(char* name);
+
+// The stitched picture of the sprite as WriteSpriteImages plans it, for a viewer that draws it
+// without converting: its size and each frame's top-left pixel, in frame
+// order. Returns false, with the places filled all the same, when the picture
+// cuts a frame (a converter run with PNG or a manifest then writes the frames
+// one image each).
+bool PlanStitchedPicture(const Dc6Sprite& sprite, std::int64_t* width, std::int64_t* height,
+                         std::vector<std::pair<std::int64_t, std::int64_t>>* places);
 
 // Cuts the last extension from name in place. The first character is never
 // cut (".dc6" stays), and a dot before a path separator is not an extension.

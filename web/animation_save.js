@@ -24,14 +24,16 @@
     const name = page.selected();
     if (!name || !page.view()) return;
     const extension = format();
-    page.busy(`Saving the animation of ${name}…`, async () => {
+    page.busy(`Saving the animation of ${Kelvane.printable(name)}…`, async () => {
       const answer = await page.client.request("convert", {
         names: [name], options: { ...page.options(), ...options(true) }, palette: page.palette(), zip: false,
       });
       page.toolLines(answer.lines.filter((line) => line.stream === "err"));
-      const file = answer.files.find((written) => written.name === page.stem(name) + "." + extension);
+      // A sprite of a folder (a/b/x.dc6) has its images beside it, by its own name.
+      const own = name.slice(name.lastIndexOf("/") + 1);
+      const file = answer.files.find((written) => written.name === page.stem(own) + "." + extension);
       if (file) page.download(file.name, file.bytes, extension === "gif" ? "image/gif" : "image/apng");
-      else page.notice(`${name} has no animation: only sprites whose frames have offsets, two or more, are animated.`);
+      else page.notice(`${Kelvane.printable(name)} has no animation: only sprites whose frames have offsets, two or more, are animated.`);
     });
   });
 

@@ -1,7 +1,8 @@
 // Lays out the page in its folder (make web: build/web):
 //
 //   index.html, style.css   the page
-//   kelvane.js              the page's script (core_client.js, drawing.js, page.js,
+//   kelvane.js              the page's script (core_client.js, names.js, drawing.js,
+//                           player.js, drop.js, settings.js, pool.js, page.js,
 //                           pack_panel.js, animation_save.js)
 //   kelvane-worker.js       the worker's source as text, for a Blob URL: the
 //                           ZIP writer (fflate), the core (kelvane-core.js,
@@ -38,8 +39,8 @@ fs.rmSync(out, { recursive: true, force: true });
 fs.mkdirSync(out, { recursive: true });
 fs.copyFileSync(path.join(__dirname, "index.html"), path.join(out, "index.html"));
 fs.copyFileSync(path.join(__dirname, "style.css"), path.join(out, "style.css"));
-fs.writeFileSync(path.join(out, "kelvane.js"), ["core_client.js", "drawing.js", "page.js", "pack_panel.js", "animation_save.js"]
-  .map(source).join("\n"));
+fs.writeFileSync(path.join(out, "kelvane.js"), ["core_client.js", "names.js", "drawing.js", "player.js", "drop.js", "settings.js",
+  "pool.js", "page.js", "pack_panel.js", "animation_save.js"].map(source).join("\n"));
 
 const workerSource = [
   fs.readFileSync(path.join(fflate, "umd", "index.js"), "utf8"),

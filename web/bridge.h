@@ -26,11 +26,16 @@ int KelvanePack(int argc, char** argv);
 // converter takes its FILEs) and describes it as JSON text:
 //   {"accepted": bool, "layout": "stitched" | "separate",
 //    "frames": [{"width", "height", "xOffset", "yOffset"}...],
+//    "stitched": {"width", "height", "places": [{"x", "y"}...]},
 //    "notices": ["kelvane-convert: NAME: TEXT", ...]}
 // where the notices, naming the file as path does, are the lines
 // kelvane-convert prints for the file's header and for the faults of its
-// frames' coded data; layout and frames are present only when accepted. An unreadable file gives accepted false and
-// the tool's "cannot be read" line. The text stays valid until the next call.
+// frames' coded data; layout and frames are present only when accepted, and
+// stitched (the converter's picture: its size and each frame's place) only
+// for a stitched sprite whose picture cuts no frame. An unreadable file gives accepted false and
+// the tool's "cannot be read" line; a description the core had no memory
+// for gives accepted false, no notices and "outOfMemory": true. The text
+// stays valid until the next call.
 const char* KelvaneDescribeSprite(const char* path);
 
 // Decodes the frames of the sprite file at path for display. Returns a new
@@ -44,6 +49,15 @@ const char* KelvaneDescribeSprite(const char* path);
 // frames shown before it and it would exceed kMaxShownPixels.
 std::uint8_t* KelvaneDecodeSprite(const char* path);
 void KelvaneRelease(std::uint8_t* block);
+
+// Deflates size bytes at data at level (0 to 9) as a ZIP entry holds them
+// (raw deflate). Returns a new block (release it with KelvaneRelease), or
+// null when memory fails: uint32 CRC-32 of the data, uint32 the deflated
+// size N, then the N deflated bytes.
+std::uint8_t* KelvaneDeflate(const std::uint8_t* data, std::uint32_t size, int level);
+
+// The CRC-32 of size bytes at data, as a ZIP entry records it.
+std::uint32_t KelvaneCrc32(const std::uint8_t* data, std::uint32_t size);
 
 }  // extern "C"
 

@@ -1,4 +1,7 @@
 // The command-line tools as functions of the page's core.
+#include <cstdio>
+#include <new>
+
 #include "cli/command_line.h"
 #include "cli/convert_command.h"
 #include "cli/pack_command.h"
@@ -15,6 +18,20 @@ const PackWording kPageWording = {
     "save the images as PNG",
 };
 
+// The page's core has a fixed ceiling of memory; an allocation the core does
+// not answer itself must end the command with the tool's notice, never
+// escape into the worker as a bare exception.
+template <typename Command>
+int WithinMemory(Command command, int refusedStatus) {
+    try {
+        return command();
+    } catch (const std::bad_alloc&) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: Not enough memory; the command stopped\n", programName);
+        return refusedStatus;
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -22,9 +39,12 @@ extern "C" {
 int KelvaneConvert(int argc, char** argv) {
     // The packer names itself; the converter is the default name.
     programName = "kelvane-convert";
-    return RunConvertCommand(argc, argv);
+    return WithinMemory([&] { return RunConvertCommand(argc, argv); }, kExitNotices);
 }
 
-int KelvanePack(int argc, char** argv) { return RunPackCommand(argc, argv, kPageWording); }
+// A pack that ran out of memory wrote nothing.
+int KelvanePack(int argc, char** argv) {
+    return WithinMemory([&] { return RunPackCommand(argc, argv, kPageWording); }, kExitRefused);
+}
 
 }  // extern "C"

@@ -31,11 +31,12 @@ Kelvane.CoreClient = class CoreClient {
   }
 
   // Sends a request; the promise gives its result, or fails with the reason
-  // (then a fresh worker has taken over).
-  request(kind, data = {}, transfer = []) {
+  // (then a fresh worker has taken over). onProgress(done, total) hears how
+  // far a long request is.
+  request(kind, data = {}, transfer = [], onProgress = null) {
     const id = this.nextId++;
     return new Promise((resolve, reject) => {
-      this.pending.set(id, { resolve, reject });
+      this.pending.set(id, { resolve, reject, onProgress });
       const worker = this.worker;
       this.restoring.then(() => {
         // Cancelled while the fresh worker was being given its files.
@@ -46,9 +47,13 @@ Kelvane.CoreClient = class CoreClient {
 
   get busy() { return this.pending.size > 0; }
 
-  answer({ id, ok, result, error }) {
+  answer({ id, ok, result, error, progress }) {
     const waiting = this.pending.get(id);
     if (!waiting) return;
+    if (progress) {
+      if (waiting.onProgress) waiting.onProgress(progress.done, progress.total);
+      return;
+    }
     this.pending.delete(id);
     if (ok) {
       waiting.resolve(result);

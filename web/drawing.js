@@ -11,6 +11,10 @@ window.Kelvane = window.Kelvane || {};
   const kMaxStage = 4096;
   const kMargin = 4;
   const kOriginArm = 5;
+  const kMaxFps = 100;
+  // The most pixels of one sprite the core decodes for drawing (the
+  // bridge's kMaxShownPixels).
+  const kDrawingBudget = 64 * 1024 * 1024;
 
   // The frame's pixels in colour: the palette's entry where a literal run
   // wrote the pixel, transparent (alpha 0) elsewhere.
@@ -46,8 +50,16 @@ window.Kelvane = window.Kelvane || {};
     show(frames, paletteRgb, zoom) {
       this.container.replaceChildren();
       this.canvases = frames.map((frame, index) => {
-        const figure = document.createElement("figure");
-        const caption = document.createElement("figcaption");
+        // Each frame is an option of the strip's list box: chosen with the
+        // mouse or the keys, it is the one "Save this image" saves.
+        const item = document.createElement("div");
+        item.setAttribute("role", "option");
+        item.setAttribute("aria-selected", "false");
+        item.setAttribute("aria-label", `Frame ${index}, ${frame.width} x ${frame.height}`);
+        item.tabIndex = -1;
+        item.dataset.index = String(index);
+        const caption = document.createElement("span");
+        caption.className = "caption";
         caption.textContent = `${index}: ${frame.width} x ${frame.height}`;
         let canvas = null;
         if (frame.shown) {
@@ -56,17 +68,20 @@ window.Kelvane = window.Kelvane || {};
           canvas.dataset.index = String(index);
           canvas.width = frame.width;
           canvas.height = frame.height;
-          figure.append(canvas);
+          item.append(canvas);
         } else {
           const note = document.createElement("p");
           note.className = "unshown";
-          note.textContent = frame.width > 0 && frame.height > 0
-            ? `Frame ${index} (${frame.width} x ${frame.height}) is too large to show here; Save converts it.`
-            : `Frame ${index} has no pixels to show.`;
-          figure.append(note);
+          const pixels = Math.max(0, frame.width) * Math.max(0, frame.height);
+          note.textContent = pixels === 0 ? `Frame ${index} has no pixels to show.`
+            : pixels > kDrawingBudget
+              ? `Frame ${index} (${frame.width} x ${frame.height}) is too large to show here; Save converts it.`
+              : `Frame ${index} (${frame.width} x ${frame.height}) is not drawn: the frames before it used the page's ` +
+                "drawing budget for one sprite. Save converts it.";
+          item.append(note);
         }
-        figure.append(caption);
-        this.container.append(figure);
+        item.append(caption);
+        this.container.append(item);
         return canvas;
       });
       this.recolour(frames, paletteRgb);
@@ -83,6 +98,16 @@ window.Kelvane = window.Kelvane || {};
     zoom(zoom) {
       for (const canvas of this.canvases) if (canvas) setZoom(canvas, zoom);
     }
+
+    // Marks frame index as the chosen one; focus moves to it when asked.
+    choose(index, focus) {
+      for (const item of this.container.children) {
+        const chosen = Number(item.dataset.index) === index;
+        item.setAttribute("aria-selected", String(chosen));
+        item.tabIndex = chosen ? 0 : -1;
+        if (chosen && focus) item.focus();
+      }
+    }
   }
 
   // The animation: one frame at a time at its offsets from the origin, which
@@ -93,6 +118,7 @@ window.Kelvane = window.Kelvane || {};
       this.onFrame = onFrame;
       this.timer = null;
       this.fps = 10;
+      this.onion = false;
       this.clear();
     }
 
@@ -174,6 +200,7 @@ window.Kelvane = window.Kelvane || {};
         }
         this.canvas.dataset.frame = "";
       } else if (this.frames.length > 0) {
+        if (this.onion && this.animated) this.drawGhosts(context);
         const source = this.sources[this.current];
         const at = this.place(this.current);
         if (source) context.drawImage(source, at.x, at.y);
@@ -183,6 +210,20 @@ window.Kelvane = window.Kelvane || {};
       this.onFrame(this);
     }
 
+    // Onion skin: the frames before and after the current one, faint, under it.
+    drawGhosts(context) {
+      const count = this.frames.length;
+      context.save();
+      context.globalAlpha = 0.3;
+      for (const index of new Set([(this.current + count - 1) % count, (this.current + 1) % count])) {
+        if (index === this.current) continue;
+        const source = this.sources[index];
+        const at = this.place(index);
+        if (source) context.drawImage(source, at.x, at.y);
+      }
+      context.restore();
+    }
+
     markOrigin(context) {
       const { x, y } = this.origin;
       context.fillStyle = "#e0218a";
@@ -190,9 +231,17 @@ window.Kelvane = window.Kelvane || {};
       context.fillRect(x, y - kOriginArm, 1, 2 * kOriginArm + 1);
     }
 
-    step() {
+    step(by = 1) {
       if (!this.animated) return;
-      this.current = (this.current + 1) % this.frames.length;
+      const count = this.frames.length;
+      this.current = (((this.current + by) % count) + count) % count;
+      this.draw();
+    }
+
+    // Shows frame index (clamped to the frames there are).
+    goTo(index) {
+      if (this.frames.length === 0) return;
+      this.current = Math.min(this.frames.length - 1, Math.max(0, index));
       this.draw();
     }
 
@@ -210,12 +259,15 @@ window.Kelvane = window.Kelvane || {};
       if (this.onFrame && this.frames) this.onFrame(this);
     }
 
+    // Plays at fps frames a second, 1 to kMaxFps as the converter's
+    // animations take them; gives the rate played.
     setFps(fps) {
-      this.fps = Math.min(60, Math.max(1, fps || 10));
+      if (Number.isFinite(fps)) this.fps = Math.min(kMaxFps, Math.max(1, Math.round(fps)));
       if (this.playing) {
         this.pause();
         this.play();
       }
+      return this.fps;
     }
 
     zoom(zoom) { setZoom(this.canvas, zoom); }

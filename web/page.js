@@ -6,18 +6,49 @@
   const $ = (id) => document.getElementById(id);
   const kSpriteName = /\.dc6$/i;
   const kPackName = /\.(json|png|pcx)$/i;
+  const kReadBatch = 64;   // sprites read and described at a time
+
+  // The options of the last visit, before anything reads them.
+  Kelvane.restoreSettings();
 
   const state = {
-    sprites: new Map(),   // name -> { file, description }
+    sprites: new Map(),   // path -> { bytes, description }: the bytes read, kept for a fresh worker
     selected: null,       // the selected sprite's name
-    view: null,           // its decoded frames: { name, frames, stitched }
+    view: null,           // its decoded frames: { name, frames, stitched, fillIndex }
     frameIndex: 0,        // the frame chosen in the viewer
-    palette: null,        // the chosen palette file: { name, file }, or null for the built-in one
+    palette: null,        // the chosen palette file: { name, bytes }, or null for the built-in one
     paletteRgb: null,     // the run's palette, red, green, blue
     packed: [],           // the sprites the last pack wrote: [{ name, bytes }]
   };
 
   // ---- Notices and the busy line ----
+
+  // The sprite a tool's line is about ("kelvane-convert: a/x.dc6: …"), or null.
+  function subjectOf(text) {
+    const match = /^kelvane-(?:convert|pack): (.+?\.dc6): /i.exec(text);
+    return match ? match[1] : null;
+  }
+
+  // The notices about one sprite sit together under its name, in the order
+  // said; the page's own lines stand alone.
+  const noticeGroups = new Map();  // sprite -> its group's list
+
+  function groupFor(subject, fragment) {
+    let list = noticeGroups.get(subject);
+    if (!list) {
+      const group = document.createElement("li");
+      group.className = "group";
+      group.dataset.subject = subject;
+      const title = document.createElement("span");
+      title.className = "subject";
+      title.textContent = printable(subject);
+      list = document.createElement("ul");
+      group.append(title, list);
+      fragment.append(group);
+      noticeGroups.set(subject, list);
+    }
+    return list;
+  }
 
   // Adds lines ({ text, kind }) to the notices at once and shows the last:
   // a run over a folder may say thousands of things.
@@ -28,29 +59,41 @@
       const item = document.createElement("li");
       item.className = kind;
       item.textContent = text;
-      fragment.append(item);
+      const subject = subjectOf(text);
+      (subject ? groupFor(subject, fragment) : fragment).append(item);
     }
     const list = $("notices");
     list.append(fragment);
     list.scrollTop = list.scrollHeight;
   }
 
+  $("clear-notices").addEventListener("click", () => {
+    noticeGroups.clear();
+    $("notices").replaceChildren();
+  });
+
   function notice(text, kind = "page") { addNotices([{ text, kind }]); }
 
   function toolLines(lines) { addNotices(lines.map((line) => ({ text: line.text, kind: line.stream }))); }
 
   let busyCount = 0;
-  // Runs work (a function giving a promise) with the busy line and Cancel
-  // shown; a cancelled or failed run is said in the notices.
+  let busyLabel = "";
+  // Runs work (a function giving a promise, given a progress function of
+  // done and total) with the busy line and Cancel shown; a cancelled or
+  // failed run is said in the notices.
   async function busy(label, work) {
     ++busyCount;
+    busyLabel = label;
     $("status").textContent = label;
     $("busy").hidden = false;
     $("busy").classList.remove("shown");
     // Work done at once does not flash the line.
     setTimeout(() => { if (busyCount > 0) $("busy").classList.add("shown"); }, 300);
+    const progress = (done, total) => {
+      if (busyLabel === label) $("status").textContent = `${label} ${done.toLocaleString("en")} of ${total.toLocaleString("en")}`;
+    };
     try {
-      return await work();
+      return await work(progress);
     } catch (error) {
       notice(error.message === "Cancelled" ? `${label} cancelled.` : `${label} failed: ${error.message}`, "err");
       return null;
@@ -59,8 +102,11 @@
     }
   }
 
+  const printable = Kelvane.printable;
+
+  // Offers bytes (or a Blob) as a file of the given name.
   function download(name, bytes, type = "application/octet-stream") {
-    const url = URL.createObjectURL(new Blob([bytes], { type }));
+    const url = URL.createObjectURL(bytes instanceof Blob ? bytes : new Blob([bytes], { type }));
     const link = document.createElement("a");
     link.href = url;
     link.download = name;
@@ -76,9 +122,27 @@
     return dot > 0 ? name.slice(0, dot) : name;
   }
 
-  async function filesForWorker(entries) {
-    const files = await Promise.all(entries.map(async ([name, file]) => ({ name, bytes: await file.arrayBuffer() })));
+  // The files ([name, bytes]) as a request gives them: copies, handed over.
+  function filesForWorker(entries) {
+    const files = entries.map(([name, bytes]) => ({ name, bytes: bytes.slice(0) }));
     return { files, transfer: files.map((file) => file.bytes) };
+  }
+
+  // Reads the chosen files ({ path, file }) once: the page keeps their bytes,
+  // which stay what was chosen whatever happens to the files on disk later.
+  // Gives those read ({ path, bytes }), and says which could not be.
+  async function readFiles(chosen) {
+    const read = [];
+    const lines = [];
+    await Promise.all(chosen.map(async ({ path, file }) => {
+      try {
+        read.push({ path, bytes: await file.arrayBuffer() });
+      } catch (error) {
+        lines.push({ text: `${printable(path)}: cannot be read (${error.name}); left out`, kind: "page" });
+      }
+    }));
+    addNotices(lines);
+    return read;
   }
 
   // ---- The worker, and a fresh one after Cancel ----
@@ -86,15 +150,22 @@
   const client = new Kelvane.CoreClient(async () => {
     // The files the page holds go to the fresh worker; their descriptions stay.
     const requests = [];
-    const { files, transfer } = await filesForWorker([...state.sprites].map(([name, sprite]) => [name, sprite.file]));
+    const { files, transfer } = filesForWorker([...state.sprites].map(([name, sprite]) => [name, sprite.bytes]));
     if (files.length > 0) requests.push({ kind: "open", data: { files, describe: false }, transfer });
     if (state.palette) {
-      const bytes = await state.palette.file.arrayBuffer();
+      const bytes = state.palette.bytes.slice(0);
       requests.push({ kind: "palette", data: { name: state.palette.name, bytes }, transfer: [bytes] });
     }
     return requests;
   });
-  $("cancel").addEventListener("click", () => client.cancel());
+  // A run over many sprites goes to workers of its own, one per core.
+  const pool = new Kelvane.ConvertPool(Math.min(4, navigator.hardwareConcurrency || 1));
+  const kPoolSprites = 16;
+
+  $("cancel").addEventListener("click", () => {
+    pool.cancel();
+    client.cancel();
+  });
 
   // ---- The sprite list ----
 
@@ -112,17 +183,17 @@
   function listItem(name, description) {
     const item = document.createElement("li");
     item.dataset.sprite = name;
-    item.tabIndex = 0;
+    // One option of the list box is in the Tab order; the arrows move in it.
+    item.tabIndex = -1;
     item.setAttribute("role", "option");
     item.setAttribute("aria-selected", String(name === state.selected));
     const title = document.createElement("span");
     title.className = "name";
-    title.textContent = name;
+    title.textContent = printable(name);
     const facts = document.createElement("span");
     facts.className = "facts";
     if (description.accepted) {
-      const count = description.frames.length;
-      facts.textContent = `${count} frame${count === 1 ? "" : "s"} · ${sizesText(description.frames)} · ${description.layout}`;
+      facts.textContent = `${Kelvane.count(description.frames.length, "frame")} · ${sizesText(description.frames)} · ${description.layout}`;
     } else {
       item.classList.add("refused");
       facts.textContent = "not a sprite the converter takes";
@@ -146,25 +217,48 @@
     const fragment = document.createDocumentFragment();
     for (const name of names) fragment.append(listItem(name, state.sprites.get(name).description));
     $("sprite-list").replaceChildren(fragment);
-    $("sprite-count").textContent = names.length > 0 ? `(${names.length})` : "";
+    $("sprite-count").textContent = names.length > 0 ? `(${names.length.toLocaleString("en")})` : "";
     $("no-sprites").hidden = names.length > 0;
+    markSelected();
   }
 
+  // Opens sprites: files ({ path, file }), each under its path in the folder
+  // chosen (a/x.dc6, as a run over the folder's tree names it) or its name.
   async function openSprites(files) {
-    const chosen = new Map();
+    const wanted = [];
     const left = [];
-    for (const file of files) {
-      if (kSpriteName.test(file.name)) chosen.set(file.name, file);
-      else left.push({ text: `${file.name}: not a .dc6 file; left out`, kind: "page" });
+    for (const entry of files) {
+      if (kSpriteName.test(entry.path)) wanted.push(entry);
+      else left.push({ text: `${printable(entry.path)}: not a .dc6 file; left out`, kind: "page" });
     }
     addNotices(left);
-    if (chosen.size === 0) return;
-    await busy(`Reading ${chosen.size} sprite${chosen.size === 1 ? "" : "s"}…`, async () => {
-      const { files: payload, transfer } = await filesForWorker([...chosen]);
-      const { sprites, refused } = await client.request("open", { files: payload, describe: true }, transfer);
-      const lines = refused.map((name) => ({ text: `${name}: a name with a slash or backslash; left out`, kind: "page" }));
+    if (wanted.length === 0) return;
+    await busy(`Reading ${Kelvane.count(wanted.length, "sprite")}…`, async (progress) => {
+      // Read a batch at a time, each handed to the worker at once: it
+      // describes one batch while the next is read.
+      const chosen = new Map();
+      const answers = [];
+      let described = 0;
+      for (let start = 0; start < wanted.length; start += kReadBatch) {
+        const read = await readFiles(wanted.slice(start, start + kReadBatch));
+        for (const { path, bytes } of read) chosen.set(path, bytes);
+        const { files: payload, transfer } = filesForWorker(read.map(({ path, bytes }) => [path, bytes]));
+        answers.push(client.request("open", { files: payload, describe: true }, transfer).then((answer) => {
+          described += payload.length;
+          progress(described, wanted.length);
+          return answer;
+        }));
+      }
+      const sprites = [], refused = [];
+      for (const answer of await Promise.all(answers)) {
+        sprites.push(...answer.sprites);
+        refused.push(...answer.refused);
+      }
+      if (chosen.size === 0) return;
+      const lines = refused.map(({ name, why }) => ({ text: `${printable(name)}: ${why}`, kind: "page" }));
       for (const { name, description } of sprites) {
-        state.sprites.set(name, { file: chosen.get(name), description });
+        state.sprites.set(name, { bytes: chosen.get(name), description });
+        if (description.outOfMemory) lines.push({ text: `${printable(name)}: Not enough memory to read it`, kind: "err" });
         for (const line of description.notices) lines.push({ text: line, kind: "err" });
       }
       addNotices(lines);
@@ -173,12 +267,19 @@
     });
   }
 
+  // A folder's files by their paths below it, as a run over its tree names them.
+  function inFolder(file) {
+    const path = file.webkitRelativePath || file.name;
+    const slash = path.indexOf("/");
+    return { path: slash >= 0 ? path.slice(slash + 1) : path, file };
+  }
+
   $("sprite-files").addEventListener("change", (event) => {
-    openSprites([...event.target.files]);
+    openSprites([...event.target.files].map((file) => ({ path: file.name, file })));
     event.target.value = "";
   });
   $("sprite-folder").addEventListener("change", (event) => {
-    openSprites([...event.target.files].filter((file) => kSpriteName.test(file.name)));
+    openSprites([...event.target.files].filter((file) => kSpriteName.test(file.name)).map(inFolder));
     event.target.value = "";
   });
   $("clear-sprites").addEventListener("click", () => {
@@ -194,11 +295,24 @@
     const item = event.target.closest("li[data-sprite]");
     if (item) select(item.dataset.sprite);
   });
+  // The list box's keys: the arrows, Home and End move and select, as a
+  // native list does; Enter and Space select the option with the focus.
   $("sprite-list").addEventListener("keydown", (event) => {
     const item = event.target.closest("li[data-sprite]");
-    if (item && (event.key === "Enter" || event.key === " ")) {
+    if (!item) return;
+    const items = [...$("sprite-list").children];
+    const at = items.indexOf(item);
+    const moves = { ArrowDown: at + 1, ArrowUp: at - 1, Home: 0, End: items.length - 1, PageDown: at + 10, PageUp: at - 10 };
+    if (event.key === "Enter" || event.key === " ") {
       event.preventDefault();
       select(item.dataset.sprite);
+    } else if (event.key in moves) {
+      event.preventDefault();
+      const next = items[Math.max(0, Math.min(items.length - 1, moves[event.key]))];
+      if (next !== item) {
+        select(next.dataset.sprite);
+        next.focus();
+      }
     }
   });
 
@@ -207,9 +321,11 @@
   const strip = new Kelvane.FrameStrip($("frames"));
   const player = new Kelvane.Player($("animation"), (shown) => {
     $("play").textContent = shown.playing ? "Pause" : "Play";
+    $("play").setAttribute("aria-pressed", String(shown.playing));
     $("play").disabled = !shown.animated;
     $("step").disabled = !shown.animated;
     $("save-animation").disabled = !shown.animated;
+    $("step-back").disabled = !shown.animated;
     $("frame-number").textContent = shown.animated ? `frame ${shown.current + 1} of ${shown.frames.length}` : "";
     $("player-note").textContent = shown.note || "";
   });
@@ -226,9 +342,16 @@
   }
 
   function markSelected() {
-    for (const item of $("sprite-list").children) {
-      item.setAttribute("aria-selected", String(item.dataset.sprite === state.selected));
+    const items = $("sprite-list").children;
+    let focusable = null;
+    for (const item of items) {
+      const chosen = item.dataset.sprite === state.selected;
+      item.setAttribute("aria-selected", String(chosen));
+      item.tabIndex = -1;
+      if (chosen) focusable = item;
     }
+    if (!focusable && items.length > 0) focusable = items[0];
+    if (focusable) focusable.tabIndex = 0;
   }
 
   async function select(name) {
@@ -238,56 +361,45 @@
     delete $("viewer").dataset.drawn;
     if (!sprite || !sprite.description.accepted) {
       showNothing();
-      $("viewer-title").textContent = name;
+      $("viewer-title").textContent = printable(name);
       $("player-note").textContent = "The converter refused this file: see its notices.";
       return;
     }
-    await busy(`Decoding ${name}…`, async () => {
+    await busy(`Decoding ${printable(name)}…`, async () => {
       const answer = await client.request("decode", { name });
       if (state.selected !== name) return;
       const offsets = sprite.description.frames;
       const frames = answer.frames.map((frame, index) => ({ ...frame, xOffset: offsets[index].xOffset,
                                                             yOffset: offsets[index].yOffset }));
-      state.view = { name, frames, stitched: answer.stitched };
+      const stitched = sprite.description.stitched || null;
+      state.view = { name, frames, stitched, fillIndex: fillIndexOf(frames) };
       state.frameIndex = 0;
       draw();
       $("viewer").dataset.drawn = name;
     });
   }
 
+  // The index the decoder left in the sprite's transparent pixels (the
+  // fill index of its images), or null when every pixel is opaque.
+  function fillIndexOf(frames) {
+    for (const frame of frames) {
+      if (!frame.shown) continue;
+      const at = frame.opaque.indexOf(0);
+      if (at >= 0) return frame.indices[at];
+    }
+    return null;
+  }
+
   function draw() {
     const { name, frames, stitched } = state.view;
-    $("viewer-title").textContent = name;
+    $("viewer-title").textContent = printable(name);
     strip.show(frames, state.paletteRgb, zoom());
     player.show(frames, strip.canvases, stitched, zoom());
+    controls.shown(state.paletteRgb, state.view.fillIndex);
     $("download-image").disabled = false;
-    highlightFrame();
   }
 
-  function highlightFrame() {
-    strip.canvases.forEach((canvas, index) => {
-      if (canvas) canvas.style.outline = index === state.frameIndex && strip.canvases.length > 1 ? "2px solid #2f5fb3" : "";
-    });
-  }
-
-  $("frames").addEventListener("click", (event) => {
-    const canvas = event.target.closest("canvas.frame");
-    if (!canvas) return;
-    state.frameIndex = Number(canvas.dataset.index);
-    highlightFrame();
-  });
-
-  $("zoom").addEventListener("input", () => {
-    $("zoom-value").textContent = `${zoom()}x`;
-    strip.zoom(zoom());
-    player.zoom(zoom());
-  });
-  $("play").addEventListener("click", () => (player.playing ? player.pause() : player.play()));
-  $("step").addEventListener("click", () => {
-    player.pause();
-    player.step();
-  });
-  $("fps").addEventListener("change", () => player.setFps(Number($("fps").value)));
+  const controls = new Kelvane.PlayerControls(player, strip, (index) => { state.frameIndex = index; });
 
   // ---- The palette ----
 
@@ -295,20 +407,28 @@
     if (!state.view) return;
     strip.recolour(state.view.frames, state.paletteRgb);
     player.draw();
+    controls.shown(state.paletteRgb, state.view.fillIndex);
   }
 
   async function choosePalette(file) {
     await busy("Reading the palette…", async () => {
-      const message = file ? { name: file.name, bytes: await file.arrayBuffer() } : {};
+      let bytes = null;
+      try {
+        if (file) bytes = await file.arrayBuffer();
+      } catch (error) {
+        notice(`${printable(file.name)} cannot be read (${error.name}); the palette stays ${$("palette-name").textContent}.`);
+        return;
+      }
+      const message = file ? { name: file.name, bytes: bytes.slice(0) } : {};
       const answer = await client.request("palette", message, message.bytes ? [message.bytes] : []);
       toolLines(answer.lines.filter((line) => line.stream === "err"));
       if (answer.status === 2 || !answer.rgb) {
-        notice(`${file ? file.name : "The built-in palette"} was not taken; the palette stays ${$("palette-name").textContent}.`);
+        notice(`${file ? printable(file.name) : "The built-in palette"} was not taken; the palette stays ${$("palette-name").textContent}.`);
         return;
       }
-      state.palette = file ? { name: file.name, file } : null;
+      state.palette = file ? { name: file.name, bytes } : null;
       state.paletteRgb = answer.rgb;
-      $("palette-name").textContent = file ? file.name : "built-in";
+      $("palette-name").textContent = file ? printable(file.name) : "built-in";
       recolour();
     });
   }
@@ -349,11 +469,15 @@
       notice("No sprites to save: choose or drop DC6 files.");
       return;
     }
-    const zipName = all ? "kelvane-images.zip" : stem(state.selected) + ".zip";
-    busy(`Converting ${all ? "all sprites" : state.selected}…`, async () => {
-      const answer = await client.request("convert", {
-        names: all ? null : [state.selected], options: options(), palette: state.palette && state.palette.name, zip: true,
-      });
+    const zipName = all ? "kelvane-images.zip" : stem(state.selected.slice(state.selected.lastIndexOf("/") + 1)) + ".zip";
+    busy(`Converting ${all ? "all sprites" : printable(state.selected)}…`, async (progress) => {
+      // Many sprites (flat, or a folder's tree) go in shares to workers of their own.
+      const answer = all && state.sprites.size >= kPoolSprites
+        ? await pool.convert([...state.sprites].map(([name, sprite]) =>
+          [name, sprite.bytes, sprite.description.accepted ? sprite.description.frames.length : 0]), options(), state.palette, progress)
+        : await client.request("convert", {
+          names: all ? null : [state.selected], options: options(), palette: state.palette && state.palette.name, zip: true,
+        });
       toolLines(answer.lines);
       if (answer.zip) download(zipName, answer.zip, "application/zip");
       else notice("Nothing was written, so there is no ZIP to save.");
@@ -365,8 +489,9 @@
   $("download-image").addEventListener("click", () => {
     if (!state.view) return;
     const { name } = state.view;
-    const index = state.frameIndex;
-    busy(`Converting ${name}…`, async () => {
+    // The frame on screen: while playing, the one shown now.
+    const index = player.animated ? player.current : state.frameIndex;
+    busy(`Converting ${printable(name)}…`, async () => {
       const answer = await client.request("convert", {
         names: [name], options: { ...options(), manifest: true, animation: null }, palette: state.palette && state.palette.name, zip: false,
       });
@@ -375,7 +500,7 @@
       const entry = manifest && JSON.parse(new TextDecoder().decode(manifest.bytes)).frames[index];
       const image = entry && answer.files.find((file) => file.name === entry.filename);
       if (image) download(image.name, image.bytes);
-      else notice(`No image holds frame ${index} of ${name}.`);
+      else notice(`No image holds frame ${index} of ${printable(name)}.`);
     });
   });
 
@@ -396,7 +521,8 @@
       else if (firstImage) output.value = stem(firstImage.name) + ".dc6";
     }
     const packed = await busy("Packing…", async () => {
-      const { files: payload, transfer } = await filesForWorker(chosen.map((file) => [file.name, file]));
+      const read = await readFiles(chosen.map((file) => ({ path: file.name, file })));
+      const { files: payload, transfer } = filesForWorker(read.map(({ path, bytes }) => [path, bytes]));
       const answer = await client.request("pack", { files: payload, output: output.value,
                                                     nearest: $("pack-nearest").checked }, transfer);
       toolLines(answer.lines);
@@ -420,50 +546,26 @@
 
   // ---- Drag and drop ----
 
-  // The files of a drop, folders walked.
-  async function droppedFiles(transfer) {
-    const entries = [...transfer.items].map((item) => item.webkitGetAsEntry && item.webkitGetAsEntry()).filter(Boolean);
-    if (entries.length === 0) return [...transfer.files];
-    const files = [];
-    const walk = async (entry) => {
-      if (entry.isFile) {
-        files.push(await new Promise((resolve, reject) => entry.file(resolve, reject)));
-      } else if (entry.isDirectory) {
-        const reader = entry.createReader();
-        for (;;) {
-          const batch = await new Promise((resolve, reject) => reader.readEntries(resolve, reject));
-          if (batch.length === 0) break;
-          for (const child of batch) await walk(child);
-        }
+  Kelvane.installDrop(document, {
+    notice,
+    drop(entries, onPack) {
+      if (onPack) {
+        packFiles(entries.map((entry) => entry.file));
+        return;
       }
-    };
-    for (const entry of entries) await walk(entry);
-    return files;
-  }
-
-  document.addEventListener("dragover", (event) => {
-    event.preventDefault();
-    document.body.classList.add("dragging");
-  });
-  document.addEventListener("dragleave", (event) => {
-    if (!event.relatedTarget) document.body.classList.remove("dragging");
-  });
-  document.addEventListener("drop", async (event) => {
-    event.preventDefault();
-    document.body.classList.remove("dragging");
-    const files = await droppedFiles(event.dataTransfer);
-    if (event.target.closest && event.target.closest("#pack")) {
-      packFiles(files);
-      return;
-    }
-    const sprites = files.filter((file) => kSpriteName.test(file.name));
-    const toPack = files.filter((file) => kPackName.test(file.name));
-    const others = files.filter((file) => !kSpriteName.test(file.name) && !kPackName.test(file.name));
-    if (sprites.length > 0) openSprites(sprites);
-    // Sprites dropped with the files to pack are their originals too.
-    if (toPack.length > 0) packFiles([...toPack, ...sprites]);
-    if (others.length === 1) choosePalette(others[0]);
-    else if (others.length > 1) notice("Drop one palette file at a time.");
+      // A dropped folder gives its sprites; its other files are no palette
+      // or images to pack unless dropped on their own.
+      const sprites = entries.filter((entry) => kSpriteName.test(entry.path));
+      const loose = entries.filter((entry) => !entry.inFolder && !kSpriteName.test(entry.path));
+      const toPack = loose.filter((entry) => kPackName.test(entry.path));
+      const others = loose.filter((entry) => !kPackName.test(entry.path));
+      if (sprites.length > 0) openSprites(sprites);
+      // Sprites dropped on their own with the files to pack are their originals too.
+      const originals = sprites.filter((entry) => !entry.inFolder);
+      if (toPack.length > 0) packFiles([...toPack, ...originals].map((entry) => entry.file));
+      if (others.length === 1) choosePalette(others[0].file);
+      else if (others.length > 1) notice("Drop one palette file at a time.");
+    },
   });
 
   // ---- What the page's other parts (pack_panel.js, animation_save.js) use ----
@@ -474,7 +576,19 @@
 
   // ---- Start ----
 
+  // A key on a file chooser's button opens it, Enter as Space does.
+  for (const input of document.querySelectorAll(".button input[type=file]")) {
+    input.addEventListener("keydown", (event) => {
+      if (event.key === "Enter") {
+        event.preventDefault();
+        input.click();
+      }
+    });
+  }
+
   renderList();
   showNothing();
+  controls.zoom();
+  controls.background();
   choosePalette(null);
 })();

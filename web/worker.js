@@ -6,12 +6,16 @@
 // core does, and the bytes are the tools' bytes.
 //
 // Folders of the file system:
-//   /sprites    the sprites the user opened, under their own names; a
-//               conversion writes into its PCXFiles, as the converter does
-//               by default, so that its notices name the files as a run in
-//               the user's own folder would, and the page takes them out
-//   /palettes   the palette file the user chose; runs that only settle a
-//               palette work here, so that its notices name it as the user does
+//   /sprites    the sprites the user opened, under their own names, or
+//               under their paths in the folder the user chose (a/x.dc6);
+//               a conversion writes into each folder's PCXFiles, as the
+//               converter does by default, so that its notices name the
+//               files as a run in the user's own folder would, and the page
+//               takes them out
+//   /palettes   the palette file in use; runs that only settle a palette
+//               work here, so that its notices name it as the user does
+//   /trial/N    a palette file being tried: it replaces the one in
+//               /palettes only once the converter took it
 //   /pack/N     the files of one pack request
 //   /runs/N     the output folder of one run, emptied and removed after it
 "use strict";
@@ -23,13 +27,14 @@ const kThreadArguments = ["-j", "1"];
 let core = null;        // the module, once ready
 let output = null;      // the lines of the command running now
 let runNumber = 0;
+let progress = () => {};  // tells the page how far the request running now is
 
 const ready = createKelvaneCore({
   print: (text) => output && output.push({ stream: "out", text }),
   printErr: (text) => output && output.push({ stream: "err", text }),
 }).then((module) => {
   core = module;
-  for (const folder of ["/sprites", "/palettes", "/pack", "/runs"]) core.FS.mkdir(folder);
+  for (const folder of ["/sprites", "/palettes", "/pack", "/runs", "/trial"]) core.FS.mkdir(folder);
 });
 
 // Copies a JavaScript string into the core's memory as a C string.
@@ -96,6 +101,44 @@ function manifestSprite(path) {
   }
 }
 
+// The most bytes of one name the file system's folder listing gives back
+// whole: a longer name would be held but never listed.
+const kLongestName = 255;
+
+function nameBytes(name) { return new TextEncoder().encode(name).length; }
+
+// Why the path of a sprite (its folders and name, '/' between them) cannot be
+// held as the converter would find it, or "" when it can.
+function pathProblem(path) {
+  if (typeof path !== "string") return "no name";
+  const parts = path.split("/");
+  for (const part of parts) {
+    if (!safeName(part)) return "a name with a backslash or an empty or dot part; left out";
+    if (nameBytes(part) > kLongestName) {
+      return `a name of ${nameBytes(part)} bytes, longer than the ${kLongestName} the converter can write; left out`;
+    }
+  }
+  // The converter's output folders hold images: a run never reads sprites there.
+  if (parts.slice(0, -1).some((part) => part.toLowerCase() === "pcxfiles")) {
+    return "inside a PCXFiles folder, which holds the converter's images, not sprites; left out";
+  }
+  return "";
+}
+
+// The folder and name of a sprite's path: "a/b/x.dc6" gives "a/b", "x.dc6".
+function splitPath(path) {
+  const slash = path.lastIndexOf("/");
+  return slash < 0 ? { folder: "", name: path } : { folder: path.slice(0, slash), name: path.slice(slash + 1) };
+}
+
+function makeFolders(path) {
+  let at = "";
+  for (const part of path.split("/")) {
+    at += "/" + part;
+    if (!core.FS.analyzePath(at).exists) core.FS.mkdir(at);
+  }
+}
+
 function writeFile(path, bytes) {
   core.FS.writeFile(path, new Uint8Array(bytes), { canOwn: true });
 }
@@ -131,6 +174,35 @@ function clearSpriteOutput() {
   if (core.FS.analyzePath(kSpriteOutput).exists) removeTree(kSpriteOutput);
 }
 
+// The sprites' sub-folders, relative to /sprites, parents first.
+function spriteFolders() {
+  const FS = core.FS;
+  const folders = [];
+  const walk = (relative) => {
+    for (const name of FS.readdir("/sprites" + relative)) {
+      if (name === "." || name === ".." || name === "PCXFiles") continue;
+      const child = relative + "/" + name;
+      if (FS.isDir(FS.lstat("/sprites" + child).mode)) {
+        folders.push(child.slice(1));
+        walk(child);
+      }
+    }
+  };
+  walk("");
+  return folders;
+}
+
+// The images a run over the tree wrote into each folder's PCXFiles, named
+// by their paths as -r -o DIR places them (a/x.pcx), and the folders removed.
+function takeTreeFiles() {
+  const files = takeFiles(kSpriteOutput);
+  for (const folder of spriteFolders()) {
+    for (const file of takeFiles(`/sprites/${folder}/PCXFiles`)) files.push({ name: `${folder}/${file.name}`, bytes: file.bytes });
+  }
+  files.sort((a, b) => (a.name < b.name ? -1 : a.name > b.name ? 1 : 0));
+  return files;
+}
+
 function newRunFolder(parent) {
   const folder = `${parent}/${++runNumber}`;
   core.FS.mkdir(folder);
@@ -151,37 +223,151 @@ function optionArguments(options) {
   return argv;
 }
 
+// The files as one ZIP (no comment, no ZIP64), or null when there are none.
+// PNG files are deflated already and are stored; PCX files and manifests are
+// deflated by the core's zlib at its fastest level, which takes most of what
+// deflating can from them in a fraction of the time.
+function zipOf(files) {
+  if (files.length === 0) return null;
+  const encoder = new TextEncoder();
+  const now = new Date();
+  const time = (now.getHours() << 11) | (now.getMinutes() << 5) | (now.getSeconds() >> 1);
+  const date = ((Math.max(1980, now.getFullYear()) - 1980) << 9) | ((now.getMonth() + 1) << 5) | now.getDate();
+  const parts = [], directory = [];
+  let offset = 0;
+  for (const file of files) {
+    const name = encoder.encode(file.name);
+    const stored = /\.png$/i.test(file.name);
+    const { crc, data } = zipData(file.bytes, stored);
+    // Local header and central record share these fields, from version needed on.
+    const common = new DataView(new ArrayBuffer(26));
+    common.setUint16(0, 20, true);                                   // version needed: 2.0
+    common.setUint16(2, /[^\x00-\x7f]/.test(file.name) ? 0x800 : 0, true);  // names in UTF-8
+    common.setUint16(4, stored ? 0 : 8, true);                       // stored or deflated
+    common.setUint16(6, time, true);
+    common.setUint16(8, date, true);
+    common.setUint32(10, crc, true);
+    common.setUint32(14, data.length, true);
+    common.setUint32(18, file.bytes.length, true);
+    common.setUint16(22, name.length, true);
+    common.setUint16(24, 0, true);                                   // no extra field
+    const local = new Uint8Array(30 + name.length);
+    new DataView(local.buffer).setUint32(0, 0x04034b50, true);
+    local.set(new Uint8Array(common.buffer), 4);
+    local.set(name, 30);
+    const central = new Uint8Array(46 + name.length);
+    const view = new DataView(central.buffer);
+    view.setUint32(0, 0x02014b50, true);
+    view.setUint16(4, 20, true);                                     // made by: 2.0
+    central.set(new Uint8Array(common.buffer), 6);
+    view.setUint32(42, offset, true);                                // comment, disk, attributes: 0
+    central.set(name, 46);
+    parts.push(local, data);
+    directory.push(central);
+    offset += local.length + data.length;
+  }
+  const size = directory.reduce((sum, record) => sum + record.length, 0);
+  if (files.length > 0xffff || offset + size > 0xffffffff) throw new Error("too many or too large images for one ZIP");
+  const end = new Uint8Array(22);
+  const view = new DataView(end.buffer);
+  view.setUint32(0, 0x06054b50, true);
+  view.setUint16(8, files.length, true);
+  view.setUint16(10, files.length, true);
+  view.setUint32(12, size, true);
+  view.setUint32(16, offset, true);
+  const zip = new Uint8Array(offset + size + end.length);
+  let at = 0;
+  for (const part of [...parts, ...directory, end]) {
+    zip.set(part, at);
+    at += part.length;
+  }
+  return zip;
+}
+
+// A file's CRC-32 and its bytes as its ZIP entry holds them: as they are,
+// or deflated at level 1.
+function zipData(bytes, stored) {
+  const pointer = core._malloc(Math.max(1, bytes.length));
+  if (!pointer) throw new RangeError("not enough memory");
+  try {
+    core.HEAPU8.set(bytes, pointer);
+    if (stored) return { crc: core._KelvaneCrc32(pointer, bytes.length) >>> 0, data: bytes };
+    const block = core._KelvaneDeflate(pointer, bytes.length, 1);
+    if (!block) throw new RangeError("not enough memory");
+    const crc = core.HEAPU32[block >> 2] >>> 0, size = core.HEAPU32[(block >> 2) + 1];
+    const data = core.HEAPU8.slice(block + 8, block + 8 + size);
+    core._KelvaneRelease(block);
+    return { crc, data };
+  } finally {
+    core._free(pointer);
+  }
+}
+
 const requests = {
   // Writes the sprites into /sprites and describes each for the list.
   // A worker started afresh gets the files again without describe.
+  //
+  // A file's name may be its path in the folder the user chose (a/x.dc6).
+  // Those the converter could not find or write as named are refused with
+  // the reason ({ name, why }) and not held.
   open({ files, describe }) {
     const sprites = [];
-    const refused = files.map((file) => file.name).filter((name) => !safeName(name));
+    const refused = [];
+    const held = [];
     for (const file of files) {
-      if (safeName(file.name)) writeFile("/sprites/" + file.name, file.bytes);
+      let why = pathProblem(file.name);
+      if (!why) {
+        try {
+          const { folder } = splitPath(file.name);
+          if (folder) makeFolders("/sprites/" + folder);
+          writeFile("/sprites/" + file.name, file.bytes);
+          held.push(file.name);
+        } catch (error) {
+          // A folder and a file of one name in the same place.
+          why = "a folder and a file of this name cannot both be held; left out";
+        }
+      }
+      if (why) refused.push({ name: file.name, why });
     }
     if (!describe) return { sprites, refused };
     core.FS.chdir("/sprites");
-    for (const file of files) {
-      if (!safeName(file.name)) continue;
-      const text = core.UTF8ToString(withCString(file.name, core._KelvaneDescribeSprite));
-      sprites.push({ name: file.name, description: JSON.parse(text) });
+    let told = Date.now();
+    for (const name of held) {
+      if (Date.now() - told > 100) {
+        told = Date.now();
+        progress(sprites.length, held.length);
+      }
+      const text = core.UTF8ToString(withCString(name, core._KelvaneDescribeSprite));
+      sprites.push({ name, description: JSON.parse(text) });
     }
     return { sprites, refused };
   },
 
   // Settles the palette as a run of the converter does and gives it back in
   // red, green, blue, as --export-palette writes a .act file.
+  // A palette file is tried in a folder of its own and replaces the one in
+  // use only when taken: a refused file of the same name leaves the palette
+  // in use as it was.
   palette({ name, bytes }) {
+    let trial = "/palettes";
     if (name !== undefined) {
       if (!safeName(name)) return { status: 2, lines: [], rgb: null };
-      writeFile("/palettes/" + name, bytes);
+      trial = newRunFolder("/trial");
+      writeFile(trial + "/" + name, bytes);
     }
     const folder = newRunFolder("/runs");
-    const run = convert(["-C", "/palettes", "-o", folder, ...paletteArguments(name, ""), "--export-palette",
+    const run = convert(["-C", trial, "-o", folder, ...paletteArguments(name, ""), "--export-palette",
                          folder + "/run.act"]);
     const written = takeFiles(folder).find((file) => file.name === "run.act");
-    return { status: run.status, lines: run.lines, rgb: written ? written.bytes : null };
+    const taken = run.status !== 2 && written;
+    if (name !== undefined) {
+      if (taken) {
+        for (const old of core.FS.readdir("/palettes")) if (old !== "." && old !== "..") core.FS.unlink("/palettes/" + old);
+        core.FS.rename(trial + "/" + name, "/palettes/" + name);
+      }
+      removeTree(trial);
+    }
+    return { status: run.status, lines: run.lines, rgb: taken ? written.bytes : null };
   },
 
   // The run's palette in an editor's format.
@@ -194,10 +380,10 @@ const requests = {
     return { status: run.status, lines: run.lines, file: written || null };
   },
 
-  // The decoded frames of one sprite, and for a stitched sprite where the
-  // converter puts each frame in its one image (from the manifest it writes).
+  // The decoded frames of one sprite (where a stitched sprite's frames go in
+  // its picture, its description says).
   decode({ name }) {
-    if (!safeName(name)) return { frames: [] };
+    if (pathProblem(name)) return { frames: [] };
     core.FS.chdir("/sprites");
     const block = withCString(name, core._KelvaneDecodeSprite);
     const frames = [];
@@ -219,39 +405,63 @@ const requests = {
       }
       core._KelvaneRelease(block);
     }
-    let stitched = null;
-    if (frames.length > 0) {
-      clearSpriteOutput();
-      convert(["-C", "/sprites", "--json", "--", name]);
-      const manifest = takeFiles(kSpriteOutput).find((file) => file.name.endsWith(".json"));
-      if (manifest) {
-        const parsed = JSON.parse(new TextDecoder().decode(manifest.bytes));
-        if (parsed.meta.layout === "stitched" && parsed.meta.size) {
-          stitched = { width: parsed.meta.size.w, height: parsed.meta.size.h,
-                       places: parsed.frames.map((entry) => ({ x: entry.frame.x, y: entry.frame.y })) };
-        }
-      }
-    }
-    return { frames, stitched };
+    return { frames };
   },
 
-  // A conversion run: every file it wrote, or those files as one ZIP, at
-  // its root, in name order.
+  // A conversion run: every file it wrote, or those files as one ZIP, in
+  // name order. All sprites of a chosen folder tree are converted as -r
+  // converts it, the images at their paths as -r -o DIR mirrors them; the
+  // sprites named (one folder's) go at the root.
   convert({ names, options, palette, zip }) {
-    const files = names ? names.filter(safeName) : [];
-    clearSpriteOutput();
-    const run = convert(["-C", "/sprites", ...optionArguments(options), ...paletteArguments(palette), "--", ...files]);
-    const written = takeFiles(kSpriteOutput);
+    const files = names ? names.filter((name) => !pathProblem(name)) : [];
+    const tree = !names && spriteFolders().length > 0;
+    const folders = new Set(files.map((name) => splitPath(name).folder));
+    if (folders.size > 1) throw new Error("sprites of several folders in one run");
+    const folder = folders.size === 1 ? [...folders][0] : "";
+    const at = folder ? "/sprites/" + folder : "/sprites";
+    const output = at + "/PCXFiles";
+    if (core.FS.analyzePath(output).exists) removeTree(output);
+    const run = convert(["-C", at, ...(tree ? ["-r"] : []), ...optionArguments(options), ...paletteArguments(palette),
+                         "--", ...files.map((name) => splitPath(name).name)]);
+    const written = tree ? takeTreeFiles() : takeFiles(output);
     const result = { status: run.status, lines: run.lines, count: written.length };
     if (zip) {
-      const entries = {};
-      // PNG files are compressed already; the rest deflates well.
-      for (const file of written) entries[file.name] = [file.bytes, { level: file.name.endsWith(".png") ? 0 : 6 }];
-      result.zip = written.length > 0 ? fflate.zipSync(entries) : null;
+      result.zip = zipOf(written);
     } else {
       result.files = written;
     }
     return result;
+  },
+
+  // One share of a run over many sprites (pool.js): the share's sprites
+  // and the palette written in as the page's own worker holds them (so that
+  // the notices name them alike), converted (as a run over their tree when
+  // tree is set), and the images given back as a ZIP made here; the sprites
+  // go again after, the next share is others.
+  convertShare({ files, options, palette, tree }) {
+    const names = [];
+    for (const file of files) {
+      if (pathProblem(file.name) || (!tree && file.name.includes("/"))) continue;
+      const { folder } = splitPath(file.name);
+      if (folder) makeFolders("/sprites/" + folder);
+      writeFile("/sprites/" + file.name, file.bytes);
+      names.push(file.name);
+    }
+    if (palette) {
+      for (const old of core.FS.readdir("/palettes")) if (old !== "." && old !== "..") core.FS.unlink("/palettes/" + old);
+      if (safeName(palette.name)) writeFile("/palettes/" + palette.name, palette.bytes);
+    }
+    try {
+      clearSpriteOutput();
+      const run = convert(["-C", "/sprites", ...(tree ? ["-r"] : []), ...optionArguments(options),
+                           ...paletteArguments(palette && palette.name), "--", ...(tree ? [] : names)]);
+      const written = tree ? takeTreeFiles() : takeFiles(kSpriteOutput);
+      return { status: run.status, lines: run.lines, zip: zipOf(written) };
+    } finally {
+      // This worker holds no sprite between shares.
+      removeTree("/sprites");
+      core.FS.mkdir("/sprites");
+    }
   },
 
   // kelvane-pack on manifests with their images, or on loose images, with
@@ -333,6 +543,7 @@ self.onmessage = async (event) => {
   const { id, kind } = event.data;
   try {
     await ready;
+    progress = (done, total) => self.postMessage({ id, progress: { done, total } });
     const result = requests[kind](event.data);
     const transfer = [];
     for (const value of [result.zip, result.rgb, result.file && result.file.bytes]) if (value) transfer.push(value.buffer);
@@ -340,9 +551,11 @@ self.onmessage = async (event) => {
     if (result.frames) for (const frame of result.frames) if (frame.shown) transfer.push(frame.indices.buffer, frame.opaque.buffer);
     self.postMessage({ id, ok: true, result }, transfer);
   } catch (error) {
-    // The core stopped (it aborts only on a fault of its own): this worker
-    // cannot go on, and the page starts a fresh one.
-    const reason = error && error.errno !== undefined ? `file system error ${error.errno}` : String(error && error.message || error);
+    // The core stopped (it aborts only on a fault of its own), or memory
+    // for the files ran out: this worker cannot go on, and the page starts a
+    // fresh one.
+    const reason = error instanceof RangeError || (error && error.errno === 48) ? "Not enough memory"
+      : error && error.errno !== undefined ? `file system error ${error.errno}` : String(error && error.message || error);
     self.postMessage({ id, ok: false, error: reason });
   }
 };
