@@ -26,8 +26,8 @@ bool ApngWriter::Start(std::int32_t width, std::int32_t height, std::uint32_t fr
     rgba_ = rgba;
     palette_ = paletteRgb;
     std::uint8_t control[kActlLength];
-    PutUint32(control, frames);
-    PutUint32(control + 4, 0);  // plays: forever
+    PutBigEndian32(control, frames);
+    PutBigEndian32(control + 4, 0);  // plays: forever
     return WriteHeader(sink_, width, height, rgba ? kColourRgba : kColourIndexed, paletteRgb,
                        rgba ? -1 : transparentIndex, control);
 }
@@ -41,13 +41,13 @@ bool ApngWriter::AddFrame(std::int32_t x, std::int32_t y, std::int32_t width, st
         return false;
     std::uint8_t chunk[kChunkFraming + kFctlLength];
     std::uint8_t* data = chunk + 8;
-    PutUint32(data, sequence_++);
-    PutUint32(data + 4, static_cast<std::uint32_t>(width));
-    PutUint32(data + 8, static_cast<std::uint32_t>(height));
-    PutUint32(data + 12, static_cast<std::uint32_t>(x));
-    PutUint32(data + 16, static_cast<std::uint32_t>(y));
-    PutUint16(data + 20, delayNumerator_);
-    PutUint16(data + 22, delayDenominator_);
+    PutBigEndian32(data, sequence_++);
+    PutBigEndian32(data + 4, static_cast<std::uint32_t>(width));
+    PutBigEndian32(data + 8, static_cast<std::uint32_t>(height));
+    PutBigEndian32(data + 12, static_cast<std::uint32_t>(x));
+    PutBigEndian32(data + 16, static_cast<std::uint32_t>(y));
+    PutBigEndian16(data + 20, delayNumerator_);
+    PutBigEndian16(data + 22, delayDenominator_);
     data[24] = kDisposeToBackground;
     data[25] = kBlendSource;
     if (!sink_.Write(chunk, FrameChunk(chunk, "fcTL", kFctlLength))) return false;

@@ -30,7 +30,7 @@ constexpr std::uint8_t kRunBits = 0xC0;   // 11 xxxxxx: a byte read as a run cou
 constexpr std::size_t kFlushAt = 1 << 20;
 constexpr std::size_t kBufferSize = kFlushAt + 2 * 0xFFFF + 16 + 1 + kPaletteSize + 64;
 
-void PutUint16(std::uint8_t* p, std::uint32_t value) {
+void PutLittleEndian16(std::uint8_t* p, std::uint32_t value) {
     p[0] = static_cast<std::uint8_t>(value);
     p[1] = static_cast<std::uint8_t>(value >> 8);
 }
@@ -126,13 +126,13 @@ bool EncodePcx(ByteSink& sink, const std::uint8_t* pixels, std::int32_t width, s
     out[1] = kVersion;
     out[2] = kRunLengthEncoding;
     out[3] = kBitsPerPixel;
-    PutUint16(out + 8, static_cast<std::uint32_t>(width - 1));
-    PutUint16(out + 10, static_cast<std::uint32_t>(height - 1));
-    PutUint16(out + 12, static_cast<std::uint32_t>(width));
-    PutUint16(out + 14, static_cast<std::uint32_t>(height));
+    PutLittleEndian16(out + 8, static_cast<std::uint32_t>(width - 1));
+    PutLittleEndian16(out + 10, static_cast<std::uint32_t>(height - 1));
+    PutLittleEndian16(out + 12, static_cast<std::uint32_t>(width));
+    PutLittleEndian16(out + 14, static_cast<std::uint32_t>(height));
     out[65] = kPlanes;
-    PutUint16(out + 66, static_cast<std::uint32_t>(width));
-    PutUint16(out + 68, kPaletteInfo);
+    PutLittleEndian16(out + 66, static_cast<std::uint32_t>(width));
+    PutLittleEndian16(out + 68, kPaletteInfo);
 
     std::uint8_t* o = out + kPcxHeaderSize;
     for (std::int32_t row = 0; row < height; ++row) {

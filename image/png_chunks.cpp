@@ -4,12 +4,12 @@
 
 namespace png {
 
-void PutUint16(std::uint8_t* p, std::uint32_t value) {
+void PutBigEndian16(std::uint8_t* p, std::uint32_t value) {
     p[0] = static_cast<std::uint8_t>(value >> 8);
     p[1] = static_cast<std::uint8_t>(value);
 }
 
-void PutUint32(std::uint8_t* p, std::uint32_t value) {
+void PutBigEndian32(std::uint8_t* p, std::uint32_t value) {
     p[0] = static_cast<std::uint8_t>(value >> 24);
     p[1] = static_cast<std::uint8_t>(value >> 16);
     p[2] = static_cast<std::uint8_t>(value >> 8);
@@ -17,10 +17,10 @@ void PutUint32(std::uint8_t* p, std::uint32_t value) {
 }
 
 std::size_t FrameChunk(std::uint8_t* chunk, const char* type, std::size_t length) {
-    PutUint32(chunk, static_cast<std::uint32_t>(length));
+    PutBigEndian32(chunk, static_cast<std::uint32_t>(length));
     std::memcpy(chunk + 4, type, 4);
     const auto crc = crc32(0, chunk + 4, static_cast<uInt>(4 + length));
-    PutUint32(chunk + 8 + length, static_cast<std::uint32_t>(crc));
+    PutBigEndian32(chunk + 8 + length, static_cast<std::uint32_t>(crc));
     return length + kChunkFraming;
 }
 
@@ -42,8 +42,8 @@ bool WriteHeader(ByteSink& sink, std::int32_t width, std::int32_t height, std::u
     o += sizeof kSignature;
 
     std::uint8_t* ihdr = o + 8;
-    PutUint32(ihdr, static_cast<std::uint32_t>(width));
-    PutUint32(ihdr + 4, static_cast<std::uint32_t>(height));
+    PutBigEndian32(ihdr, static_cast<std::uint32_t>(width));
+    PutBigEndian32(ihdr + 4, static_cast<std::uint32_t>(height));
     ihdr[8] = kBitDepth;
     ihdr[9] = colourType;
     ihdr[10] = 0;  // compression method: deflate

@@ -31,8 +31,8 @@ inline constexpr int kMemoryLevel = 8;  // zlib's default
 inline constexpr std::size_t kActlLength = 8;      // frames, plays
 inline constexpr std::size_t kSequenceLength = 4;  // before an fdAT chunk's data
 
-void PutUint32(std::uint8_t* p, std::uint32_t value);
-void PutUint16(std::uint8_t* p, std::uint32_t value);
+void PutBigEndian32(std::uint8_t* p, std::uint32_t value);
+void PutBigEndian16(std::uint8_t* p, std::uint32_t value);
 
 // Frames the length bytes of data that already sit at chunk + 8: writes the
 // length and type before them and the CRC after. Returns the chunk's size.
@@ -95,7 +95,7 @@ private:
     bool SendChunk() {
         const std::size_t length = kPngIdatChunk - stream_.avail_out;
         if (length == 0) return true;
-        if (sequence_ != nullptr) PutUint32(Chunk() + 8, (*sequence_)++);
+        if (sequence_ != nullptr) PutBigEndian32(Chunk() + 8, (*sequence_)++);
         const std::size_t size = FrameChunk(Chunk(), sequence_ != nullptr ? "fdAT" : "IDAT", length + Prefix());
         ResetOutput();
         return sink_.Write(Chunk(), size);
