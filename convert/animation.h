@@ -34,7 +34,6 @@ AnimationCanvas CanvasOfFrames(const Dc6Sprite& sprite);
 // The path of the current sprite's animation, named after name (without its
 // extension) in the output folder, in the run's animation format.
 OutputPath AnimationPath(const char* name);
-OutputPath AnimationPath(const RunSettings& settings, const char* name);
 
 // Whether the current sprite gets an animation: the run asks for one, and
 // the sprite's frames have offsets and are two or more.

@@ -1,16 +1,7 @@
-// Where an animation goes and how large its canvas is, from the sprite and
-// the run's settings alone.
+// How large an animation's canvas is, from the sprite alone.
 #include <algorithm>
-#include <cstdio>
 
 #include "convert/animation.h"
-#include "convert/placement_notices.h"
-
-namespace {
-
-const char kAnimationPath[] = "%s" KV_PATH_SEPARATOR "%s.%s";
-
-}  // namespace
 
 AnimationCanvas CanvasOfFrames(const Dc6Sprite& sprite) {
     AnimationCanvas canvas;
@@ -32,11 +23,4 @@ AnimationCanvas CanvasOfFrames(const Dc6Sprite& sprite) {
     canvas.width = right - canvas.x;
     canvas.height = bottom - canvas.y;
     return canvas;
-}
-
-OutputPath AnimationPath(const RunSettings& settings, const char* name) {
-    OutputPath path;
-    std::snprintf(path.text, sizeof path.text, kAnimationPath, FolderPath(settings), name,
-                  settings.options.animation == AnimationFormat::Gif ? "gif" : "apng");
-    return path;
 }

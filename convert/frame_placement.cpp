@@ -15,6 +15,7 @@
 #include "convert/manifest.h"
 #include "convert/output_names.h"
 #include "convert/output_options.h"
+#include "convert/output_paths.h"
 #include "convert/placement_notices.h"
 #include "convert/transparency.h"
 #include "image/palette.h"
@@ -31,8 +32,6 @@ namespace {
 
 constexpr std::int32_t kTileWidth = 256;  // a frame this wide lets the next one share its row
 
-const char kStitchedPath[] = "%s" KV_PATH_SEPARATOR "%s.%s";
-const char kSeparatePath[] = "%s" KV_PATH_SEPARATOR "%s%i.%s";
 // What became of each frame, for the manifest.
 struct FrameOutcome {
     const PlannedImage* image = nullptr;  // the image holding it, when written
@@ -160,8 +159,7 @@ std::vector<PlannedImage> PlanStitched(const SpriteJob& job, const char* name, P
     }
     image.width = x;  // the last row's width, not the widest row's
     image.height = height;
-    std::snprintf(image.path.text, sizeof image.path.text, kStitchedPath, FolderPath(job.settings), name,
-                  ImageExtension(job.settings.options.format));
+    image.path = StitchedImagePath(job.settings, name);
     return {image};
 }
 
@@ -173,8 +171,7 @@ std::vector<PlannedImage> PlanSeparate(const SpriteJob& job, const char* name) {
         image.width = job.sprite.frames[i].width;
         image.height = job.sprite.frames[i].height;
         image.frames.push_back({static_cast<std::int32_t>(i), 0, 0});
-        std::snprintf(image.path.text, sizeof image.path.text, kSeparatePath, FolderPath(job.settings), name,
-                      static_cast<int>(i), ImageExtension(job.settings.options.format));
+        image.path = SeparateImagePath(job.settings, name, static_cast<int>(i));
         images.push_back(image);
     }
     return images;
@@ -185,8 +182,7 @@ std::vector<PlannedImage> PlanSeparate(const SpriteJob& job, const char* name) {
 std::vector<PlannedImage> PlanSheet(const SpriteJob& job, std::vector<PlannedImage> images, const char* name) {
     if (images.size() == 1) return images;
     PlannedImage sheet;
-    std::snprintf(sheet.path.text, sizeof sheet.path.text, kStitchedPath, FolderPath(job.settings), name,
-                  ImageExtension(job.settings.options.format));
+    sheet.path = StitchedImagePath(job.settings, name);
     for (const PlannedImage& image : images) {
         if (!ValidImageSize(image.width, image.height)) {
             Notify(job.diagnostics, kInvalidSize, image.path.text);
@@ -201,12 +197,6 @@ std::vector<PlannedImage> PlanSheet(const SpriteJob& job, std::vector<PlannedIma
 }
 
 // The manifest of the sprite, NAME.json in the output folder.
-OutputPath ManifestPath(const RunSettings& settings, const char* name) {
-    OutputPath path;
-    std::snprintf(path.text, sizeof path.text, kStitchedPath, FolderPath(settings), name, "json");
-    return path;
-}
-
 void WriteManifest(const SpriteJob& job, const char* spriteName, const OutputPath& path, ManifestLayout layout,
                    const std::vector<FrameOutcome>& outcomes) {
     const RunSettings& settings = job.settings;
