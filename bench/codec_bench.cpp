@@ -75,7 +75,8 @@ void DecodeTypicalFrame(benchmark::State& state) {
     std::memset(terminator, 0xEE, sizeof terminator);
     HeapBlock canvas(AllocateCanvas(width, height));
     for (auto _ : state) {
-        DecodeFrame(data.get(), static_cast<std::uint32_t>(coded.size()), width, height, canvas.get(), width, height, 0, 0);
+        DecodeFrame(data.get(), static_cast<std::uint32_t>(coded.size()), width, height, canvas.get(), width, height, 0,
+                    0);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * width * height);
@@ -128,9 +129,12 @@ SpriteSheet MakeSpriteSheet(int width, int height, int longestRun, unsigned seed
 // flatter shading (runs of 1 to 24), 2 one 128 x 128 frame, textured.
 SpriteSheet BenchImage(int kind) {
     switch (kind) {
-    case 1: return MakeSpriteSheet(256, 2048, 24, 11);
-    case 2: return MakeSpriteSheet(128, 128, 8, 12);
-    default: return MakeSpriteSheet(256, 2048, 8, 11);
+        case 1:
+            return MakeSpriteSheet(256, 2048, 24, 11);
+        case 2:
+            return MakeSpriteSheet(128, 128, 8, 12);
+        default:
+            return MakeSpriteSheet(256, 2048, 8, 11);
     }
 }
 

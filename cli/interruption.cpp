@@ -14,7 +14,6 @@
 #include "cli/command_line.h"
 #include "platform/output_file.h"
 
-
 namespace {
 
 volatile std::sig_atomic_t progressLineDrawn = 0;

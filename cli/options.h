@@ -13,22 +13,22 @@
 #include "cli/command_line.h"  // programName, the exit statuses
 
 struct Options {
-    std::optional<std::string> folder;   // -C: the folder to work in; none: the current one
-    std::optional<std::string> palette;  // -p: a palette file; none: the built-in palette
-    std::optional<std::string> output;   // -o: the output folder; none: PCXFiles
-    std::optional<std::string> format;   // -f: "pcx" (none) or "png"
+    std::optional<std::string> folder;         // -C: the folder to work in; none: the current one
+    std::optional<std::string> palette;        // -p: a palette file; none: the built-in palette
+    std::optional<std::string> output;         // -o: the output folder; none: PCXFiles
+    std::optional<std::string> format;         // -f: "pcx" (none) or "png"
     std::optional<std::string> exportPalette;  // --export-palette: where to write the run's palette
-    bool manifest = false;               // --json
-    bool sheet = false;                  // --sheet
-    bool noTransparency = false;         // --no-transparency
-    std::optional<std::string> animation;  // --anim: "apng" or "gif"
-    int fps = 10;                        // --fps: animation frames a second
-    unsigned jobs = 0;                   // -j: files converted at a time; 0: one per processor
-    bool recursive = false;              // -r: every *.dc6 of the folder's tree
-    bool quiet = false;                  // -q: no progress bar
-    bool help = false;                   // --help
-    bool version = false;                // --version
-    std::vector<std::string> files;      // empty: every *.dc6 of the folder
+    bool manifest = false;                     // --json
+    bool sheet = false;                        // --sheet
+    bool noTransparency = false;               // --no-transparency
+    std::optional<std::string> animation;      // --anim: "apng" or "gif"
+    int fps = 10;                              // --fps: animation frames a second
+    unsigned jobs = 0;                         // -j: files converted at a time; 0: one per processor
+    bool recursive = false;                    // -r: every *.dc6 of the folder's tree
+    bool quiet = false;                        // -q: no progress bar
+    bool help = false;                         // --help
+    bool version = false;                      // --version
+    std::vector<std::string> files;            // empty: every *.dc6 of the folder
 };
 
 inline constexpr unsigned kMaxJobs = 64;

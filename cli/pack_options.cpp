@@ -80,8 +80,10 @@ bool ParseOffset(const std::string& text, PackOptions& options) {
     if (!ParseNumber(p, 0, 11, &frame) || *p++ != ':' || !ParseNumber(p, INT32_MIN, INT32_MAX, &x) || *p++ != ',' ||
         !ParseNumber(p, INT32_MIN, INT32_MAX, &y) || *p != '\0')
         return RefuseCommandLine("offset is not N:X,Y with N 0 to 11:", text.c_str());
-    if (!options.offsets.emplace(static_cast<int>(frame), std::make_pair(static_cast<std::int32_t>(x),
-                                                                        static_cast<std::int32_t>(y))).second)
+    if (!options.offsets
+             .emplace(static_cast<int>(frame),
+                      std::make_pair(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)))
+             .second)
         return RefuseCommandLine("offset given twice for frame", text.c_str());
     return true;
 }
@@ -146,14 +148,16 @@ bool ParsePackOptions(int argc, char** argv, PackOptions& options) {
                                      options.like->c_str());
         if (options.palette)
             return RefuseCommandLine("-p is for images; a manifest gives its palette:", options.palette->c_str());
-        if (!options.offsets.empty()) return RefuseCommandLine("--offset is for images, not for a manifest:", "--offset");
+        if (!options.offsets.empty())
+            return RefuseCommandLine("--offset is for images, not for a manifest:", "--offset");
         if (options.output && options.files.size() > 1)
             return RefuseCommandLine("-o names one sprite file; several manifests each go under their sprite's name:",
                                      options.output->c_str());
         return true;
     }
     if (!options.output) return RefuseCommandLine("images need -o OUT.dc6:", options.files.front().c_str());
-    if (options.force) return RefuseCommandLine("--force is for a manifest's sprite name; -o names the file:", "--force");
+    if (options.force)
+        return RefuseCommandLine("--force is for a manifest's sprite name; -o names the file:", "--force");
     for (const auto& entry : options.offsets)
         if (static_cast<std::size_t>(entry.first) >= options.files.size())
             return RefuseCommandLine("offset for a frame that no image gives:", std::to_string(entry.first).c_str());

@@ -74,8 +74,8 @@ bool ColourMapper::UseImagePalette(const std::uint8_t* rgb, std::size_t entries)
         // Colours with one index, and colours the palette lacks, are settled
         // once per entry; shared ones pixel by pixel.
         const int found = Find(imageColours_[i]);
-        byIndex_[i] = found >= 0 && !Shared(imageColours_[i]) ? static_cast<std::int16_t>(found)
-                                                               : static_cast<std::int16_t>(-1);
+        byIndex_[i] =
+            found >= 0 && !Shared(imageColours_[i]) ? static_cast<std::int16_t>(found) : static_cast<std::int16_t>(-1);
     }
     return same;
 }

@@ -76,7 +76,7 @@ private:
     // The original's index where it shows the colour of `index`, else index.
     int OriginalOfSameColour(int index, std::uint8_t there);
 
-    static constexpr std::size_t kSlots = 1024;  // at most 256 used: probes stay short
+    static constexpr std::size_t kSlots = 1024;          // at most 256 used: probes stay short
     static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;  // no 24-bit colour
     static std::size_t Slot(std::uint32_t colour) { return (colour * 2654435761u) >> 22; }
 
@@ -85,7 +85,7 @@ private:
     std::array<std::uint32_t, kSlots> keys_;
     std::array<std::int16_t, kSlots> lowest_{};
     std::array<bool, kSlots> shared_{};
-    std::array<std::int16_t, 256> byIndex_{};     // a fixed answer per image index, or -1: ask MapColour
+    std::array<std::int16_t, 256> byIndex_{};  // a fixed answer per image index, or -1: ask MapColour
     std::array<std::uint32_t, 256> imageColours_{};
     std::uint64_t ambiguous_ = 0;
     std::uint64_t nearest_ = 0;

@@ -9,23 +9,21 @@ namespace {
 constexpr char kCannotBeCoded[] = "the image cannot be coded";
 
 bool EncodePng(platform::PendingFile& file, const std::uint8_t* palette, const std::uint8_t* canvas,
-               const CanvasTransparency* transparency, std::int32_t width, std::int32_t height,
-               WrittenImage* written) {
+               const CanvasTransparency* transparency, std::int32_t width, std::int32_t height, WrittenImage* written) {
     if (transparency != nullptr) {
         written->rgba = transparency->rgba;
         written->transparentIndex = transparency->index;
     }
-    if (!written->rgba)
-        return WriteIndexedPng(file, canvas, width, height, width, palette, written->transparentIndex);
+    if (!written->rgba) return WriteIndexedPng(file, canvas, width, height, width, palette, written->transparentIndex);
     return WriteRgbaPng(file, canvas, transparency->marker, transparency->opaqueMarked.data(),
                         transparency->opaqueMarked.size(), width, height, width, palette);
 }
 
 }  // namespace
 
-bool WriteImageFile(const RunSettings& settings, Diagnostics& diagnostics, const char* name,
-                    const std::uint8_t* canvas, const CanvasTransparency* transparency, std::int32_t width,
-                    std::int32_t height, WrittenImage* written, std::string* reason) {
+bool WriteImageFile(const RunSettings& settings, Diagnostics& diagnostics, const char* name, const std::uint8_t* canvas,
+                    const CanvasTransparency* transparency, std::int32_t width, std::int32_t height,
+                    WrittenImage* written, std::string* reason) {
     *written = WrittenImage();
     platform::OutputFolder& folder = *settings.folder;
     std::unique_ptr<platform::PendingFile> file = folder.Begin(name, reason);

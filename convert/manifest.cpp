@@ -52,8 +52,8 @@ Json FrameToJson(const FrameEntry& frame, std::size_t index) {
     entry["height"] = frame.height;
     entry["xOffset"] = frame.xOffset;
     entry["yOffset"] = frame.yOffset;
-    entry["header"] = {{"bytes0to3", frame.header0to3}, {"bytes20to23", frame.header20to23},
-                       {"bytes24to27", frame.header24to27}};
+    entry["header"] = {
+        {"bytes0to3", frame.header0to3}, {"bytes20to23", frame.header20to23}, {"bytes24to27", frame.header24to27}};
     entry["transparentIndex"] = OrNull(frame.transparentIndex);
     if (frame.opaqueFillIndex) entry["opaqueFillIndex"] = true;
     return entry;
@@ -67,8 +67,10 @@ bool NestsTooDeep(const std::string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (inString) {
-            if (c == '\\') ++i;
-            else if (c == '"') inString = false;
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
         } else if (c == '"') {
             inString = true;
         } else if (c == '[' || c == '{') {
@@ -116,8 +118,7 @@ public:
         return value != nullptr && WholeValue(*value, Join(path, key), min, max, out);
     }
 
-    bool WholeValue(const Json& value, const std::string& path, std::int64_t min, std::int64_t max,
-                    std::int64_t* out) {
+    bool WholeValue(const Json& value, const std::string& path, std::int64_t min, std::int64_t max, std::int64_t* out) {
         bool inRange = false;
         if (value.is_number_unsigned()) {
             const std::uint64_t number = value.get<std::uint64_t>();
@@ -160,7 +161,8 @@ public:
             return true;
         }
         if (!value->is_string() || !IsManifestFileName(value->get_ref<const std::string&>()))
-            return Fail(Join(path, key), nullable ? "expected a plain file name or null" : "expected a plain file name");
+            return Fail(Join(path, key),
+                        nullable ? "expected a plain file name or null" : "expected a plain file name");
         *out = value->get_ref<const std::string&>();
         return true;
     }
@@ -254,7 +256,8 @@ bool ReadFrame(Reader& in, const Json& entry, std::size_t index, FrameEntry* fra
         !in.Field(*rect, rectPath, "y", kMinManifestFrameY, kMaxManifestExtent, &frame->y) ||
         !in.Whole(*rect, rectPath, "w", 0, kMaxDimension, &w) || !in.Whole(*rect, rectPath, "h", 0, kMaxDimension, &h))
         return false;
-    if (w != frame->width) return in.Fail(rectPath + ".w", "expected the frame's width, " + std::to_string(frame->width));
+    if (w != frame->width)
+        return in.Fail(rectPath + ".w", "expected the frame's width, " + std::to_string(frame->width));
     if (h != frame->height)
         return in.Fail(rectPath + ".h", "expected the frame's height, " + std::to_string(frame->height));
 
@@ -277,15 +280,22 @@ bool ReadMeta(Reader& in, const Json& meta, SpriteManifest* m) {
     m->palette = *palette;
 
     if (!in.Text(meta, path, "format", &word)) return false;
-    if (word == kIndexed) m->format = ManifestImageFormat::kIndexed;
-    else if (word == kRgba) m->format = ManifestImageFormat::kRgba;
-    else return in.Fail("meta.format", "expected \"I8\" or \"RGBA8888\"");
+    if (word == kIndexed)
+        m->format = ManifestImageFormat::kIndexed;
+    else if (word == kRgba)
+        m->format = ManifestImageFormat::kRgba;
+    else
+        return in.Fail("meta.format", "expected \"I8\" or \"RGBA8888\"");
 
     if (!in.Text(meta, path, "layout", &word)) return false;
-    if (word == kStitched) m->layout = ManifestLayout::kStitched;
-    else if (word == kSeparate) m->layout = ManifestLayout::kSeparate;
-    else if (word == kStitchedSeparately) m->layout = ManifestLayout::kStitchedSeparately;
-    else return in.Fail("meta.layout", "expected \"stitched\", \"separate\" or \"stitched-separately\"");
+    if (word == kStitched)
+        m->layout = ManifestLayout::kStitched;
+    else if (word == kSeparate)
+        m->layout = ManifestLayout::kSeparate;
+    else if (word == kStitchedSeparately)
+        m->layout = ManifestLayout::kStitchedSeparately;
+    else
+        return in.Fail("meta.layout", "expected \"stitched\", \"separate\" or \"stitched-separately\"");
 
     const auto scale = meta.find("scale");
     if (scale != meta.end() && !(scale.value().is_string() && scale.value().get_ref<const std::string&>() == "1"))
@@ -350,11 +360,24 @@ bool IsUtf8(const std::string& text) {
         std::size_t length = 0;
         std::uint32_t min = 0;
         std::uint32_t code = 0;
-        if (lead < 0x80) { ++i; continue; }
-        if ((lead & 0xE0) == 0xC0) { length = 2; min = 0x80; code = lead & 0x1F; }
-        else if ((lead & 0xF0) == 0xE0) { length = 3; min = 0x800; code = lead & 0x0F; }
-        else if ((lead & 0xF8) == 0xF0) { length = 4; min = 0x10000; code = lead & 0x07; }
-        else return false;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        if ((lead & 0xE0) == 0xC0) {
+            length = 2;
+            min = 0x80;
+            code = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3;
+            min = 0x800;
+            code = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4;
+            min = 0x10000;
+            code = lead & 0x07;
+        } else
+            return false;
         if (text.size() - i < length) return false;
         for (std::size_t k = 1; k < length; ++k) {
             const auto next = static_cast<std::uint8_t>(text[i + k]);
@@ -372,8 +395,8 @@ bool IsUtf8(const std::string& text) {
 bool FrameEntry::operator==(const FrameEntry& o) const {
     return filename == o.filename && x == o.x && y == o.y && width == o.width && height == o.height &&
            xOffset == o.xOffset && yOffset == o.yOffset && header0to3 == o.header0to3 &&
-           header20to23 == o.header20to23 && header24to27 == o.header24to27 &&
-           transparentIndex == o.transparentIndex && opaqueFillIndex == o.opaqueFillIndex && duration == o.duration;
+           header20to23 == o.header20to23 && header24to27 == o.header24to27 && transparentIndex == o.transparentIndex &&
+           opaqueFillIndex == o.opaqueFillIndex && duration == o.duration;
 }
 
 bool SpriteManifest::operator==(const SpriteManifest& o) const {
@@ -408,20 +431,24 @@ std::string ManifestToJson(const SpriteManifest& manifest) {
     meta["sprite"] = manifest.sprite;
     meta["layout"] = manifest.layout == ManifestLayout::kSeparate             ? kSeparate
                      : manifest.layout == ManifestLayout::kStitchedSeparately ? kStitchedSeparately
-                                                                                : kStitched;
+                                                                              : kStitched;
     meta["terminator"] = manifest.terminator;
-    meta["header"] = {{"bytes4to7", manifest.header4to7}, {"bytes8to11", manifest.header8to11},
+    meta["header"] = {{"bytes4to7", manifest.header4to7},
+                      {"bytes8to11", manifest.header8to11},
                       {"bytes16to19", manifest.header16to19}};
     meta["palette"] = manifest.palette;
     if (manifest.paletteRgb) {
         Json colours = Json::array();
-        for (std::size_t i = 0; i < 256; ++i) colours.push_back(ColourText(ColourOf(manifest.paletteRgb->data() + 3 * i)));
+        for (std::size_t i = 0; i < 256; ++i)
+            colours.push_back(ColourText(ColourOf(manifest.paletteRgb->data() + 3 * i)));
         meta["paletteColours"] = std::move(colours);
     }
     meta["transparentIndex"] = OrNull(manifest.transparentIndex);
     meta["transparency"] = manifest.transparency;
     if (manifest.canvas)
-        meta["canvas"] = {{"x", manifest.canvas->x}, {"y", manifest.canvas->y}, {"w", manifest.canvas->width},
+        meta["canvas"] = {{"x", manifest.canvas->x},
+                          {"y", manifest.canvas->y},
+                          {"w", manifest.canvas->width},
                           {"h", manifest.canvas->height}};
 
     Json root = Json::object();

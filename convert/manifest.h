@@ -57,8 +57,8 @@ struct FrameEntry {
     std::uint32_t header20to23 = 0;
     std::uint32_t header24to27 = 0;
     std::optional<std::uint8_t> transparentIndex;
-    bool opaqueFillIndex = false;         // opaque pixels of the fill index are in the frame
-    std::int32_t duration = 100;          // for sheet loaders; the sprite file has none
+    bool opaqueFillIndex = false;  // opaque pixels of the fill index are in the frame
+    std::int32_t duration = 100;   // for sheet loaders; the sprite file has none
 
     bool operator==(const FrameEntry& other) const;
 };
@@ -80,20 +80,20 @@ struct SpriteManifest {
     std::string version;
     std::optional<std::string> image;  // a plain file name
     ManifestImageFormat format = ManifestImageFormat::kIndexed;
-    std::int32_t imageWidth = 0;       // 0..kMaxManifestExtent
+    std::int32_t imageWidth = 0;  // 0..kMaxManifestExtent
     std::int32_t imageHeight = 0;
-    std::string sprite;                // a plain file name
+    std::string sprite;  // a plain file name
     ManifestLayout layout = ManifestLayout::kStitched;
     std::array<std::uint8_t, 4> terminator = {0, 0, 0, 0};
     std::uint32_t header4to7 = 0;
     std::uint32_t header8to11 = 0;
     std::uint32_t header16to19 = 0;
-    std::string palette = "built-in";  // "built-in" or a plain file name
+    std::string palette = "built-in";                         // "built-in" or a plain file name
     std::optional<std::array<std::uint8_t, 768>> paletteRgb;  // its colours, red, green, blue
     std::optional<std::uint8_t> transparentIndex;
-    bool transparency = false;         // transparent pixels are marked in the images
+    bool transparency = false;  // transparent pixels are marked in the images
     std::optional<ManifestCanvas> canvas;
-    std::vector<FrameEntry> frames;    // 1..12
+    std::vector<FrameEntry> frames;  // 1..12
 
     bool operator==(const SpriteManifest& other) const;
 };

@@ -15,12 +15,12 @@ struct OutputOptions {
     std::string folder = "PCXFiles";  // relative to the current directory
     bool folderNamed = false;         // the user named it: used as given, link or not
     ImageFormat format = ImageFormat::Pcx;
-    bool transparency = true;         // PNG: pixels no literal wrote are transparent
-    bool manifest = false;            // NAME.json beside the images
-    bool sheet = false;               // all images of a sprite in one picture
+    bool transparency = true;                           // PNG: pixels no literal wrote are transparent
+    bool manifest = false;                              // NAME.json beside the images
+    bool sheet = false;                                 // all images of a sprite in one picture
     AnimationFormat animation = AnimationFormat::None;  // NAME.apng or NAME.gif beside a separate sprite's frames
-    int fps = 10;                     // animation frames a second, 1..100
-    std::string paletteName = "built-in";  // what the manifest says the palette was
+    int fps = 10;                                       // animation frames a second, 1..100
+    std::string paletteName = "built-in";               // what the manifest says the palette was
 };
 
 extern OutputOptions outputOptions;

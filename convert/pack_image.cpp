@@ -10,11 +10,8 @@
 #include "sprite/frame_decoder.h"
 
 const PackWording kCommandLineWording = {
-    "give --like ORIGINAL.dc6",
-    "give --nearest",
-    "give the sprite's palette with -p PALETTE",
-    "give the sprite's name with -o",
-    "convert with -f png",
+    "give --like ORIGINAL.dc6",       "give --nearest",      "give the sprite's palette with -p PALETTE",
+    "give the sprite's name with -o", "convert with -f png",
 };
 
 namespace {
@@ -31,8 +28,16 @@ public:
     FrameCutter(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, const std::uint8_t* palette,
                 ColourMapper& mapper, const OriginalFrame& original, const PackWording& wording, FramePixels* frame,
                 std::string* reason)
-        : x_(x), y_(y), width_(width), height_(height), palette_(palette), mapper_(mapper), original_(original),
-          wording_(wording), frame_(frame), reason_(reason) {}
+        : x_(x),
+          y_(y),
+          width_(width),
+          height_(height),
+          palette_(palette),
+          mapper_(mapper),
+          original_(original),
+          wording_(wording),
+          frame_(frame),
+          reason_(reason) {}
 
     bool Wants(std::int64_t row) const { return row >= y_ && row < y_ + height_; }
     std::int64_t left() const { return x_; }
@@ -87,7 +92,10 @@ class PngCut : public PngRowSink {
 public:
     PngCut(FrameCutter& cutter, const std::vector<bool>& transparentEntry, int fillIndex, bool indexed,
            std::int64_t fillColour)
-        : cutter_(cutter), transparentEntry_(transparentEntry), fillIndex_(fillIndex), indexed_(indexed),
+        : cutter_(cutter),
+          transparentEntry_(transparentEntry),
+          fillIndex_(fillIndex),
+          indexed_(indexed),
           fillColour_(fillColour) {}
 
     bool Row(std::uint32_t y, std::uint32_t x0, std::uint32_t dx, std::uint32_t count,
@@ -154,47 +162,49 @@ bool PackImage::Open(const std::string& path, std::string* reason) {
     const std::uint8_t* file = bytes_.get();
     std::string why;
     switch (ReadPngHeader(file, length_, &png_, &why)) {
-    case PngRead::Decoded:
-        break;
-    case PngRead::NotPng: {
-        if (length_ < kPcxHeaderSize || file[0] != kPcxMarker) {
-            *reason = "is neither a PNG nor a PCX image";
-            return false;
-        }
-        if (!ReadPcxHeader(file, length_, &pcxHeader_)) {
-            *reason = "is not a PCX image this program reads (8 bits per pixel, one plane); " + std::string(kSaveIndexed);
-            return false;
-        }
-        pcx_ = true;
-        width_ = pcxHeader_.width;
-        height_ = pcxHeader_.height;
-        // Read through once: a copy cut short, or a palette that is missing,
-        // is refused before any frame is made of it.
-        std::vector<std::uint8_t> row(static_cast<std::size_t>(width_) + 1);
-        PcxRowDecoder rows(file, length_, pcxHeader_);
-        for (std::int32_t y = 0; y < height_; ++y) {
-            if (!rows.NextRow(row.data())) {
-                *reason = "is cut short: its data ends in row " + std::to_string(y) + " of " + std::to_string(height_);
+        case PngRead::Decoded:
+            break;
+        case PngRead::NotPng: {
+            if (length_ < kPcxHeaderSize || file[0] != kPcxMarker) {
+                *reason = "is neither a PNG nor a PCX image";
                 return false;
             }
+            if (!ReadPcxHeader(file, length_, &pcxHeader_)) {
+                *reason =
+                    "is not a PCX image this program reads (8 bits per pixel, one plane); " + std::string(kSaveIndexed);
+                return false;
+            }
+            pcx_ = true;
+            width_ = pcxHeader_.width;
+            height_ = pcxHeader_.height;
+            // Read through once: a copy cut short, or a palette that is missing,
+            // is refused before any frame is made of it.
+            std::vector<std::uint8_t> row(static_cast<std::size_t>(width_) + 1);
+            PcxRowDecoder rows(file, length_, pcxHeader_);
+            for (std::int32_t y = 0; y < height_; ++y) {
+                if (!rows.NextRow(row.data())) {
+                    *reason =
+                        "is cut short: its data ends in row " + std::to_string(y) + " of " + std::to_string(height_);
+                    return false;
+                }
+            }
+            const std::uint8_t* palette = rows.Palette();
+            if (palette == nullptr) {
+                *reason = "has no palette after its last row (a PCX image cut short?)";
+                return false;
+            }
+            palette_.assign(palette, palette + kPaletteSize);
+            return true;
         }
-        const std::uint8_t* palette = rows.Palette();
-        if (palette == nullptr) {
-            *reason = "has no palette after its last row (a PCX image cut short?)";
+        case PngRead::Damaged:
+            *reason = "is a damaged PNG image: " + why;
             return false;
-        }
-        palette_.assign(palette, palette + kPaletteSize);
-        return true;
-    }
-    case PngRead::Damaged:
-        *reason = "is a damaged PNG image: " + why;
-        return false;
-    case PngRead::Unsupported:
-        *reason = "is a PNG image of 16 bits per sample; " + std::string(kSaveIndexed);
-        return false;
-    case PngRead::TooLarge:
-        *reason = "is too large for a frame: " + why;
-        return false;
+        case PngRead::Unsupported:
+            *reason = "is a PNG image of 16 bits per sample; " + std::string(kSaveIndexed);
+            return false;
+        case PngRead::TooLarge:
+            *reason = "is too large for a frame: " + why;
+            return false;
     }
     width_ = png_.width;
     height_ = png_.height;

@@ -68,8 +68,8 @@ public:
     // sprite's (an editor dropped the marks along with the palette's order).
     // wording tells the user, in a refusal, how to ask for nearest colours.
     bool Cut(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, int fillIndex,
-             std::int64_t fillColour, ColourMapper& mapper, const OriginalFrame& original,
-             const PackWording& wording, FramePixels* frame, std::string* reason) const;
+             std::int64_t fillColour, ColourMapper& mapper, const OriginalFrame& original, const PackWording& wording,
+             FramePixels* frame, std::string* reason) const;
 
 private:
     HeapBlock bytes_;

@@ -29,9 +29,7 @@ void Notify(Diagnostics& diagnostics, NoticeCode code, const char* path, const c
     diagnostics.Report(notice);
 }
 
-void Notify(NoticeCode code, const char* path, const char* reason) {
-    Notify(ProgramDiagnostics(), code, path, reason);
-}
+void Notify(NoticeCode code, const char* path, const char* reason) { Notify(ProgramDiagnostics(), code, path, reason); }
 
 void NotifyRemark(Diagnostics& diagnostics, const std::string& text) {
     Diagnostic notice;

@@ -64,8 +64,8 @@ std::vector<std::uint8_t> EmptyFrameCoding(const std::array<std::uint8_t, 4>& te
 // Codes a frame cut out of an image. False with *reason when it cannot be.
 bool CodeFrame(const FramePixels& frame, Dc6FrameRecord* record, const std::array<std::uint8_t, 4>& terminator,
                std::size_t number, std::string* reason) {
-    record->coded = EncodeFrame(frame.pixels.get(), frame.opaque.get(), record->width, record->height,
-                                record->width, terminator.data());
+    record->coded = EncodeFrame(frame.pixels.get(), frame.opaque.get(), record->width, record->height, record->width,
+                                terminator.data());
     if (record->coded.empty()) {
         *reason = "frame " + std::to_string(number) + " cannot be coded with the terminator " +
                   TerminatorText(terminator) + ": a row would read as the frame's end; change its first pixels";
@@ -173,14 +173,17 @@ class FramePacker {
 public:
     FramePacker(const PaletteRgb& palette, const PackSettings& settings, OriginalSprite* original,
                 const std::array<std::uint8_t, 4>& spriteTerminator)
-        : palette_(palette), settings_(settings), original_(original), terminator_(spriteTerminator),
+        : palette_(palette),
+          settings_(settings),
+          original_(original),
+          terminator_(spriteTerminator),
           shared_(HasSharedColours(palette)) {}
 
     // Fills record->coded from the job. False with *reason.
     bool Pack(const FrameJob& job, Dc6FrameRecord* record, std::string* reason, PixelCounts* counts) {
         ColourMapper mapper(palette_, settings_.nearest);
-        const bool asIndexed =
-            job.image->indexed() && mapper.UseImagePalette(job.image->palette().data(), job.image->palette().size() / 3);
+        const bool asIndexed = job.image->indexed() &&
+                               mapper.UseImagePalette(job.image->palette().data(), job.image->palette().size() / 3);
         // The original's pixels settle shared colours, by colour and by
         // index alike: only a palette with shared colours needs them.
         FramePixels originalPixels;
@@ -222,8 +225,9 @@ void CountedNotices(const std::string& subject, const PixelCounts& counts, bool 
                          "index (editors do not tell apart palette entries of one colour)");
     if (counts.ambiguous > 0)
         report->notices.emplace_back(
-            subject, std::to_string(counts.ambiguous) + " pixels have a colour the palette holds at several indices and took "
-                                                 "the lowest of them" +
+            subject, std::to_string(counts.ambiguous) +
+                         " pixels have a colour the palette holds at several indices and took "
+                         "the lowest of them" +
                          (originalAtHand ? std::string(" (the original sprite has another colour there)")
                                          : "; " + std::string(wording.original) + " to take the original sprite's"));
     if (counts.nearest > 0)
@@ -264,8 +268,8 @@ bool ReadSpriteTemplate(const std::string& path, SpriteTemplate* out, std::strin
         else if (found.notices.front().frame < 0)
             *reason = "is a damaged sprite file: its frame table is wrong";
         else
-            *reason = "is a damaged sprite file: frame " + std::to_string(found.notices.front().frame) +
-                      " lies outside it";
+            *reason =
+                "is a damaged sprite file: frame " + std::to_string(found.notices.front().frame) + " lies outside it";
         return false;
     }
     SpriteTemplate like;
@@ -327,8 +331,9 @@ bool PackManifest(const std::string& manifestPath, const PackSettings& settings,
     file.header8to11 = manifest.header8to11;
     file.header16to19 = manifest.header16to19;
     std::unique_ptr<FramePacker> packer;
-    if (palette) packer = std::make_unique<FramePacker>(*palette, settings, originalAtHand ? &original : nullptr,
-                                                         file.terminator);
+    if (palette)
+        packer =
+            std::make_unique<FramePacker>(*palette, settings, originalAtHand ? &original : nullptr, file.terminator);
     // One image at a time: frames of one image follow each other.
     PackImage image;
     std::string openName;
@@ -347,8 +352,8 @@ bool PackManifest(const std::string& manifestPath, const PackSettings& settings,
             // The converter writes no image for a frame without pixels, nor
             // for one it could not write: such a frame can only come back empty.
             if (!entry.filename && entry.width != 0 && entry.height != 0)
-                report->notices.emplace_back(manifestPath, "frame " + std::to_string(i) +
-                                                               " has no image; it is packed without pixels");
+                report->notices.emplace_back(
+                    manifestPath, "frame " + std::to_string(i) + " has no image; it is packed without pixels");
             record.coded = EmptyFrameCoding(file.terminator);
             file.frames.push_back(std::move(record));
             continue;
@@ -375,9 +380,9 @@ bool PackManifest(const std::string& manifestPath, const PackSettings& settings,
         }
         if (!Inside(entry, image))
             return Refuse(report, path,
-                          "does not hold all of frame " + std::to_string(i) + " (" + SizeText(entry.width, entry.height) +
-                              " at " + std::to_string(entry.x) + "," + std::to_string(entry.y) + " in an image of " +
-                              SizeText(image.width(), image.height()) +
+                          "does not hold all of frame " + std::to_string(i) + " (" +
+                              SizeText(entry.width, entry.height) + " at " + std::to_string(entry.x) + "," +
+                              std::to_string(entry.y) + " in an image of " + SizeText(image.width(), image.height()) +
                               "); convert the sprite again with this version to get images that hold every frame");
         if (!packer)
             return Refuse(report, path,
@@ -391,7 +396,7 @@ bool PackManifest(const std::string& manifestPath, const PackSettings& settings,
         int fill = -1;
         if (image.marksTransparency()) {
         } else if (image.pcx() || !manifest.transparency) {
-            fill = entry.transparentIndex     ? *entry.transparentIndex
+            fill = entry.transparentIndex      ? *entry.transparentIndex
                    : manifest.transparentIndex ? *manifest.transparentIndex
                                                : manifest.terminator[3];
         } else if (entry.transparentIndex) {
@@ -405,7 +410,8 @@ bool PackManifest(const std::string& manifestPath, const PackSettings& settings,
             report->notices.emplace_back(
                 path, "frame " + std::to_string(i) + " had opaque pixels of the fill index " + std::to_string(fill) +
                           ", which a PCX image cannot tell from transparent ones: they are packed transparent "
-                          "(" + settings.wording->keepFill + " to keep them)");
+                          "(" +
+                          settings.wording->keepFill + " to keep them)");
         const FrameJob job{&image, entry.x, entry.y, fill, i};
         if (!packer->Pack(job, &record, &reason, &counts)) return Refuse(report, path, reason);
         file.frames.push_back(std::move(record));

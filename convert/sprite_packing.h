@@ -39,17 +39,17 @@ inline constexpr std::array<std::uint8_t, 4> kNewSpriteTerminator = {0xEE, 0xEE,
 // What a packing run has to say. Notices do not stop it; a refusal does.
 struct PackReport {
     std::vector<std::pair<std::string, std::string>> notices;  // (file, text), in the order found
-    std::string subject;  // refused: the file the refusal is about
-    std::string reason;   // refused: why, one line
+    std::string subject;                                       // refused: the file the refusal is about
+    std::string reason;                                        // refused: why, one line
     std::vector<std::string> inputs;  // every file the packing read (paths as opened), but the original sprite
     std::string original;             // the original sprite read for its pixels, or empty
 };
 
 // How to pack, beyond what the files say.
 struct PackSettings {
-    bool nearest = false;                 // a colour not in the palette takes the nearest one
-    std::optional<std::string> original;  // the sprite the images were converted from (--like)
-    std::optional<PaletteRgb> palette;    // loose images: the sprite's palette (-p)
+    bool nearest = false;                               // a colour not in the palette takes the nearest one
+    std::optional<std::string> original;                // the sprite the images were converted from (--like)
+    std::optional<PaletteRgb> palette;                  // loose images: the sprite's palette (-p)
     const PackWording* wording = &kCommandLineWording;  // how notices tell the user what to do
 };
 

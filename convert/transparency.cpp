@@ -65,7 +65,8 @@ CanvasTransparency SettleTransparency(const TransparencyPlan& plan, std::uint8_t
     if (index != fill) {
         std::size_t next = 0;
         for (std::size_t i = 0; i < count; ++i)
-            if (canvas[i] == fill && !(listing && Listed(marked, next, i))) canvas[i] = static_cast<std::uint8_t>(index);
+            if (canvas[i] == fill && !(listing && Listed(marked, next, i)))
+                canvas[i] = static_cast<std::uint8_t>(index);
     }
     settled.index = index;
     return settled;

@@ -156,8 +156,7 @@ std::uint32_t Uint16At(const test::Bytes& file, std::size_t at) { return file[at
 // below 0xC0, or 0xC1 and a value of 0xC0 or more), the marker, the palette.
 void CheckPcxFile(const std::string& name, const test::Bytes& file) {
     if (file.size() < kPcxHeaderSize + 1 + kPaletteSize) Fail("short PCX file", name);
-    if (file[0] != 0x0A || file[1] != 5 || file[2] != 1 || file[3] != 8 || file[65] != 1)
-        Fail("PCX header", name);
+    if (file[0] != 0x0A || file[1] != 5 || file[2] != 1 || file[3] != 8 || file[65] != 1) Fail("PCX header", name);
     const std::uint32_t width = (Uint16At(file, 8) + 1) & 0xFFFF;
     const std::uint32_t height = (Uint16At(file, 10) + 1) & 0xFFFF;
     if (Uint16At(file, 66) != width || Uint16At(file, 12) != width || Uint16At(file, 14) != height)
@@ -192,8 +191,7 @@ void CheckOutput() {
 void CheckDiskUntouched() {
     static int inputs = 0;
     if (++inputs % kInputsBetweenDiskChecks != 0) return;
-    for (const auto& entry : std::filesystem::directory_iterator("."))
-        Fail("written to disk", entry.path().string());
+    for (const auto& entry : std::filesystem::directory_iterator(".")) Fail("written to disk", entry.path().string());
 }
 
 test::ScriptedMessageBoxes* user = nullptr;
@@ -238,7 +236,7 @@ private:
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    static test::TempFolder folder;  // removed with its contents at exit
+    static test::TempFolder folder;           // removed with its contents at exit
     static test::ScriptedMessageBoxes boxes;  // answers Yes: every notice stays on
     static const Expected strings;
     static platform::MemoryFolder images("PCXFiles");

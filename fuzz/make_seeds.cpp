@@ -80,9 +80,14 @@ void WriteDc6Seeds(const std::filesystem::path& folder) {
     // The decoder's faults: a zero code byte, literal and skip runs past the
     // row's end, more rows than the frame has, a frame coded without a
     // terminator and running to the end of the file.
-    seed("zero-byte.dc6", Dc6Builder().Add(Coded(4, 2, {0x02, 0x11, 0x00, 0x12, 0x80, 0x81, 0x01, 0x13, 0x80, 0, 0xEE, 0xEE, 0xEE})).Build());
-    seed("literal-overrun.dc6", Dc6Builder().Add(Coded(3, 1, {0x05, 1, 2, 3, 4, 5, 0x80, 0, 0xEE, 0xEE, 0xEE})).Build());
-    seed("skip-overrun.dc6", Dc6Builder().Add(Coded(4, 1, {0x82, 0x85, 0x01, 0x09, 0x80, 0, 0xEE, 0xEE, 0xEE})).Build());
+    seed("zero-byte.dc6",
+         Dc6Builder()
+             .Add(Coded(4, 2, {0x02, 0x11, 0x00, 0x12, 0x80, 0x81, 0x01, 0x13, 0x80, 0, 0xEE, 0xEE, 0xEE}))
+             .Build());
+    seed("literal-overrun.dc6",
+         Dc6Builder().Add(Coded(3, 1, {0x05, 1, 2, 3, 4, 5, 0x80, 0, 0xEE, 0xEE, 0xEE})).Build());
+    seed("skip-overrun.dc6",
+         Dc6Builder().Add(Coded(4, 1, {0x82, 0x85, 0x01, 0x09, 0x80, 0, 0xEE, 0xEE, 0xEE})).Build());
     seed("extra-rows.dc6", Dc6Builder().Add(Coded(2, 1, {0x01, 7, 0x80, 0x01, 8, 0x80, 0x01, 9, 0x80})).Build());
     seed("unterminated.dc6", Dc6Builder().Add(Coded(5, 3, {0x03, 1, 2, 3, 0x80, 0x83, 0x02})).Build());
 
@@ -158,7 +163,7 @@ void WritePcxSeeds(const std::filesystem::path& folder) {
     variant("run-past-row.pcx", [&](Bytes& f) { f[data + 11] = 0xFF; });
     variant("wider-lines.pcx", [&](Bytes& f) { f[66] = 14; });
     variant("window-offset.pcx", [&](Bytes& f) {
-        f[4] = 2;   // xmin
+        f[4] = 2;     // xmin
         f[6] = 0xFF;  // ymin -1
         f[7] = 0xFF;
     });
@@ -191,48 +196,47 @@ void WritePngSeeds(const std::filesystem::path& folder) {
         }
         test::WriteFile(folder / name, sink.data);
     };
-    written("indexed.png", [&](ByteSink& sink) {
-        return WriteIndexedPng(sink, pixels.data(), width, height, width, paletteRgb, -1);
-    });
-    written("indexed-trns.png", [&](ByteSink& sink) {
-        return WriteIndexedPng(sink, pixels.data(), width, height, width, paletteRgb, 0);
-    });
+    written("indexed.png",
+            [&](ByteSink& sink) { return WriteIndexedPng(sink, pixels.data(), width, height, width, paletteRgb, -1); });
+    written("indexed-trns.png",
+            [&](ByteSink& sink) { return WriteIndexedPng(sink, pixels.data(), width, height, width, paletteRgb, 0); });
     written("indexed-trns-40.png", [&](ByteSink& sink) {
         return WriteIndexedPng(sink, pixels.data(), width, height, width, paletteRgb, 40, 9);
     });
     written("rgba.png", [&](ByteSink& sink) {
         return WriteRgbaPng(sink, pixels.data(), opaque.data(), width, height, width, paletteRgb);
     });
-    written("one-pixel.png", [&](ByteSink& sink) {
-        return WriteIndexedPng(sink, pixels.data(), 1, 1, 1, paletteRgb, -1, 0);
-    });
+    written("one-pixel.png",
+            [&](ByteSink& sink) { return WriteIndexedPng(sink, pixels.data(), 1, 1, 1, paletteRgb, -1, 0); });
 
     using test::PngChunk;
     for (int depth : {1, 2, 4, 8}) {
         for (int interlace : {0, 1}) {
             Bytes samples(static_cast<std::size_t>(width) * height);
-            for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::uint8_t>((i * 5) % (1 << depth));
-            const Bytes idat = test::Deflated(test::RawImage(samples, width, height, depth, interlace, {0, 1, 2, 3, 4}));
+            for (std::size_t i = 0; i < samples.size(); ++i)
+                samples[i] = static_cast<std::uint8_t>((i * 5) % (1 << depth));
+            const Bytes idat =
+                test::Deflated(test::RawImage(samples, width, height, depth, interlace, {0, 1, 2, 3, 4}));
             const Bytes half(idat.begin(), idat.begin() + static_cast<std::ptrdiff_t>(idat.size() / 2));
             const Bytes rest(idat.begin() + static_cast<std::ptrdiff_t>(idat.size() / 2), idat.end());
             const std::string name = "depth" + std::to_string(depth) + (interlace ? "-adam7" : "") + ".png";
             test::WriteFile(folder / name,
                             test::PngFile({PngChunk("IHDR", test::IhdrData(width, height, depth, 3, interlace)),
                                            PngChunk("PLTE", test::PngPalette(std::min(1 << depth, 256))),
-                                           PngChunk("tRNS", {0, 128}), PngChunk("IDAT", half),
-                                           PngChunk("IDAT", rest), PngChunk("IEND", {})}));
+                                           PngChunk("tRNS", {0, 128}), PngChunk("IDAT", half), PngChunk("IDAT", rest),
+                                           PngChunk("IEND", {})}));
         }
     }
     Bytes rgba(static_cast<std::size_t>(width) * height * 4);
     for (std::size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<std::uint8_t>(i * 13);
-    test::WriteFile(folder / "rgba-adam7.png",
-                    test::PngFile({PngChunk("IHDR", test::IhdrData(width, height, 8, 6, 1)),
-                                   PngChunk("IDAT", test::Deflated(test::RawImage(rgba, width, height, 32, true,
-                                                                                  {4, 3, 2, 1, 0}))),
-                                   PngChunk("IEND", {})}));
-    test::WriteFile(folder / "rgb.png", test::PngFile({PngChunk("IHDR", test::IhdrData(2, 2, 8, 2)),
-                                                       PngChunk("IDAT", test::Deflated(Bytes(14, 0))),
-                                                       PngChunk("IEND", {})}));
+    test::WriteFile(
+        folder / "rgba-adam7.png",
+        test::PngFile({PngChunk("IHDR", test::IhdrData(width, height, 8, 6, 1)),
+                       PngChunk("IDAT", test::Deflated(test::RawImage(rgba, width, height, 32, true, {4, 3, 2, 1, 0}))),
+                       PngChunk("IEND", {})}));
+    test::WriteFile(folder / "rgb.png",
+                    test::PngFile({PngChunk("IHDR", test::IhdrData(2, 2, 8, 2)),
+                                   PngChunk("IDAT", test::Deflated(Bytes(14, 0))), PngChunk("IEND", {})}));
 }
 
 void WritePaletteSeeds(const std::filesystem::path& folder) {
@@ -254,8 +258,8 @@ void WritePaletteSeeds(const std::filesystem::path& folder) {
     test::WriteFile(folder / "bom.gpl", Bytes(gimp.begin(), gimp.end()));
     const std::string jasc = "JASC-PAL\n0100\n2\n1 2 3\n4 5 6\n\n";
     test::WriteFile(folder / "short.pal", Bytes(jasc.begin(), jasc.end()));
-    Bytes riff = {'R', 'I', 'F', 'F', 28, 0, 0, 0, 'P', 'A', 'L', ' ', 'L', 'I', 'S', 'T', 1, 0, 0, 0, 'x', 0,
-                  'd', 'a', 't', 'a', 12, 0, 0, 0, 0x00, 0x03, 2, 0, 10, 20, 30, 0, 40, 50, 60, 0};
+    Bytes riff = {'R', 'I', 'F', 'F', 28,  0,  0, 0, 'P', 'A',  'L',  ' ', 'L', 'I', 'S', 'T', 1, 0,  0,  0,  'x',
+                  0,   'd', 'a', 't', 'a', 12, 0, 0, 0,   0x00, 0x03, 2,   0,   10,  20,  30,  0, 40, 50, 60, 0};
     riff[4] = static_cast<std::uint8_t>(riff.size() - 8);
     test::WriteFile(folder / "riff.pal", riff);
 }

@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(!manifest.frames.empty() && manifest.frames.size() <= 12, "accepted a frame count outside 1..12");
     Require(IsManifestFileName(manifest.sprite), "accepted a sprite name the packer must not open");
     for (const FrameEntry& frame : manifest.frames)
-        Require(!frame.filename || IsManifestFileName(*frame.filename), "accepted an image name the packer must not open");
+        Require(!frame.filename || IsManifestFileName(*frame.filename),
+                "accepted an image name the packer must not open");
 
     const std::string written = ManifestToJson(manifest);
     SpriteManifest again;

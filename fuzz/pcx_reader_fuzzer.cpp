@@ -79,13 +79,13 @@ void CheckBitmap(const DisplayImage& image) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     DisplayImage image;
     switch (DecodePcx(data, size, &image)) {
-    case PcxDecode::Decoded:
-        CheckBitmap(image);
-        break;
-    case PcxDecode::Refused:
-    case PcxDecode::OutOfMemory:
-        CheckEmpty(image);
-        break;
+        case PcxDecode::Decoded:
+            CheckBitmap(image);
+            break;
+        case PcxDecode::Refused:
+        case PcxDecode::OutOfMemory:
+            CheckEmpty(image);
+            break;
     }
     return 0;
 }

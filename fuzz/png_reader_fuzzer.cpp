@@ -32,8 +32,7 @@ volatile std::uint32_t sum = 0;
 }
 
 void CheckDecoded(const PngPicture& p) {
-    if (p.width < 1 || p.width > kPngMaxDimension || p.height < 1 || p.height > kPngMaxDimension)
-        Fail("size", p.width);
+    if (p.width < 1 || p.width > kPngMaxDimension || p.height < 1 || p.height > kPngMaxDimension) Fail("size", p.width);
     const std::size_t pixels = static_cast<std::size_t>(p.width) * static_cast<std::size_t>(p.height);
     std::uint32_t total = 0;
     if (p.colourType == kPngColourIndexed) {
@@ -62,7 +61,8 @@ void CheckDecoded(const PngPicture& p) {
 std::vector<std::uint8_t> WithCrcsMended(const std::uint8_t* data, std::size_t size) {
     std::vector<std::uint8_t> file(data, data + size);
     for (std::size_t at = 8; at + 12 <= size;) {
-        const std::uint32_t length = std::uint32_t{file[at]} << 24 | file[at + 1] << 16 | file[at + 2] << 8 | file[at + 3];
+        const std::uint32_t length =
+            std::uint32_t{file[at]} << 24 | file[at + 1] << 16 | file[at + 2] << 8 | file[at + 3];
         if (length > size - at - 12) break;
         const auto crc = static_cast<std::uint32_t>(crc32(0, file.data() + at + 4, 4 + length));
         for (int i = 0; i < 4; ++i) file[at + 8 + length + i] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));

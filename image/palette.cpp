@@ -15,6 +15,7 @@
 // colour cube with the levels 00, 33, 66, 99, CC, FF in red-major order,
 // without its black and white corners, which entries 0 and 255 already hold.
 // No two entries are equal. Stored blue, green, red.
+// clang-format off
 const std::uint8_t builtInPalette[kPaletteSize] = {
     0x00, 0x00, 0x00,  0x00, 0x00, 0x24,  0x07, 0x07, 0x07,  0x0e, 0x0e, 0x0e,  // 0-3
     0x15, 0x15, 0x15,  0x1c, 0x1c, 0x1c,  0x23, 0x23, 0x23,  0x2a, 0x2a, 0x2a,  // 4-7
@@ -81,6 +82,7 @@ const std::uint8_t builtInPalette[kPaletteSize] = {
     0xcc, 0xcc, 0xff,  0xff, 0xcc, 0xff,  0x00, 0xff, 0xff,  0x33, 0xff, 0xff,  // 248-251
     0x66, 0xff, 0xff,  0x99, 0xff, 0xff,  0xcc, 0xff, 0xff,  0xff, 0xff, 0xff,  // 252-255
 };
+// clang-format on
 
 std::uint8_t* currentPalette = nullptr;
 bool paletteIsBuiltIn = false;
@@ -115,5 +117,6 @@ PaletteLoad LoadPaletteFile(const char* path) {
 }
 
 void ReorderPalette() {
-    for (std::size_t entry = 0; entry < kPaletteSize; entry += 3) std::swap(currentPalette[entry], currentPalette[entry + 2]);
+    for (std::size_t entry = 0; entry < kPaletteSize; entry += 3)
+        std::swap(currentPalette[entry], currentPalette[entry + 2]);
 }

@@ -7,7 +7,7 @@
 namespace {
 
 constexpr std::size_t kEntries = 256;
-constexpr std::size_t kRawLength = 3 * kEntries;   // 768
+constexpr std::size_t kRawLength = 3 * kEntries;       // 768
 constexpr std::size_t kActWithCount = kRawLength + 4;  // 772: count and transparent index follow
 constexpr std::uint16_t kRiffPaletteVersion = 0x0300;
 constexpr char kGimpMagic[] = "GIMP Palette";
@@ -129,7 +129,8 @@ PaletteParse ParseJasc(const std::uint8_t* bytes, std::size_t length, PaletteFil
     Lines lines(bytes, length);
     std::string_view line;
     lines.Next(&line);  // the magic, already matched
-    if (!lines.Next(&line) || Trim(line) != kJascVersion) return Refuse(reason, "line 2: expected JASC-PAL version 0100");
+    if (!lines.Next(&line) || Trim(line) != kJascVersion)
+        return Refuse(reason, "line 2: expected JASC-PAL version 0100");
     unsigned count = 0;
     if (!lines.Next(&line) || !TakeNumber(&line, 99999999, &count) || !Trim(line).empty())
         return Refuse(reason, "line 3: expected the number of colours");
@@ -223,8 +224,8 @@ bool StartsWith(const std::uint8_t* bytes, std::size_t length, const char* text)
 
 }  // namespace
 
-PaletteParse ParsePaletteFile(const std::string& name, const std::uint8_t* bytes, std::size_t length,
-                              PaletteFile* out, std::string* reason) {
+PaletteParse ParsePaletteFile(const std::string& name, const std::uint8_t* bytes, std::size_t length, PaletteFile* out,
+                              std::string* reason) {
     if (HasExtension(name, ".act")) return ParseAct(bytes, length, out, reason);
     if (length >= 12 && StartsWith(bytes, length, "RIFF") && std::memcmp(bytes + 8, "PAL ", 4) == 0)
         return ParseRiff(bytes, length, out, reason);

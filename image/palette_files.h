@@ -46,8 +46,8 @@ enum class PaletteParse { Parsed, Refused };
 // what is wrong in a short phrase for the user, naming the line for text
 // formats ("line 7: expected three numbers 0 to 255"). Never reads outside
 // bytes[0, length).
-PaletteParse ParsePaletteFile(const std::string& name, const std::uint8_t* bytes, std::size_t length,
-                              PaletteFile* out, std::string* reason);
+PaletteParse ParsePaletteFile(const std::string& name, const std::uint8_t* bytes, std::size_t length, PaletteFile* out,
+                              std::string* reason);
 
 enum class PaletteFormat { Gimp, Jasc, Act };
 

@@ -120,12 +120,12 @@ PcxDecode DecodePcx(const std::uint8_t* file, std::size_t length, DisplayImage* 
     HeapBlock pixels(static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(height * rowStride) + 1, 1)));
     if (!info || !pixels) return PcxDecode::OutOfMemory;
     FillBitmapHeader(info.get(), static_cast<std::int32_t>(width), static_cast<std::int32_t>(height),
-                     static_cast<std::int8_t>(file[kPlanesOffset]), static_cast<std::int8_t>(file[kBitsPerPixelOffset]));
+                     static_cast<std::int8_t>(file[kPlanesOffset]),
+                     static_cast<std::int8_t>(file[kBitsPerPixelOffset]));
 
     // One forward pass; data that ends early leaves the rest of the rows zero.
     PcxRowDecoder rows(file, length, header);
-    for (std::int64_t row = 0; row < height && rows.NextRow(pixels.get() + row * rowStride); ++row) {
-    }
+    for (std::int64_t row = 0; row < height && rows.NextRow(pixels.get() + row * rowStride); ++row) {}
 
     std::uint8_t* const colours = info.get() + kColourTableOffset;
     if (const std::uint8_t* palette = rows.Palette()) {

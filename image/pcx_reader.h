@@ -30,9 +30,9 @@ struct DisplayImage {
 };
 
 enum class PcxDecode {
-    Decoded,     // image holds a complete bitmap
-    Refused,     // not an image this reader can show; image left empty
-    OutOfMemory, // the pixel block could not be obtained; image left empty
+    Decoded,      // image holds a complete bitmap
+    Refused,      // not an image this reader can show; image left empty
+    OutOfMemory,  // the pixel block could not be obtained; image left empty
 };
 
 // The header fields of an 8-bit, one-plane PCX file that the decoding needs.

@@ -87,13 +87,15 @@ __attribute__((target("ssse3"))) std::uint8_t* EncodeRowSsse3(const std::uint8_t
         const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(pixels, runBits), runBits));
         const int low = mask & 0xFF;
         const int high = mask >> 8;
-        const __m128i first = _mm_or_si128(_mm_shuffle_epi8(pixels, _mm_load_si128(reinterpret_cast<const __m128i*>(t.shuffle[low]))),
-                                           _mm_load_si128(reinterpret_cast<const __m128i*>(t.prefix[low])));
+        const __m128i first =
+            _mm_or_si128(_mm_shuffle_epi8(pixels, _mm_load_si128(reinterpret_cast<const __m128i*>(t.shuffle[low]))),
+                         _mm_load_si128(reinterpret_cast<const __m128i*>(t.prefix[low])));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(o), first);
         o += t.length[low];
         const __m128i rest = _mm_srli_si128(pixels, 8);
-        const __m128i second = _mm_or_si128(_mm_shuffle_epi8(rest, _mm_load_si128(reinterpret_cast<const __m128i*>(t.shuffle[high]))),
-                                            _mm_load_si128(reinterpret_cast<const __m128i*>(t.prefix[high])));
+        const __m128i second =
+            _mm_or_si128(_mm_shuffle_epi8(rest, _mm_load_si128(reinterpret_cast<const __m128i*>(t.shuffle[high]))),
+                         _mm_load_si128(reinterpret_cast<const __m128i*>(t.prefix[high])));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(o), second);
         o += t.length[high];
     }
@@ -113,9 +115,9 @@ bool EncodePcx(ByteSink& sink, const std::uint8_t* pixels, std::int32_t width, s
     if (width < 1 || height < 1 || width > kMaxPcxDimension || height > kMaxPcxDimension) return false;
     // A small image needs no more than its worst case; most sprites' images
     // are small, and a block of a mebibyte costs the heap more than the coding.
-    const std::uint64_t worstCase =
-        kPcxHeaderSize + 2 * static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) + 16 + 1 +
-        kPaletteSize + 64;
+    const std::uint64_t worstCase = kPcxHeaderSize +
+                                    2 * static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) + 16 +
+                                    1 + kPaletteSize + 64;
     HeapBlock buffer(static_cast<std::uint8_t*>(
         std::malloc(worstCase < kBufferSize ? static_cast<std::size_t>(worstCase) : kBufferSize)));
     if (!buffer) return false;

@@ -26,9 +26,12 @@ std::size_t FrameChunk(std::uint8_t* chunk, const char* type, std::size_t length
 
 int ZlibStrategy(PngStrategy strategy) {
     switch (strategy) {
-    case PngStrategy::Filtered: return Z_FILTERED;
-    case PngStrategy::Rle: return Z_RLE;
-    case PngStrategy::Default: break;
+        case PngStrategy::Filtered:
+            return Z_FILTERED;
+        case PngStrategy::Rle:
+            return Z_RLE;
+        case PngStrategy::Default:
+            break;
     }
     return Z_DEFAULT_STRATEGY;
 }

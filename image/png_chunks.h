@@ -57,8 +57,8 @@ public:
     // frame's fdAT chunks, each numbered from *sequence on; else IDAT.
     bool Start(int level, PngStrategy strategy, std::uint32_t* sequence = nullptr) {
         sequence_ = sequence;
-        block_.reset(static_cast<std::uint8_t*>(
-            std::malloc(kInputBuffer + kChunkFraming + kSequenceLength + kPngIdatChunk)));
+        block_.reset(
+            static_cast<std::uint8_t*>(std::malloc(kInputBuffer + kChunkFraming + kSequenceLength + kPngIdatChunk)));
         if (!block_) return false;
         std::memset(&stream_, 0, sizeof stream_);
         if (deflateInit2(&stream_, level, Z_DEFLATED, kWindowBits, kMemoryLevel, ZlibStrategy(strategy)) != Z_OK)

@@ -9,12 +9,12 @@
 namespace {
 
 constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
-constexpr std::size_t kChunkFraming = 12;               // length and type before the data, CRC after it
-constexpr std::uint32_t kLongestChunk = 0x7FFFFFFF;     // the format's limit on a chunk's length
+constexpr std::size_t kChunkFraming = 12;            // length and type before the data, CRC after it
+constexpr std::uint32_t kLongestChunk = 0x7FFFFFFF;  // the format's limit on a chunk's length
 constexpr std::size_t kIhdrLength = 13;
-constexpr std::uint8_t kAncillaryBit = 0x20;            // bit 5 of a type's first letter: lower case
-constexpr std::uint64_t kDeflateMostExpansion = 1032;   // 258 bytes from a 2-bit length and distance code
-constexpr int kFilterCount = 5;                         // None, Sub, Up, Average, Paeth
+constexpr std::uint8_t kAncillaryBit = 0x20;           // bit 5 of a type's first letter: lower case
+constexpr std::uint64_t kDeflateMostExpansion = 1032;  // 258 bytes from a 2-bit length and distance code
+constexpr int kFilterCount = 5;                        // None, Sub, Up, Average, Paeth
 
 std::uint32_t Uint32At(const std::uint8_t* p) {
     return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
@@ -38,11 +38,16 @@ std::uint64_t RowBytes(std::uint64_t pixels, unsigned bitsPerPixel) { return (pi
 
 const char* ColourName(int colourType) {
     switch (colourType) {
-    case 0: return "grey-scale";
-    case 2: return "RGB";
-    case 3: return "indexed";
-    case 4: return "grey-scale with alpha";
-    case 6: return "RGBA";
+        case 0:
+            return "grey-scale";
+        case 2:
+            return "RGB";
+        case 3:
+            return "indexed";
+        case 4:
+            return "grey-scale with alpha";
+        case 6:
+            return "RGBA";
     }
     return "unknown";
 }
@@ -50,11 +55,14 @@ const char* ColourName(int colourType) {
 // The bit depths the format allows for a colour type.
 bool ValidDepth(int colourType, int depth) {
     switch (colourType) {
-    case 0: return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
-    case 3: return depth == 1 || depth == 2 || depth == 4 || depth == 8;
-    case 2:
-    case 4:
-    case 6: return depth == 8 || depth == 16;
+        case 0:
+            return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+        case 3:
+            return depth == 1 || depth == 2 || depth == 4 || depth == 8;
+        case 2:
+        case 4:
+        case 6:
+            return depth == 8 || depth == 16;
     }
     return false;
 }
@@ -72,9 +80,12 @@ struct Chunk {
 unsigned BitsPerPixel(const PngHeader& header) {
     const unsigned depth = static_cast<unsigned>(header.bitDepth);
     switch (header.colourType) {
-    case kPngColourRgb: return 3 * depth;
-    case kPngColourGreyAlpha: return 2 * depth;
-    case kPngColourRgba: return 4 * depth;
+        case kPngColourRgb:
+            return 3 * depth;
+        case kPngColourGreyAlpha:
+            return 2 * depth;
+        case kPngColourRgba:
+            return 4 * depth;
     }
     return depth;
 }
@@ -171,8 +182,8 @@ PngRead Walker::ReadIhdr(const Chunk& ihdr) {
         return Fail(PngRead::TooLarge, "image of " + std::to_string(width) + " x " + std::to_string(height) +
                                            " pixels; at most 65535 x 65535");
     if (depth == 16)
-        return Fail(PngRead::Unsupported, std::string(ColourName(colourType)) + " image at " +
-                                              std::to_string(depth) + " bits per sample");
+        return Fail(PngRead::Unsupported,
+                    std::string(ColourName(colourType)) + " image at " + std::to_string(depth) + " bits per sample");
     return PngRead::Decoded;
 }
 
@@ -217,19 +228,20 @@ PngRead Walker::Walk() {
             if (palette) return Damaged("more than one PLTE chunk");
             if (idat != BeforeIdat) return Damaged("PLTE chunk after the image data");
             const std::uint32_t entries = chunk.length / 3;
-            if (chunk.length % 3 != 0 || entries == 0 || entries > 256) return Damaged("PLTE chunk of the wrong length");
+            if (chunk.length % 3 != 0 || entries == 0 || entries > 256)
+                return Damaged("PLTE chunk of the wrong length");
             if (indexed && entries > (1u << header_->bitDepth))
                 return Damaged("PLTE chunk has " + std::to_string(entries) + " entries; at most " +
-                               std::to_string(1u << header_->bitDepth) + " at " +
-                               std::to_string(header_->bitDepth) + " bits");
+                               std::to_string(1u << header_->bitDepth) + " at " + std::to_string(header_->bitDepth) +
+                               " bits");
             palette = true;
             // A palette beside true colours is only a suggestion for viewers.
             if (indexed) {
                 header_->paletteRgb.assign(chunk.data, chunk.data + chunk.length);
                 header_->alpha.assign(entries, 255);
             }
-        } else if (chunk.Is("tRNS") && (indexed || header_->colourType == kPngColourGrey ||
-                                        header_->colourType == kPngColourRgb)) {
+        } else if (chunk.Is("tRNS") &&
+                   (indexed || header_->colourType == kPngColourGrey || header_->colourType == kPngColourRgb)) {
             // Types 4 and 6 have an alpha channel; a tRNS there is ignored.
             if (transparency) return Damaged("more than one tRNS chunk");
             if (idat != BeforeIdat) return Damaged("tRNS chunk after the image data");
@@ -242,7 +254,8 @@ PngRead Walker::Walk() {
                 const std::uint32_t samples = header_->colourType == kPngColourGrey ? 1 : 3;
                 if (chunk.length != 2 * samples) return Damaged("tRNS chunk of the wrong length");
                 for (std::uint32_t i = 0; i < samples; ++i)
-                    header_->transparentSample[i] = static_cast<std::uint16_t>(chunk.data[2 * i] << 8 | chunk.data[2 * i + 1]);
+                    header_->transparentSample[i] =
+                        static_cast<std::uint16_t>(chunk.data[2 * i] << 8 | chunk.data[2 * i + 1]);
                 header_->transparentColour = true;
             }
         } else if ((chunk.type[0] & kAncillaryBit) == 0) {
@@ -350,27 +363,27 @@ int Paeth(int a, int b, int c) {
 // pass (zeros for the first); bpp is the distance to the left neighbour.
 void Unfilter(int filter, std::uint8_t* row, const std::uint8_t* previous, std::size_t count, std::size_t bpp) {
     switch (filter) {
-    case 1:
-        for (std::size_t i = bpp; i < count; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - bpp]);
-        break;
-    case 2:
-        for (std::size_t i = 0; i < count; ++i) row[i] = static_cast<std::uint8_t>(row[i] + previous[i]);
-        break;
-    case 3:
-        for (std::size_t i = 0; i < count; ++i) {
-            const int left = i >= bpp ? row[i - bpp] : 0;
-            row[i] = static_cast<std::uint8_t>(row[i] + ((left + previous[i]) >> 1));
-        }
-        break;
-    case 4:
-        for (std::size_t i = 0; i < count; ++i) {
-            const int left = i >= bpp ? row[i - bpp] : 0;
-            const int upperLeft = i >= bpp ? previous[i - bpp] : 0;
-            row[i] = static_cast<std::uint8_t>(row[i] + Paeth(left, previous[i], upperLeft));
-        }
-        break;
-    default:
-        break;
+        case 1:
+            for (std::size_t i = bpp; i < count; ++i) row[i] = static_cast<std::uint8_t>(row[i] + row[i - bpp]);
+            break;
+        case 2:
+            for (std::size_t i = 0; i < count; ++i) row[i] = static_cast<std::uint8_t>(row[i] + previous[i]);
+            break;
+        case 3:
+            for (std::size_t i = 0; i < count; ++i) {
+                const int left = i >= bpp ? row[i - bpp] : 0;
+                row[i] = static_cast<std::uint8_t>(row[i] + ((left + previous[i]) >> 1));
+            }
+            break;
+        case 4:
+            for (std::size_t i = 0; i < count; ++i) {
+                const int left = i >= bpp ? row[i - bpp] : 0;
+                const int upperLeft = i >= bpp ? previous[i - bpp] : 0;
+                row[i] = static_cast<std::uint8_t>(row[i] + Paeth(left, previous[i], upperLeft));
+            }
+            break;
+        default:
+            break;
     }
 }
 
@@ -438,8 +451,10 @@ public:
         const bool indexed = picture_->colourType == kPngColourIndexed;
         for (std::uint32_t i = 0; i < count; ++i) {
             const std::uint64_t at = y * width + x0 + std::uint64_t{i} * dx;
-            if (indexed) picture_->indices[at] = samples[i];
-            else std::memcpy(&picture_->rgba[4 * at], samples + 4 * std::size_t{i}, 4);
+            if (indexed)
+                picture_->indices[at] = samples[i];
+            else
+                std::memcpy(&picture_->rgba[4 * at], samples + 4 * std::size_t{i}, 4);
         }
         return true;
     }

@@ -76,9 +76,9 @@ PngRead ReadPng(const std::uint8_t* file, std::size_t length, PngPicture* pictur
 
 // What the chunks before the image data say, read without inflating it.
 struct PngHeader : PngImageInfo {
-    std::vector<std::uint8_t> paletteRgb;  // colour type 3, as in PngPicture
-    std::vector<std::uint8_t> alpha;       // colour type 3, as in PngPicture
-    bool transparentColour = false;        // types 0 and 2: tRNS names a colour,
+    std::vector<std::uint8_t> paletteRgb;            // colour type 3, as in PngPicture
+    std::vector<std::uint8_t> alpha;                 // colour type 3, as in PngPicture
+    bool transparentColour = false;                  // types 0 and 2: tRNS names a colour,
     std::uint16_t transparentSample[3] = {0, 0, 0};  // its grey, or red, green, blue, at the image's depth
     // Where the image data lies; for DecodePngRows.
     std::size_t firstIdat = 0;

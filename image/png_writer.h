@@ -63,10 +63,9 @@ inline constexpr std::size_t kPngIdatChunk = 256 * 1024;
 // rowStride. paletteRgb is 768 bytes, red, green, blue per entry, all 256
 // entries written. transparentIndex -1 writes no tRNS chunk; 0..255 makes
 // that entry fully transparent and every other one opaque. level is zlib's
-// 0..9; level and strategy change the size, never the pixels. The bytes are handed to sink in pieces of at most kPngIdatChunk + 12
-// bytes; memory used does not grow with the image. Returns false for a
-// width or height below 1, a transparentIndex outside -1..255, a level
-// outside 0..9, a zlib failure or a sink that refuses bytes; the sink may
+// 0..9; level and strategy change the size, never the pixels. The bytes are handed to sink in pieces of at most
+// kPngIdatChunk + 12 bytes; memory used does not grow with the image. Returns false for a width or height below 1, a
+// transparentIndex outside -1..255, a level outside 0..9, a zlib failure or a sink that refuses bytes; the sink may
 // then hold part of a file, which the caller discards.
 bool WriteIndexedPng(ByteSink& sink, const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
                      std::int32_t rowStride, const std::uint8_t* paletteRgb, int transparentIndex,
@@ -77,8 +76,8 @@ bool WriteIndexedPng(ByteSink& sink, const std::uint8_t* pixels, std::int32_t wi
 // position (same layout and stride as pixels) is non-zero, and 0, 0, 0, 0
 // where it is zero. Otherwise as WriteIndexedPng.
 bool WriteRgbaPng(ByteSink& sink, const std::uint8_t* pixels, const std::uint8_t* opaque, std::int32_t width,
-                  std::int32_t height, std::int32_t rowStride, const std::uint8_t* paletteRgb,
-                  int level = kPngLevel, PngStrategy strategy = kPngStrategy);
+                  std::int32_t height, std::int32_t rowStride, const std::uint8_t* paletteRgb, int level = kPngLevel,
+                  PngStrategy strategy = kPngStrategy);
 
 // The same, with the transparent pixels told without a mask: those of index
 // marker whose offsets (y x rowStride + x) the ascending list opaqueMarked

@@ -38,7 +38,7 @@ constexpr int kRecordEntries = 256;
 #ifdef _WIN32
 constexpr std::size_t kRecordedName = 4096;  // the whole path
 #else
-constexpr std::size_t kRecordedName = 64;    // the name in its folder
+constexpr std::size_t kRecordedName = 64;  // the name in its folder
 #endif
 
 struct RecordEntry {

@@ -63,7 +63,7 @@ private:
     std::string temporary_;  // the name we created, empty while unnamed
     std::string reason_;
     bool failed_ = false;
-    int slot_ = -1;          // our entry in the record of named temporary files
+    int slot_ = -1;  // our entry in the record of named temporary files
 #ifdef _WIN32
     std::string folderPath_;
     void* handle_ = nullptr;

@@ -8,9 +8,9 @@
 
 namespace {
 
-constexpr std::uint8_t kEndOfRow = 0x80;       // 1000 0000
-constexpr std::uint8_t kSkipBase = 0x80;       // 1nnn nnnn: skip n pixels, n = 1..127
-constexpr std::int64_t kLongestRun = 127;      // both run kinds hold 7 bits of length
+constexpr std::uint8_t kEndOfRow = 0x80;   // 1000 0000
+constexpr std::uint8_t kSkipBase = 0x80;   // 1nnn nnnn: skip n pixels, n = 1..127
+constexpr std::int64_t kLongestRun = 127;  // both run kinds hold 7 bits of length
 
 // The first bytes of the coded data from some row to the frame's end. The
 // end-of-frame test after a 0x80 reads the bytes 2 to 4 after it, so the four
@@ -23,9 +23,9 @@ using Lookahead = std::array<std::uint8_t, 4>;
 // transparent tail as skips. Every variant decodes to the same pixels; they
 // differ in their first bytes, which is all the end-of-frame test sees.
 constexpr int kCappedRuns = 3;
-constexpr int kCapChoices = 3;                       // no cap, 1, 2
-constexpr int kCapVariants = 27;                     // kCapChoices ^ kCappedRuns
-constexpr int kVariants = 2 * kCapVariants;          // tail uncoded, tail coded
+constexpr int kCapChoices = 3;               // no cap, 1, 2
+constexpr int kCapVariants = 27;             // kCapChoices ^ kCappedRuns
+constexpr int kVariants = 2 * kCapVariants;  // tail uncoded, tail coded
 
 struct Row {
     const std::uint8_t* pixels;
@@ -128,7 +128,11 @@ Lookahead Prepend(const Head& head, const Lookahead& above) {
 class VariantSearch {
 public:
     VariantSearch(const std::vector<Row>& rows, const std::uint8_t terminator[4], std::uint64_t* rowCodings)
-        : rows_(rows), terminator_(terminator), chosen_(rows.size()), above_(rows.size()), heads_(rows.size()),
+        : rows_(rows),
+          terminator_(terminator),
+          chosen_(rows.size()),
+          above_(rows.size()),
+          heads_(rows.size()),
           rowCodings_(rowCodings) {
         deadEnds_.reserve(rows.size());
     }
@@ -150,9 +154,9 @@ private:
 
     const std::vector<Row>& rows_;
     const std::uint8_t* terminator_;
-    std::vector<int> chosen_;        // per row, the head taken: entries above the current row are the path's
-    std::vector<Lookahead> above_;   // what follows each row's coding on that path
-    std::vector<RowHeads> heads_;    // each row's, as far as the search looked
+    std::vector<int> chosen_;         // per row, the head taken: entries above the current row are the path's
+    std::vector<Lookahead> above_;    // what follows each row's coding on that path
+    std::vector<RowHeads> heads_;     // each row's, as far as the search looked
     std::vector<std::uint8_t> code_;  // room for a row's first bytes
     std::unordered_set<std::uint64_t> deadEnds_;
     std::uint64_t* rowCodings_;

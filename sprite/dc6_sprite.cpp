@@ -7,7 +7,8 @@ namespace {
 std::uint32_t FieldAt(const std::uint8_t* bytes, std::uint32_t size, std::uint32_t offset) {
     std::uint32_t value = 0;
     for (std::uint32_t i = 0; i < 4; ++i)
-        if (static_cast<std::uint64_t>(offset) + i < size) value |= static_cast<std::uint32_t>(bytes[offset + i]) << (8 * i);
+        if (static_cast<std::uint64_t>(offset) + i < size)
+            value |= static_cast<std::uint32_t>(bytes[offset + i]) << (8 * i);
     return value;
 }
 

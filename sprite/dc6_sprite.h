@@ -66,10 +66,10 @@ struct Dc6Frame {
     std::int32_t height = 0;
     std::int32_t xOffset = 0;
     std::int32_t yOffset = 0;
-    std::uint32_t header0to3 = 0;    // kept, not interpreted
-    std::uint32_t header20to23 = 0;  // kept, not interpreted
-    std::uint32_t header24to27 = 0;  // kept, not interpreted
-    std::uint32_t storedLength = 0;  // the coded length the header gives
+    std::uint32_t header0to3 = 0;        // kept, not interpreted
+    std::uint32_t header20to23 = 0;      // kept, not interpreted
+    std::uint32_t header24to27 = 0;      // kept, not interpreted
+    std::uint32_t storedLength = 0;      // the coded length the header gives
     const std::uint8_t* data = nullptr;  // first coded byte; null when not present
     std::uint32_t length = 0;            // coded bytes, cut to the file's end
 };

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-
 namespace {
 
 constexpr std::uint8_t kZeroByte = 0x00;
@@ -114,8 +113,9 @@ void DecodeFrame(const Dc6Frame& frame, const Dc6Terminator& terminator, CanvasV
             std::memcpy(canvas + at, source, count);
             if (opaque != nullptr) std::memset(opaque + at, 1, count);
             if (marked == nullptr) return;
-            for (const std::uint8_t* hit = source; (hit = static_cast<const std::uint8_t*>(
-                                                        std::memchr(hit, marker, count - static_cast<std::size_t>(hit - source)))) != nullptr;
+            for (const std::uint8_t* hit = source;
+                 (hit = static_cast<const std::uint8_t*>(
+                      std::memchr(hit, marker, count - static_cast<std::size_t>(hit - source)))) != nullptr;
                  ++hit)
                 marked->push_back(static_cast<std::uint32_t>(at + (hit - source)));
         },

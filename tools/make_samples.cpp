@@ -62,7 +62,9 @@ public:
     int Index(Colour c, int x, int y) const {
         static const int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
         const double threshold = (kBayer[y & 3][x & 3] + 0.5) / 16.0;
-        auto level = [threshold](double v) { return std::clamp(static_cast<int>(std::clamp(v, 0.0, 1.0) * 5 + threshold), 0, 5); };
+        auto level = [threshold](double v) {
+            return std::clamp(static_cast<int>(std::clamp(v, 0.0, 1.0) * 5 + threshold), 0, 5);
+        };
         return cube_[level(c.r)][level(c.g)][level(c.b)];
     }
 
@@ -86,8 +88,7 @@ PixelRows Paint(const Painter& painter, int width, int height, const Shader& sha
 
 PixelRows Cut(const PixelRows& rows, int left, int top, int width, int height) {
     PixelRows piece;
-    for (int y = top; y < top + height; ++y)
-        piece.emplace_back(rows[y].begin() + left, rows[y].begin() + left + width);
+    for (int y = top; y < top + height; ++y) piece.emplace_back(rows[y].begin() + left, rows[y].begin() + left + width);
     return piece;
 }
 
@@ -189,9 +190,9 @@ Bytes MakeDamaged(const Painter& painter) {
     Bytes coded;
     for (int y = static_cast<int>(rows.size()) - 1; y >= 0; --y) {
         Bytes row = test::EncodeRows({rows[y]}, kTerminator);
-        row.resize(row.size() - kTerminator.size());  // keep the row's codes and its end-of-row
-        if (y == 40) row.insert(row.end() - 1, 0x84);   // a skip past the row's end
-        if (y == 30) row.insert(row.begin(), 0x00);     // a stray zero byte
+        row.resize(row.size() - kTerminator.size());   // keep the row's codes and its end-of-row
+        if (y == 40) row.insert(row.end() - 1, 0x84);  // a skip past the row's end
+        if (y == 30) row.insert(row.begin(), 0x00);    // a stray zero byte
         coded.insert(coded.end(), row.begin(), row.end());
     }
     test::Dc6Frame frame;
@@ -208,7 +209,9 @@ Bytes MakeWarmPalette() {
     Bytes palette(builtInPalette, builtInPalette + kPaletteSize);
     for (std::size_t entry = 0; entry < kPaletteSize; entry += 3) {
         const double luma = 0.11 * palette[entry] + 0.59 * palette[entry + 1] + 0.3 * palette[entry + 2];
-        auto tone = [luma](double k, double lift) { return static_cast<std::uint8_t>(std::min(255.0, luma * k + lift)); };
+        auto tone = [luma](double k, double lift) {
+            return static_cast<std::uint8_t>(std::min(255.0, luma * k + lift));
+        };
         palette[entry] = tone(0.62, 8);
         palette[entry + 1] = tone(0.86, 14);
         palette[entry + 2] = tone(1.0, 26);
@@ -236,10 +239,9 @@ int main(int argc, char** argv) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     const Painter painter;
-    const bool written = Write(folder / "valley.dc6", MakeValley(painter)) &&
-                         Write(folder / "bounce.dc6", MakeBounce(painter)) &&
-                         Write(folder / "gem.dc6", MakeGem(painter)) &&
-                         Write(folder / "damaged.dc6", MakeDamaged(painter)) &&
-                         Write(folder / "warm.pal", MakeWarmPalette());
+    const bool written =
+        Write(folder / "valley.dc6", MakeValley(painter)) && Write(folder / "bounce.dc6", MakeBounce(painter)) &&
+        Write(folder / "gem.dc6", MakeGem(painter)) && Write(folder / "damaged.dc6", MakeDamaged(painter)) &&
+        Write(folder / "warm.pal", MakeWarmPalette());
     return written ? 0 : 1;
 }

@@ -48,7 +48,8 @@ bool MainWindow::ChooseRunPalette() {
         paletteIsBuiltIn = false;
         return true;
     }
-    if (customWanted && ::MessageBoxA(selfWindow, kCustomPaletteFailed, kConverterCaption, kQuestion) == IDNO) return false;
+    if (customWanted && ::MessageBoxA(selfWindow, kCustomPaletteFailed, kConverterCaption, kQuestion) == IDNO)
+        return false;
     UseBuiltInPalette();
     return true;
 }

@@ -8,7 +8,8 @@ HWND HtmlHelpA(HWND caller, const char* file, UINT command, DWORD_PTR data) {
     static HMODULE control = nullptr;
     if (control == nullptr) control = ::LoadLibraryA("hhctrl.ocx");
     if (control == nullptr) return nullptr;
-    const auto entry = reinterpret_cast<HtmlHelpFunction>(reinterpret_cast<void*>(::GetProcAddress(control, "HtmlHelpA")));
+    const auto entry =
+        reinterpret_cast<HtmlHelpFunction>(reinterpret_cast<void*>(::GetProcAddress(control, "HtmlHelpA")));
     if (entry == nullptr) return nullptr;
     return entry(caller, file, command, data);
 }

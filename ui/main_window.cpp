@@ -146,7 +146,8 @@ int MainWindow::BrowseForFolder() {
 
 void MainWindow::CountSelection() {
     selectedCount = 0;
-    for (int item = fileList.GetNextItem(-1, LVNI_SELECTED); item != -1; item = fileList.GetNextItem(item, LVNI_SELECTED))
+    for (int item = fileList.GetNextItem(-1, LVNI_SELECTED); item != -1;
+         item = fileList.GetNextItem(item, LVNI_SELECTED))
         ++selectedCount;
     char title[96];
     std::snprintf(title, sizeof title, "%s: (%d/%d files)", kTitle, selectedCount, fileList.GetItemCount());

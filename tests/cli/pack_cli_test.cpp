@@ -14,9 +14,9 @@
 
 namespace {
 
+using test::Bytes;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-using test::Bytes;
 
 test::ConverterRun Pack(const std::vector<std::string>& arguments) { return test::RunProgram(KELVANE_PACK, arguments); }
 
@@ -55,18 +55,19 @@ TEST(PackCliTest, WritesTheManifestsSpriteAndReportsOneLinePerNotice) {
 
     // Colours the palette lacks: refused, or with --nearest a counted notice,
     // status 1, the sprite written.
-    test::WriteFile("out/s0.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(3, 2, 8, 3)),
-                                                 test::PngChunk("PLTE", test::PngPalette(4)),
-                                                 test::PngChunk("tRNS", Bytes{0}),
-                                                 test::PngChunk("IDAT", test::Deflated({0, 1, 0, 2, 0, 3, 0, 0})),
-                                                 test::PngChunk("IEND", {})}));
+    test::WriteFile(
+        "out/s0.png",
+        test::PngFile({test::PngChunk("IHDR", test::IhdrData(3, 2, 8, 3)), test::PngChunk("PLTE", test::PngPalette(4)),
+                       test::PngChunk("tRNS", Bytes{0}),
+                       test::PngChunk("IDAT", test::Deflated({0, 1, 0, 2, 0, 3, 0, 0})), test::PngChunk("IEND", {})}));
     const test::ConverterRun missing = Pack({"-C", "out", "-o", "../edited.dc6", "s.json"});
     EXPECT_EQ(missing.status, 2);
     EXPECT_THAT(missing.err, StartsWith("kelvane-pack: s0.png: colour #01FE03 (pixel 0,0) is not in the sprite's"));
     EXPECT_FALSE(std::filesystem::exists("edited.dc6"));
     const test::ConverterRun nearest = Pack({"-C", "out", "-o", "../edited.dc6", "--nearest", "s.json"});
     EXPECT_EQ(nearest.status, 1);
-    EXPECT_EQ(nearest.err, "kelvane-pack: s.json: 3 pixels have a colour not in the palette and took the nearest one\n");
+    EXPECT_EQ(nearest.err,
+              "kelvane-pack: s.json: 3 pixels have a colour not in the palette and took the nearest one\n");
     EXPECT_TRUE(std::filesystem::exists("edited.dc6"));
 
     // Several manifests in one run, each under its sprite's name; a refused
@@ -86,19 +87,23 @@ TEST(PackCliTest, WritesTheManifestsSpriteAndReportsOneLinePerNotice) {
 
 TEST(PackCliTest, RefusalsAndUsageErrorsWriteNothing) {
     test::TempFolder folder;
-    test::WriteFile("grey\x1b.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(1, 1, 16, 0)),
-                                                   test::PngChunk("IDAT", test::Deflated({0, 9, 9})),
-                                                   test::PngChunk("IEND", {})}));
+    test::WriteFile("grey\x1b.png",
+                    test::PngFile({test::PngChunk("IHDR", test::IhdrData(1, 1, 16, 0)),
+                                   test::PngChunk("IDAT", test::Deflated({0, 9, 9})), test::PngChunk("IEND", {})}));
     const test::ConverterRun refused = Pack({"-o", "x.dc6", "grey\x1b.png"});
     EXPECT_EQ(refused.status, 2);
     EXPECT_THAT(refused.err, StartsWith("kelvane-pack: grey\\x1B.png: is a PNG image of 16 bits per sample; save"));
     EXPECT_EQ(refused.err.find('\n'), refused.err.size() - 1);
     EXPECT_FALSE(std::filesystem::exists("x.dc6"));
 
-    for (const std::vector<std::string>& usage : std::vector<std::vector<std::string>>{
-             {"a.png"}, {"-o", "x.dc6", "--offset", "1:2", "a.png"}, {"-o", "x.dc6", "--offset", "3:0,0", "a.png"},
-             {"-p", "x.pal", "s.json"}, {"--force", "-o", "x.dc6", "a.png"}, {"--like", "a.dc6", "s.json", "t.json"},
-             {}}) {
+    for (const std::vector<std::string>& usage :
+         std::vector<std::vector<std::string>>{{"a.png"},
+                                               {"-o", "x.dc6", "--offset", "1:2", "a.png"},
+                                               {"-o", "x.dc6", "--offset", "3:0,0", "a.png"},
+                                               {"-p", "x.pal", "s.json"},
+                                               {"--force", "-o", "x.dc6", "a.png"},
+                                               {"--like", "a.dc6", "s.json", "t.json"},
+                                               {}}) {
         const test::ConverterRun run = Pack(usage);
         EXPECT_EQ(run.status, 2);
         EXPECT_THAT(run.err, HasSubstr("Try 'kelvane-pack --help'."));
@@ -144,8 +149,9 @@ TEST(PackCliTest, NothingIsWrittenWhereNobodyAsked) {
     const Bytes sprite = test::ReadFile("s.dc6");
     const test::ConverterRun kept = Pack({"out/s.json"});
     EXPECT_EQ(kept.status, 2);
-    EXPECT_EQ(kept.err, "kelvane-pack: s.dc6: exists and is not replaced: give --force to replace it, or -o to name "
-                        "another file\n");
+    EXPECT_EQ(kept.err,
+              "kelvane-pack: s.dc6: exists and is not replaced: give --force to replace it, or -o to name "
+              "another file\n");
     const test::ConverterRun check = Pack({"--check", "--force", "out/s.json"});
     EXPECT_EQ(check.status, 0) << check.err;
     EXPECT_EQ(check.out, "kelvane-pack: would write s.dc6: 2 frames, " + std::to_string(sprite.size()) + " bytes\n");
@@ -191,8 +197,8 @@ TEST(PackCliTest, CostFollowsTheFramesNotTheDeclaredSizes) {
         for (const char* key : {"height", "h"}) SetField(entry, key, "32767");
     });
     test::WriteFile("out/empty.json", Bytes(empty.begin(), empty.end()));
-    const test::ConverterRun frames = test::RunConverterControlled({"-C", "out", "-o", "empty.dc6", "empty.json"},
-                                                                   control);
+    const test::ConverterRun frames =
+        test::RunConverterControlled({"-C", "out", "-o", "empty.dc6", "empty.json"}, control);
     EXPECT_EQ(frames.status, 1) << frames.err;
     EXPECT_LT(std::filesystem::file_size("out/empty.dc6"), 1000u);
 
@@ -204,10 +210,10 @@ TEST(PackCliTest, CostFollowsTheFramesNotTheDeclaredSizes) {
         raw.push_back(0);
         raw.insert(raw.end(), side, y == 0 ? 1 : 0);
     }
-    test::WriteFile("out/big.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(side, side, 8, 3)),
-                                                  test::PngChunk("PLTE", test::PngPalette(2)),
-                                                  test::PngChunk("IDAT", test::Deflated(raw)),
-                                                  test::PngChunk("IEND", {})}));
+    test::WriteFile("out/big.png",
+                    test::PngFile({test::PngChunk("IHDR", test::IhdrData(side, side, 8, 3)),
+                                   test::PngChunk("PLTE", test::PngPalette(2)),
+                                   test::PngChunk("IDAT", test::Deflated(raw)), test::PngChunk("IEND", {})}));
     raw = Bytes();
     // Twelve 1 x 1 frames along its top row: only that row is decoded.
     const std::string sheet = twelve([](int i, std::string& entry) {
@@ -215,8 +221,8 @@ TEST(PackCliTest, CostFollowsTheFramesNotTheDeclaredSizes) {
         SetField(entry, "x", std::to_string(i));
     });
     test::WriteFile("out/sheet.json", Bytes(sheet.begin(), sheet.end()));
-    const test::ConverterRun row = test::RunConverterControlled({"-C", "out", "-o", "sheet.dc6", "--nearest", "sheet.json"},
-                                                                control);
+    const test::ConverterRun row =
+        test::RunConverterControlled({"-C", "out", "-o", "sheet.dc6", "--nearest", "sheet.json"}, control);
     EXPECT_EQ(row.status, 1) << row.err;  // the test palette is not the sprite's: counted nearest colours
     EXPECT_EQ(test::ReadFile("out/sheet.dc6").size(), 24u + 12 * (4 + 32 + 7));
 
@@ -259,8 +265,9 @@ TEST(PackCliTest, TheManifestCarriesThePaletteOfTheConversion) {
     const test::ConverterRun packed = Pack({"-C", "out", "-o", "again.dc6", "s.json"});
     EXPECT_EQ(packed.status, 0) << packed.err;
     EXPECT_EQ(packed.err, "");
-    ASSERT_EQ(test::RunConverter({"-q", "-C", "out", "-p", "../game.pal", "-f", "png", "-o", "again", "again.dc6"})
-                  .status, 0);
+    ASSERT_EQ(
+        test::RunConverter({"-q", "-C", "out", "-p", "../game.pal", "-f", "png", "-o", "again", "again.dc6"}).status,
+        0);
     EXPECT_EQ(test::ReadFile("out/again/again0.png"), test::ReadFile("out/s0.png"));
     EXPECT_EQ(test::ReadFile("out/again/again1.png"), test::ReadFile("out/s1.png"));
 
@@ -293,12 +300,12 @@ TEST(PackCliTest, AnUnevenStitchedSpriteLosesNothingOnTheWayBack) {
     test::WriteFile("s.dc6", sprite);
     const test::ConverterRun pcx = test::RunConverter({"-q", "s.dc6"});
     EXPECT_EQ(pcx.status, 0);
-    EXPECT_EQ(pcx.err, "kelvane-convert: s.dc6: the stitched picture cuts frames 0, 1 (its rows are of uneven width, "
-                       "or a frame is taller than its row)\n");
+    EXPECT_EQ(pcx.err,
+              "kelvane-convert: s.dc6: the stitched picture cuts frames 0, 1 (its rows are of uneven width, "
+              "or a frame is taller than its row)\n");
     EXPECT_TRUE(std::filesystem::exists(test::OutputPath("s.pcx")));
-    for (const std::vector<std::string>& how : std::vector<std::vector<std::string>>{{"-f", "png", "--json"},
-                                                                                      {"--json"},
-                                                                                      {"-f", "png", "--json", "--sheet"}}) {
+    for (const std::vector<std::string>& how : std::vector<std::vector<std::string>>{
+             {"-f", "png", "--json"}, {"--json"}, {"-f", "png", "--json", "--sheet"}}) {
         std::filesystem::remove_all("out");
         std::vector<std::string> arguments = {"-q", "-o", "out"};
         arguments.insert(arguments.end(), how.begin(), how.end());
@@ -323,8 +330,10 @@ TEST(PackCliTest, OpaquePixelsOfTheFillIndexAreSaidOnThePcxPath) {
     test::WriteFile("s.dc6", sprite);
     ASSERT_EQ(test::RunConverter({"-q", "-o", "plain", "s.dc6"}).status, 0);
     const test::ConverterRun pcx = test::RunConverter({"-q", "--json", "-o", "out", "s.dc6"});
-    EXPECT_EQ(pcx.err, "kelvane-convert: s.dc6: 3 opaque pixels of out/s0.pcx have the fill index 238, which the image cannot tell from transparent ones (-f png "
-                           "keeps them)\n");
+    EXPECT_EQ(pcx.err,
+              "kelvane-convert: s.dc6: 3 opaque pixels of out/s0.pcx have the fill index 238, which the image cannot "
+              "tell from transparent ones (-f png "
+              "keeps them)\n");
     EXPECT_EQ(test::ReadFile("out/s0.pcx"), test::ReadFile("plain/s0.pcx"));
     const std::string manifest = Text(test::ReadFile("out/s.json"));
     EXPECT_EQ(manifest.find("\"opaqueFillIndex\": true"), manifest.rfind("\"opaqueFillIndex\": true"));
@@ -356,7 +365,8 @@ TEST(PackCliTest, APixelShowingTheOriginalsColourKeepsTheOriginalsIndex) {
     Bytes rgb;
     for (int i = 0; i < 256; ++i)
         for (int c = 2; c >= 0; --c) rgb.push_back(stored[3 * i + c]);
-    test::WriteFile("s.dc6", test::Dc6Builder().AddRows({{158, 17, 3}, {158, 158, 5}}, 2, -1).AddRows({{158, 4}}, 0, 0).Build());
+    test::WriteFile("s.dc6",
+                    test::Dc6Builder().AddRows({{158, 17, 3}, {158, 158, 5}}, 2, -1).AddRows({{158, 4}}, 0, 0).Build());
     ASSERT_EQ(test::RunConverter({"-q", "-p", "twice.pal", "-f", "png", "--json", "-o", "out", "s.dc6"}).status, 0);
     std::filesystem::copy_file("s.dc6", "out/s.dc6");
     // What the editor saved: index 0 transparent, 158 rewritten as 17 at
@@ -372,9 +382,10 @@ TEST(PackCliTest, APixelShowingTheOriginalsColourKeepsTheOriginalsIndex) {
 
     const test::ConverterRun beside = Pack({"-C", "out", "-o", "../beside.dc6", "s.json"});
     EXPECT_EQ(beside.status, 1);
-    EXPECT_EQ(beside.err, "kelvane-pack: s.json: 2 pixels show the original sprite's colour at another index of the "
-                          "palette and kept the original's index (editors do not tell apart palette entries of one "
-                          "colour)\n");
+    EXPECT_EQ(beside.err,
+              "kelvane-pack: s.json: 2 pixels show the original sprite's colour at another index of the "
+              "palette and kept the original's index (editors do not tell apart palette entries of one "
+              "colour)\n");
     EXPECT_EQ(test::ReadFile("beside.dc6"), expected);
 
     // Loose images with --like alike; frame 1, now a pixel wider, has no

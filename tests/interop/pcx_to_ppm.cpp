@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
     const std::uint8_t* colours = image.bitmapInfo.get() + 40;
     for (int y = 0; y < image.height; ++y) {
         for (int x = 0; x < image.width; ++x) {
-            const std::uint8_t* entry = colours + 4 * image.pixels.get()[static_cast<std::size_t>(y) * image.rowStride + x];
+            const std::uint8_t* entry =
+                colours + 4 * image.pixels.get()[static_cast<std::size_t>(y) * image.rowStride + x];
             const unsigned char rgb[3] = {entry[2], entry[1], entry[0]};
             std::fwrite(rgb, 1, 3, out);
         }

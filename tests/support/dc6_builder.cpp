@@ -9,7 +9,8 @@ constexpr std::uint8_t kEndOfRow = 0x80;
 constexpr int kLongestRun = 127;
 
 void AppendInt32(Bytes& bytes, std::int32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> shift));
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> shift));
 }
 
 void EncodeRow(const std::vector<int>& row, Bytes& out) {
@@ -39,7 +40,8 @@ Bytes EncodeRows(const PixelRows& rows, const Terminator& terminator) {
     return out;
 }
 
-Dc6Frame FrameFromRows(const PixelRows& rows, std::int32_t xOffset, std::int32_t yOffset, const Terminator& terminator) {
+Dc6Frame FrameFromRows(const PixelRows& rows, std::int32_t xOffset, std::int32_t yOffset,
+                       const Terminator& terminator) {
     Dc6Frame frame;
     frame.height = static_cast<std::int32_t>(rows.size());
     frame.width = rows.empty() ? 0 : static_cast<std::int32_t>(rows.front().size());
@@ -110,14 +112,16 @@ Bytes Dc6Builder::Build() const {
         AppendInt32(out, frame.yOffset);
         AppendInt32(out, 0);  // not read
         AppendInt32(out, 0);  // not read
-        AppendInt32(out, static_cast<std::int32_t>(frame.codedLength.value_or(static_cast<std::uint32_t>(frame.coded.size()))));
+        AppendInt32(
+            out, static_cast<std::int32_t>(frame.codedLength.value_or(static_cast<std::uint32_t>(frame.coded.size()))));
         out.insert(out.end(), frame.coded.begin(), frame.coded.end());
     }
     return out;
 }
 
 void PutInt32(Bytes& bytes, std::size_t offset, std::int32_t value) {
-    for (int i = 0; i < 4; ++i) bytes.at(offset + i) = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        bytes.at(offset + i) = static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> (8 * i));
 }
 
 }  // namespace test

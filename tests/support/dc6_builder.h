@@ -46,7 +46,7 @@ class Dc6Builder {
 public:
     Dc6Builder& Version(std::int32_t version);
     Dc6Builder& Terminate(const Terminator& terminator);
-    Dc6Builder& BlockCount(std::int32_t count);               // instead of the number of frames
+    Dc6Builder& BlockCount(std::int32_t count);                    // instead of the number of frames
     Dc6Builder& FrameOffsets(std::vector<std::uint32_t> offsets);  // instead of the computed ones
     Dc6Builder& Add(Dc6Frame frame);
     Dc6Builder& AddRows(const PixelRows& rows, std::int32_t xOffset = 0, std::int32_t yOffset = 0);

@@ -25,8 +25,11 @@ Bytes Filter(int filter, const Bytes& row, const Bytes& previous, std::size_t bp
         const int left = i >= bpp ? row[i - bpp] : 0;
         const int up = previous[i];
         const int upperLeft = i >= bpp ? previous[i - bpp] : 0;
-        const int predictor = filter == 1 ? left : filter == 2 ? up : filter == 3 ? (left + up) / 2
-                            : filter == 4 ? Paeth(left, up, upperLeft) : 0;
+        const int predictor = filter == 1   ? left
+                              : filter == 2 ? up
+                              : filter == 3 ? (left + up) / 2
+                              : filter == 4 ? Paeth(left, up, upperLeft)
+                                            : 0;
         out.push_back(static_cast<std::uint8_t>(row[i] - predictor));
     }
     return out;
@@ -62,10 +65,13 @@ Bytes Deflated(const Bytes& raw) {
 
 Bytes RawImage(const Bytes& samples, int width, int height, int bitsPerPixel, bool interlaced,
                const std::vector<int>& filters) {
-    struct Pass { int x0, y0, dx, dy; };
+    struct Pass {
+        int x0, y0, dx, dy;
+    };
     const std::vector<Pass> passes = interlaced
-        ? std::vector<Pass>{{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4}, {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}
-        : std::vector<Pass>{{0, 0, 1, 1}};
+                                         ? std::vector<Pass>{{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                                             {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}}
+                                         : std::vector<Pass>{{0, 0, 1, 1}};
     const int bytesPerPixel = bitsPerPixel == 32 ? 4 : 1;
     const std::size_t bpp = bitsPerPixel < 8 ? 1 : static_cast<std::size_t>(bitsPerPixel / 8);
     Bytes raw;
@@ -83,8 +89,8 @@ Bytes RawImage(const Bytes& samples, int width, int height, int bitsPerPixel, bo
                     for (int c = 0; c < 4; ++c) row[4 * i + c] = samples.at(4 * pixel + c);
                 } else {
                     const std::size_t bit = static_cast<std::size_t>(i) * bitsPerPixel;
-                    row[bit / 8] |= static_cast<std::uint8_t>(samples.at(pixel * bytesPerPixel)
-                                                              << (8 - bitsPerPixel - bit % 8));
+                    row[bit / 8] |=
+                        static_cast<std::uint8_t>(samples.at(pixel * bytesPerPixel) << (8 - bitsPerPixel - bit % 8));
                 }
             }
             const Bytes filtered = Filter(filters[rowCount++ % filters.size()], row, previous, bpp);

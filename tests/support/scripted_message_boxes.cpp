@@ -3,15 +3,16 @@
 namespace test {
 
 ScriptedMessageBoxes::ScriptedMessageBoxes() {
-    previousBox_ = platform::SetMessageBoxHandler([this](HWND owner, const char* text, const char* caption, UINT style) {
-        boxes.push_back({owner, text ? text : "", caption ? caption : "", style});
-        if (!answers_.empty()) {
-            const int answer = answers_.front();
-            answers_.pop_front();
-            return answer;
-        }
-        return (style & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
-    });
+    previousBox_ =
+        platform::SetMessageBoxHandler([this](HWND owner, const char* text, const char* caption, UINT style) {
+            boxes.push_back({owner, text ? text : "", caption ? caption : "", style});
+            if (!answers_.empty()) {
+                const int answer = answers_.front();
+                answers_.pop_front();
+                return answer;
+            }
+            return (style & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+        });
     previousSend_ = platform::SetSendMessageHandler([this](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         sent.push_back({window, message, wParam, lParam});
         return LRESULT{0};

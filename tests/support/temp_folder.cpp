@@ -41,8 +41,6 @@ Bytes ReadFile(const std::filesystem::path& path) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string OutputPath(const std::string& file) {
-    return std::string("PCXFiles") + platform::kPathSeparator + file;
-}
+std::string OutputPath(const std::string& file) { return std::string("PCXFiles") + platform::kPathSeparator + file; }
 
 }  // namespace test

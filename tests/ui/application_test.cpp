@@ -155,7 +155,8 @@ TEST_F(ApplicationTest, OurHelpFileOpensWithItsContentsShown) {
     ASSERT_TRUE(uitest::WaitUntil([&] {
         tree = Descendant(viewer, "SysTreeView32");
         return tree && ::SendMessageA(tree, TVM_GETCOUNT, 0, 0) == topics;
-    })) << "topics in the contents tree: " << (tree ? ::SendMessageA(tree, TVM_GETCOUNT, 0, 0) : -1);
+    })) << "topics in the contents tree: "
+        << (tree ? ::SendMessageA(tree, TVM_GETCOUNT, 0, 0) : -1);
     EXPECT_TRUE(::IsWindowVisible(tree));
     RECT area = {};
     ::GetClientRect(tree, &area);

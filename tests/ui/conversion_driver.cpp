@@ -70,9 +70,11 @@ std::string IconOf(HWND box) {
     ::EnumChildWindows(
         box,
         [](HWND child, LPARAM parameter) -> BOOL {
-            if (ClassName(child) != "Static" || (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) return TRUE;
+            if (ClassName(child) != "Static" || (::GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+                return TRUE;
             if (!::IsWindowVisible(child)) return TRUE;
-            reinterpret_cast<Search*>(parameter)->icon = reinterpret_cast<HICON>(::SendMessageA(child, STM_GETICON, 0, 0));
+            reinterpret_cast<Search*>(parameter)->icon =
+                reinterpret_cast<HICON>(::SendMessageA(child, STM_GETICON, 0, 0));
             return FALSE;
         },
         reinterpret_cast<LPARAM>(&search));
@@ -145,82 +147,82 @@ LRESULT CALLBACK RunRecorder::OnCreate(int code, WPARAM wParam, LPARAM lParam) {
 // On the program's thread: the window calls below are made there directly.
 void RunRecorder::Record(const CWPSTRUCT& sent) {
     switch (sent.message) {
-    case PBM_SETRANGE: {
-        const HWND window = ::GetParent(sent.hwnd);
-        if (!IsProgressWindow(window)) return;
-        ProgressRecord run;
-        run.window = window;
-        run.owner = ::GetWindow(window, GW_OWNER);
-        run.caption = WindowText(window);
-        run.visible = ::IsWindowVisible(window) != FALSE;
-        run.frame = FrameOf(window);
-        run.barFrame = FrameOf(sent.hwnd);
-        run.statusFrame = FrameOf(::GetDlgItem(window, IDC_STATUS_TEXT));
-        run.mainFrame = FrameOf(run.owner);
-        MONITORINFO screen = {};
-        screen.cbSize = sizeof screen;
-        ::GetMonitorInfoA(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &screen);
-        run.workArea = screen.rcWork;
-        run.mainEnabled = ::IsWindowEnabled(run.owner) != FALSE;
-        run.waitCursor = ::GetCursor() == ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT));
-        run.progressWindow = progressWindow;
-        run.statusAtOpen = WindowText(::GetDlgItem(window, IDC_STATUS_TEXT));
-        run.positionAtOpen = Position(sent.hwnd);
-        run.rangeLow = static_cast<short>(LOWORD(sent.lParam));
-        run.rangeHigh = static_cast<short>(HIWORD(sent.lParam));
-        std::lock_guard<std::mutex> guard(lock_);
-        runs_.push_back(run);
-        return;
-    }
-    case PBM_SETSTEP:
-    case PBM_STEPIT: {
-        if (!IsProgressWindow(::GetParent(sent.hwnd))) return;
-        std::lock_guard<std::mutex> guard(lock_);
-        if (runs_.empty()) return;
-        if (sent.message == PBM_SETSTEP)
-            runs_.back().step = static_cast<int>(sent.wParam);
-        else
-            ++runs_.back().steps;
-        return;
-    }
-    case WM_SETTEXT: {
-        const HWND window = ::GetParent(sent.hwnd);
-        if (::GetDlgCtrlID(sent.hwnd) != IDC_STATUS_TEXT || !IsProgressWindow(window)) return;
-        const int position = Position(::GetDlgItem(window, IDC_PROGRESS_BAR));
-        std::unique_lock<std::mutex> guard(lock_);
-        if (runs_.empty()) return;
-        runs_.back().statuses.push_back(reinterpret_cast<const char*>(sent.lParam));
-        runs_.back().positionAtStatus.push_back(position);
-        const std::size_t index = statusCount_++;
-        if (!pausing_) return;
-        pausedAt_ = index;
-        resumed_ = false;
-        changed_.notify_all();
-        changed_.wait(guard, [this] { return resumed_; });
-        return;
-    }
-    case WM_SHOWWINDOW:
-    case WM_WINDOWPOSCHANGED: {
-        const bool hides = sent.message == WM_SHOWWINDOW
-                               ? sent.wParam == FALSE
-                               : (reinterpret_cast<const WINDOWPOS*>(sent.lParam)->flags & SWP_HIDEWINDOW) != 0;
-        if (!hides || !IsProgressWindow(sent.hwnd)) return;
-        std::lock_guard<std::mutex> guard(lock_);
-        if (!runs_.empty() && runs_.back().stepsWhenHidden < 0) runs_.back().stepsWhenHidden = runs_.back().steps;
-        return;
-    }
-    case WM_DESTROY: {
-        if (!IsProgressWindow(sent.hwnd)) return;
-        const int position = Position(::GetDlgItem(sent.hwnd, IDC_PROGRESS_BAR));
-        std::lock_guard<std::mutex> guard(lock_);
-        if (runs_.empty()) return;
-        runs_.back().closed = true;
-        runs_.back().positionAtClose = position;
-        runs_.back().progressWindowAtClose = progressWindow;
-        return;
-    }
-    default:
-        return;
+        case PBM_SETRANGE: {
+            const HWND window = ::GetParent(sent.hwnd);
+            if (!IsProgressWindow(window)) return;
+            ProgressRecord run;
+            run.window = window;
+            run.owner = ::GetWindow(window, GW_OWNER);
+            run.caption = WindowText(window);
+            run.visible = ::IsWindowVisible(window) != FALSE;
+            run.frame = FrameOf(window);
+            run.barFrame = FrameOf(sent.hwnd);
+            run.statusFrame = FrameOf(::GetDlgItem(window, IDC_STATUS_TEXT));
+            run.mainFrame = FrameOf(run.owner);
+            MONITORINFO screen = {};
+            screen.cbSize = sizeof screen;
+            ::GetMonitorInfoA(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &screen);
+            run.workArea = screen.rcWork;
+            run.mainEnabled = ::IsWindowEnabled(run.owner) != FALSE;
+            run.waitCursor = ::GetCursor() == ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT));
+            run.progressWindow = progressWindow;
+            run.statusAtOpen = WindowText(::GetDlgItem(window, IDC_STATUS_TEXT));
+            run.positionAtOpen = Position(sent.hwnd);
+            run.rangeLow = static_cast<short>(LOWORD(sent.lParam));
+            run.rangeHigh = static_cast<short>(HIWORD(sent.lParam));
+            std::lock_guard<std::mutex> guard(lock_);
+            runs_.push_back(run);
+            return;
+        }
+        case PBM_SETSTEP:
+        case PBM_STEPIT: {
+            if (!IsProgressWindow(::GetParent(sent.hwnd))) return;
+            std::lock_guard<std::mutex> guard(lock_);
+            if (runs_.empty()) return;
+            if (sent.message == PBM_SETSTEP)
+                runs_.back().step = static_cast<int>(sent.wParam);
+            else
+                ++runs_.back().steps;
+            return;
+        }
+        case WM_SETTEXT: {
+            const HWND window = ::GetParent(sent.hwnd);
+            if (::GetDlgCtrlID(sent.hwnd) != IDC_STATUS_TEXT || !IsProgressWindow(window)) return;
+            const int position = Position(::GetDlgItem(window, IDC_PROGRESS_BAR));
+            std::unique_lock<std::mutex> guard(lock_);
+            if (runs_.empty()) return;
+            runs_.back().statuses.push_back(reinterpret_cast<const char*>(sent.lParam));
+            runs_.back().positionAtStatus.push_back(position);
+            const std::size_t index = statusCount_++;
+            if (!pausing_) return;
+            pausedAt_ = index;
+            resumed_ = false;
+            changed_.notify_all();
+            changed_.wait(guard, [this] { return resumed_; });
+            return;
+        }
+        case WM_SHOWWINDOW:
+        case WM_WINDOWPOSCHANGED: {
+            const bool hides = sent.message == WM_SHOWWINDOW
+                                   ? sent.wParam == FALSE
+                                   : (reinterpret_cast<const WINDOWPOS*>(sent.lParam)->flags & SWP_HIDEWINDOW) != 0;
+            if (!hides || !IsProgressWindow(sent.hwnd)) return;
+            std::lock_guard<std::mutex> guard(lock_);
+            if (!runs_.empty() && runs_.back().stepsWhenHidden < 0) runs_.back().stepsWhenHidden = runs_.back().steps;
+            return;
+        }
+        case WM_DESTROY: {
+            if (!IsProgressWindow(sent.hwnd)) return;
+            const int position = Position(::GetDlgItem(sent.hwnd, IDC_PROGRESS_BAR));
+            std::lock_guard<std::mutex> guard(lock_);
+            if (runs_.empty()) return;
+            runs_.back().closed = true;
+            runs_.back().positionAtClose = position;
+            runs_.back().progressWindowAtClose = progressWindow;
+            return;
+        }
+        default:
+            return;
     }
 }
 
@@ -246,7 +248,8 @@ bool GrabScreen(Screen& screen, const std::string& name) {
     ::DeleteFileA(file.c_str());
     // Wine does not wait for a program of the host, so the grab is renamed
     // into place once it is whole.
-    std::string grab = "/usr/bin/import -window root -depth 8 ppm:" + unixFile + ".part && mv " + unixFile + ".part " + unixFile;
+    std::string grab =
+        "/usr/bin/import -window root -depth 8 ppm:" + unixFile + ".part && mv " + unixFile + ".part " + unixFile;
     char keep[MAX_PATH] = "";
     if (::GetEnvironmentVariableA("KELVANE_UI_SHOTS", keep, MAX_PATH) > 0)
         grab += " && /usr/bin/convert " + unixFile + " " + keep + "/" + name + ".png";
@@ -258,8 +261,8 @@ bool GrabScreen(Screen& screen, const std::string& name) {
     // P6, width, height, 255, one white-space byte, then RGB rows top first.
     int maximum = 0;
     int header = 0;
-    if (std::sscanf(reinterpret_cast<const char*>(bytes.data()), "P6 %d %d %d%n", &screen.width, &screen.height, &maximum,
-                    &header) != 3 ||
+    if (std::sscanf(reinterpret_cast<const char*>(bytes.data()), "P6 %d %d %d%n", &screen.width, &screen.height,
+                    &maximum, &header) != 3 ||
         maximum != 255)
         return false;
     const std::size_t size = static_cast<std::size_t>(screen.width) * screen.height * 3;
@@ -291,7 +294,8 @@ std::string RunKelvaneConvert(const std::filesystem::path& folder, const std::ve
     for (const std::string& argument : arguments) commandLine += " \"" + argument + "\"";
     const std::string outFile = (folder.parent_path() / (folder.filename().string() + "-stdout.txt")).string();
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-    const HANDLE out = ::CreateFileA(outFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr);
+    const HANDLE out =
+        ::CreateFileA(outFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS, 0, nullptr);
     RunProcess(KELVANE_CONVERT_EXE, commandLine, folder.string().c_str(), out);
     ::CloseHandle(out);
     const test::Bytes text = test::ReadFile(outFile);

@@ -29,7 +29,7 @@ struct ProgressRecord {
     HWND owner = nullptr;
     std::string caption;
     bool visible = false;
-    RECT frame = {};        // screen coordinates
+    RECT frame = {};  // screen coordinates
     RECT barFrame = {};
     RECT statusFrame = {};
     RECT mainFrame = {};
@@ -119,8 +119,8 @@ struct MessageBoxSeen {
     HWND owner = nullptr;
     std::string caption;
     std::string text;
-    std::string icon;           // "question", "information", "none" or "other"
-    std::vector<int> buttons;   // ids of its buttons, in id order
+    std::string icon;          // "question", "information", "none" or "other"
+    std::vector<int> buttons;  // ids of its buttons, in id order
     bool ownerEnabled = true;
 };
 

@@ -230,7 +230,8 @@ TEST_F(ConversionRunTest, ConvertsTheSelectedFilesInListOrderAsTheCommandLineCon
 
     // The list is rebuilt: the selection is gone, and only the stitched
     // file's image has the name that is looked for.
-    ASSERT_TRUE(uitest::WaitUntil([&] { return program.Enabled(IDC_SELECT_ALL) && ::IsWindowEnabled(program.MainWindow()); }));
+    ASSERT_TRUE(
+        uitest::WaitUntil([&] { return program.Enabled(IDC_SELECT_ALL) && ::IsWindowEnabled(program.MainWindow()); }));
     EXPECT_EQ(program.Title(), "Kelvane Converter: (0/3 files)");
     EXPECT_THAT(program.Column(1), ElementsAre("Yes", "No", "No"));
     EXPECT_THAT(program.SelectedItems(), IsEmpty());
@@ -368,8 +369,7 @@ TEST_F(ConversionRunTest, ACustomPaletteChosenInTheDialogColoursItsRunAndIsRelea
     for (const char* image : {"a.pcx", "b0.pcx", "b1.pcx", "b2.pcx"})
         EXPECT_EQ(test::ReadPcxFile(test::OutputPath(image)).palette, Written(stored)) << image;
     EXPECT_EQ(uitest::FolderContents("PCXFiles"),
-              ConvertedByTheCommandLine({"a.dc6", "b.dc6"}, {"-p", palette},
-                                        "Successfully converted 4 files"));
+              ConvertedByTheCommandLine({"a.dc6", "b.dc6"}, {"-p", palette}, "Successfully converted 4 files"));
 
     // The next run releases it before it asks, whatever the answer.
     uitest::WatchReleases(firstBlock);

@@ -104,7 +104,9 @@ protected:
         ASSERT_EQ(ConvertSpriteFile(name), SpriteOutcome::Converted);
     }
 
-    static test::PcxImage ImageOf(const std::string& stem) { return test::ReadPcxFile(test::OutputPath(stem + ".pcx")); }
+    static test::PcxImage ImageOf(const std::string& stem) {
+        return test::ReadPcxFile(test::OutputPath(stem + ".pcx"));
+    }
 
     static HWND WaitForViewer(ProgramRun& program) { return program.WaitForWindowOfThread("#32770", kViewerTitle); }
 
@@ -133,7 +135,8 @@ protected:
     // Selects every entry of the list, so that View walks them all.
     static void SelectAll(ProgramRun& program, int count) {
         program.Click(IDC_SELECT_ALL);
-        const std::string title = "Kelvane Converter: (" + std::to_string(count) + "/" + std::to_string(count) + " files)";
+        const std::string title =
+            "Kelvane Converter: (" + std::to_string(count) + "/" + std::to_string(count) + " files)";
         ASSERT_TRUE(program.WaitForTitle(title));
     }
 

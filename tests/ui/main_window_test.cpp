@@ -125,7 +125,8 @@ TEST_F(MainWindowTest, SelectAllSelectsEveryItemAndAClickOnEmptySpaceNone) {
     ASSERT_TRUE(program.WaitForTitle("Kelvane Converter: (4/4 files)"));
     EXPECT_EQ(selectedCount, 4);
     EXPECT_THAT(program.SelectedItems(), ElementsAre(0, 1, 2, 3));
-    EXPECT_THAT(program.EnabledControls(), ElementsAre(IDOK, IDCANCEL, IDC_BROWSE, IDC_SELECT_ALL, IDC_VIEW, IDC_NO_ERRORS));
+    EXPECT_THAT(program.EnabledControls(),
+                ElementsAre(IDOK, IDCANCEL, IDC_BROWSE, IDC_SELECT_ALL, IDC_VIEW, IDC_NO_ERRORS));
     GUITHREADINFO focus = {};
     focus.cbSize = sizeof focus;
     ASSERT_TRUE(::GetGUIThreadInfo(program.ThreadId(), &focus));
@@ -154,7 +155,8 @@ TEST_F(MainWindowTest, AClickOnAnItemCountsItAndADoubleClickDoesNoMore) {
     Settle(program);
     EXPECT_EQ(program.Title(), "Kelvane Converter: (1/4 files)");
     EXPECT_EQ(selectedCount, 1);
-    EXPECT_THAT(program.EnabledControls(), ElementsAre(IDOK, IDCANCEL, IDC_BROWSE, IDC_SELECT_ALL, IDC_VIEW, IDC_NO_ERRORS));
+    EXPECT_THAT(program.EnabledControls(),
+                ElementsAre(IDOK, IDCANCEL, IDC_BROWSE, IDC_SELECT_ALL, IDC_VIEW, IDC_NO_ERRORS));
     EXPECT_EQ(program.FindWindowOfThread("#32770"), nullptr);
 }
 
@@ -213,7 +215,8 @@ TEST_F(MainWindowTest, AnEmptyFolderOpensTheFolderBrowserAndCancellingKeepsItEmp
     ::EnumChildWindows(
         browser,
         [](HWND child, LPARAM found) -> BOOL {
-            if (uitest::WindowText(child) == "Select the folder which contains the DC6 files...") *reinterpret_cast<bool*>(found) = true;
+            if (uitest::WindowText(child) == "Select the folder which contains the DC6 files...")
+                *reinterpret_cast<bool*>(found) = true;
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&titled));

@@ -53,8 +53,8 @@ LRESULT CALLBACK RecordMessage(int code, WPARAM wParam, LPARAM lParam) {
             // The snapshot sends messages of its own, which come back here:
             // take it before the lock.
             if (sent->message == WM_INITDIALOG || sent->message == WM_SETTEXT) {
-                const std::string title = sent->message == WM_SETTEXT ? reinterpret_cast<const char*>(sent->lParam)
-                                                                       : WindowText(sent->hwnd);
+                const std::string title =
+                    sent->message == WM_SETTEXT ? reinterpret_cast<const char*>(sent->lParam) : WindowText(sent->hwnd);
                 TitleChange change = Snapshot(sent->hwnd, title.c_str());
                 std::lock_guard<std::mutex> lock(recordLock);
                 titleChanges.push_back(std::move(change));
@@ -272,9 +272,7 @@ std::vector<std::string> ProgramRun::Shown(HWND box) {
     return shown;
 }
 
-void ProgramRun::Press(HWND dialog, int buttonId) {
-    ::PostMessageA(::GetDlgItem(dialog, buttonId), BM_CLICK, 0, 0);
-}
+void ProgramRun::Press(HWND dialog, int buttonId) { ::PostMessageA(::GetDlgItem(dialog, buttonId), BM_CLICK, 0, 0); }
 
 void ProgramRun::Click(int id) { ::PostMessageA(Control(id), BM_CLICK, 0, 0); }
 
@@ -358,7 +356,8 @@ void ProgramRun::PressKey(HWND window, WORD key, std::vector<WORD> modifiers) {
     for (WORD modifier : modifiers) inputs.push_back(Key(modifier, false));
     inputs.push_back(Key(key, false));
     inputs.push_back(Key(key, true));
-    for (auto modifier = modifiers.rbegin(); modifier != modifiers.rend(); ++modifier) inputs.push_back(Key(*modifier, true));
+    for (auto modifier = modifiers.rbegin(); modifier != modifiers.rend(); ++modifier)
+        inputs.push_back(Key(*modifier, true));
     ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 

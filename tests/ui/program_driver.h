@@ -28,8 +28,8 @@ std::string ClassName(HWND window);
 struct TitleChange {
     std::string title;
     bool visible;
-    bool closeGreyed;  // the system menu's Close item
-    bool moveGreyed;   // the system menu's Move item
+    bool closeGreyed;                  // the system menu's Close item
+    bool moveGreyed;                   // the system menu's Move item
     std::vector<int> enabledControls;  // of Convert, Quit, Browse, Select All, View, the check box
 };
 

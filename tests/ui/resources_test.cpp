@@ -102,9 +102,12 @@ private:
         Word();
         const WORD ordinal = Word();
         switch (ordinal) {
-        case 0x80: return "Button";
-        case 0x82: return "Static";
-        default: return "#" + std::to_string(ordinal);
+            case 0x80:
+                return "Button";
+            case 0x82:
+                return "Static";
+            default:
+                return "#" + std::to_string(ordinal);
         }
     }
     void Align() { at_ = start_ + ((at_ - start_ + 3) & ~3); }
@@ -146,8 +149,8 @@ void ExpectInsideAndApart(const Template& dialog) {
         EXPECT_LE(a.y + a.height, dialog.height);
         for (std::size_t j = i + 1; j < dialog.controls.size(); ++j) {
             const Control& b = dialog.controls[j];
-            const bool apart = a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y ||
-                               b.y + b.height <= a.y;
+            const bool apart =
+                a.x + a.width <= b.x || b.x + b.width <= a.x || a.y + a.height <= b.y || b.y + b.height <= a.y;
             EXPECT_TRUE(apart) << "overlaps " << (b.text.empty() ? std::to_string(b.id) : b.text);
         }
     }
@@ -158,7 +161,8 @@ DWORD OwnStyle(const Control& control) { return control.style & ~(WS_CHILD | WS_
 
 TEST(ResourcesTest, MainWindowTemplate) {
     const Template dialog = ReadTemplate(IDD_MAIN_WINDOW);
-    EXPECT_EQ(dialog.style, static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
+    EXPECT_EQ(dialog.style,
+              static_cast<DWORD>(WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT));
     EXPECT_EQ(dialog.exStyle, static_cast<DWORD>(WS_EX_APPWINDOW));
     EXPECT_EQ(dialog.width, 246);
     EXPECT_EQ(dialog.height, 210);
@@ -283,8 +287,8 @@ TEST(ResourcesTest, TheIconHasA32And16PixelImageOf16ColoursEach) {
     }
     EXPECT_THAT(images, ElementsAre("32x32 16 colours 4 bits", "16x16 16 colours 4 bits"));
 
-    const HICON small = static_cast<HICON>(::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APPLICATION_ICON),
-                                                         IMAGE_ICON, 16, 16, 0));
+    const HICON small = static_cast<HICON>(
+        ::LoadImageA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APPLICATION_ICON), IMAGE_ICON, 16, 16, 0));
     EXPECT_NE(small, nullptr);
     if (small != nullptr) ::DestroyIcon(small);
 }

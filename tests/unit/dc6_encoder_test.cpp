@@ -16,9 +16,9 @@
 
 namespace {
 
+using test::Bytes;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using test::Bytes;
 
 struct Frame {
     std::int32_t width = 0;
@@ -43,8 +43,10 @@ bool AnyCodingExists(const Frame& f, const std::uint8_t t[4]) {
             while (x + same < stop && (op[x + same] != 0) == (op[x] != 0)) ++same;
             for (std::int32_t k = 1; k <= same && k <= 127; ++k) {
                 Bytes next = code;
-                if (op[x] != 0) next.push_back(static_cast<std::uint8_t>(k)), next.insert(next.end(), px + x, px + x + k);
-                else next.push_back(static_cast<std::uint8_t>(0x80 + k));
+                if (op[x] != 0)
+                    next.push_back(static_cast<std::uint8_t>(k)), next.insert(next.end(), px + x, px + x + k);
+                else
+                    next.push_back(static_cast<std::uint8_t>(0x80 + k));
                 self(self, x + k, stop, next);
             }
         };
@@ -141,18 +143,14 @@ TEST_F(Dc6EncoderTest, RandomFramesDecodeBackOrHaveNoCodingAtAll) {
 
 TEST_F(Dc6EncoderTest, PlainCodingWhereNothingCollides) {
     // 6 x 3, bottom row first: literal run, skip, literal, tail uncoded.
-    const std::uint8_t px[] = {0x11, 0x12, 0x13, 0x14, 0x15, 0x16,
-                               0x21, 0x22, 0x23, 0x24, 0x25, 0x26,
-                               0x31, 0x32, 0x33, 0x34, 0x35, 0x36};
-    const std::uint8_t op[] = {1, 1, 1, 1, 1, 1,
-                               0, 0, 0, 0, 0, 0,
-                               1, 1, 0, 1, 0, 0};
+    const std::uint8_t px[] = {0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x21, 0x22, 0x23,
+                               0x24, 0x25, 0x26, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36};
+    const std::uint8_t op[] = {1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 1, 1, 0, 1, 0, 0};
     const std::uint8_t t[4] = {0x00, 0xEE, 0xEE, 0xEE};
-    EXPECT_THAT(EncodeFrame(px, op, 6, 3, 6, t),
-                ElementsAre(0x02, 0x31, 0x32, 0x81, 0x01, 0x34, 0x80,              // bottom row
-                            0x80,                                                  // empty row
-                            0x06, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x80,        // top row
-                            0x00, 0xEE, 0xEE, 0xEE));
+    EXPECT_THAT(EncodeFrame(px, op, 6, 3, 6, t), ElementsAre(0x02, 0x31, 0x32, 0x81, 0x01, 0x34, 0x80,  // bottom row
+                                                             0x80,                                      // empty row
+                                                             0x06, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x80,  // top row
+                                                             0x00, 0xEE, 0xEE, 0xEE));
     EXPECT_THAT(EncodeFrame(nullptr, nullptr, 0, 9, 0, t), ElementsAre(0x80, 0x00, 0xEE, 0xEE, 0xEE));
 }
 

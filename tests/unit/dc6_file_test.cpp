@@ -11,9 +11,9 @@
 
 namespace {
 
+using test::Bytes;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-using test::Bytes;
 
 // The texts themselves are pinned in notice_text_test.cpp.
 std::string Text(NoticeCode code) {
@@ -53,11 +53,13 @@ TEST_F(Dc6FileTest, LoadWholeFileGivesNothingForMissingOrEmptyFiles) {
 
 TEST_F(Dc6FileTest, AcceptsTheSmallestLayout) {
     // version 6, block count 1, the frame at offset 28, three coded bytes.
+    // clang-format off
     Bytes file = {6, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0,  0x10, 0x11, 0x12, 0x13,  0, 0, 0, 0,
                   1, 0, 0, 0,  28, 0, 0, 0,
                   0, 0, 0, 0,  2, 0, 0, 0,  1, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0,
                   0, 0, 0, 0,  3, 0, 0, 0,
                   0x02, 0xAA, 0xBB};
+    // clang-format on
     test::CurrentSprite sprite(file);
     ASSERT_EQ(GetFileInfoDC6(), 1);
     EXPECT_EQ(blockCount, 1);
@@ -77,7 +79,8 @@ TEST_F(Dc6FileTest, RejectsOtherVersionsWithoutLookingAtTheBlockCount) {
     for (std::int32_t version : {5, 7, 0, -6}) {
         test::ScriptedMessageBoxes boxes;
         progressWindow = reinterpret_cast<HWND>(0x1234);
-        test::CurrentSprite sprite(test::Dc6Builder().Version(version).BlockCount(40).AddRows(test::Picture(2, 2)).Build());
+        test::CurrentSprite sprite(
+            test::Dc6Builder().Version(version).BlockCount(40).AddRows(test::Picture(2, 2)).Build());
         EXPECT_EQ(GetFileInfoDC6(), 0);
         ASSERT_EQ(boxes.boxes.size(), 1u) << version;
         EXPECT_EQ(boxes.boxes[0].text, kNotVersion6);
@@ -90,7 +93,8 @@ TEST_F(Dc6FileTest, RejectsOtherVersionsWithoutLookingAtTheBlockCount) {
 TEST_F(Dc6FileTest, BlockCountMustLieBetweenOneAndTwelve) {
     for (std::int32_t count : {0, 13, -1, 1000}) {
         test::ScriptedMessageBoxes boxes;
-        test::CurrentSprite sprite(test::Dc6Builder().Terminate({1, 2, 3, 4}).BlockCount(count).AddRows(test::Picture(2, 2)).Build());
+        test::CurrentSprite sprite(
+            test::Dc6Builder().Terminate({1, 2, 3, 4}).BlockCount(count).AddRows(test::Picture(2, 2)).Build());
         EXPECT_EQ(GetFileInfoDC6(), 0) << count;
         EXPECT_THAT(boxes.Texts(), ElementsAre(kInvalidBlockCount)) << count;
         // The terminator is taken before the count is tested.
@@ -107,7 +111,10 @@ TEST_F(Dc6FileTest, BlockCountMustLieBetweenOneAndTwelve) {
 }
 
 TEST_F(Dc6FileTest, AnyFrameOffsetSelectsSeparateFrames) {
-    struct Case { std::int32_t x, y; bool separate; };
+    struct Case {
+        std::int32_t x, y;
+        bool separate;
+    };
     for (Case c : {Case{0, 0, false}, Case{1, 0, true}, Case{0, -3, true}, Case{-1, 0, true}}) {
         test::CurrentSprite sprite(test::Dc6Builder()
                                        .AddRows(test::Picture(2, 2))

@@ -14,8 +14,8 @@
 
 namespace {
 
-using ::testing::ElementsAre;
 using test::Bytes;
+using ::testing::ElementsAre;
 
 std::vector<NoticeCode> Codes(const DiagnosticList& list) {
     std::vector<NoticeCode> codes;
@@ -27,6 +27,7 @@ TEST(Dc6SpriteTest, ParsesTheHeaderAndEveryFrameIntoTheValue) {
     // version 6, header fields 4..11 and 16..19 kept, terminator 10 11 12 13,
     // two frames; the second has a y offset and claims more coded bytes than
     // the file holds.
+    // clang-format off
     Bytes file = {6, 0, 0, 0,  0xA4, 0, 0, 0,  0xA8, 0, 0, 0,  0x10, 0x11, 0x12, 0x13,  0xB0, 0, 0, 0,
                   2, 0, 0, 0,  32, 0, 0, 0,  67, 0, 0, 0,
                   // frame 0 at 32: field 0, 2 x 1, no offsets, fields 20 and 24, 3 coded bytes
@@ -35,6 +36,7 @@ TEST(Dc6SpriteTest, ParsesTheHeaderAndEveryFrameIntoTheValue) {
                   // frame 1 at 67: 1 x 1, y offset -4, 9 coded bytes claimed, 2 there
                   0, 0, 0, 0,  1, 0, 0, 0,  1, 0, 0, 0,  0, 0, 0, 0,  0xFC, 0xFF, 0xFF, 0xFF,  0, 0, 0, 0,  0, 0, 0, 0,
                   9, 0, 0, 0,  0x01, 0xCC};
+    // clang-format on
     HeapBlock block = test::BlockWithSlack(file);
     DiagnosticList notices;
     const std::optional<Dc6Sprite> sprite = ParseDc6(block.get(), static_cast<std::uint32_t>(file.size()), notices);

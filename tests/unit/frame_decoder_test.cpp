@@ -12,10 +12,10 @@
 
 namespace {
 
+using test::Bytes;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
-using test::Bytes;
 
 constexpr std::uint8_t F = 0x3C;  // the fill value, terminator byte 3
 
@@ -63,13 +63,10 @@ TEST_F(FrameDecoderTest, DecodesEveryCodeKindBottomRowFirst) {
     // Bottom row: literal 11 12, skip 1, literal 13, end of row.
     // Middle row: skip 3, literal 14, end of row.
     // Top row:    literal 21..24, end of row, then the terminator test matches.
-    Bytes coded = {0x02, 0x11, 0x12, 0x81, 0x01, 0x13, 0x80,
-                   0x83, 0x01, 0x14, 0x80,
-                   0x04, 0x21, 0x22, 0x23, 0x24, 0x80, 0x00, 0xEE, 0xEE, F,
-                   0x00, 0x00, 0x05};  // never read: they would show messages
-    EXPECT_THAT(Decode(coded, 4, 3), ElementsAre(0x21, 0x22, 0x23, 0x24,
-                                                 F, F, F, 0x14,
-                                                 0x11, 0x12, F, 0x13));
+    Bytes coded = {
+        0x02, 0x11, 0x12, 0x81, 0x01, 0x13, 0x80, 0x83, 0x01, 0x14, 0x80, 0x04, 0x21,
+        0x22, 0x23, 0x24, 0x80, 0x00, 0xEE, 0xEE, F,    0x00, 0x00, 0x05};  // never read: they would show messages
+    EXPECT_THAT(Decode(coded, 4, 3), ElementsAre(0x21, 0x22, 0x23, 0x24, F, F, F, 0x14, 0x11, 0x12, F, 0x13));
     EXPECT_THAT(user.boxes, IsEmpty());
 }
 
@@ -121,8 +118,8 @@ TEST_F(FrameDecoderTest, ADamagedFrameShowsEachKindOfFaultOnce) {
     Decode(coded, 0, 1);
     EXPECT_THAT(user.Texts(), ElementsAre("Span overrun @ 1\n", "Found ZERO Byte"));
     Decode({0x00, 0x00, 0x83, 0x80}, 2, 1);
-    EXPECT_THAT(user.Texts(), ElementsAre("Span overrun @ 1\n", "Found ZERO Byte", "Found ZERO Byte",
-                                          "Span overrun @ 3\n"));
+    EXPECT_THAT(user.Texts(),
+                ElementsAre("Span overrun @ 1\n", "Found ZERO Byte", "Found ZERO Byte", "Span overrun @ 3\n"));
 }
 
 TEST_F(FrameDecoderTest, NegativeWidthOverrunsAndWritesNothing) {

@@ -23,11 +23,11 @@
 
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::IsEmpty;
 using test::Bytes;
 using test::kSkip;
 using test::PixelRows;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
 
 constexpr int F = 0x3C;  // fill value of these files
 constexpr test::Terminator kTerminator = {0xEE, 0xEE, 0xEE, F};
@@ -138,9 +138,9 @@ TEST_F(FramePlacementTest, LaterFramesCoverEarlierOnesExceptWhereTheySkip) {
     const test::PcxImage image = test::ReadPcxFile(test::OutputPath("over.pcx"));
     ASSERT_EQ(image.width, 276);
     ASSERT_EQ(image.height, 3);
-    EXPECT_EQ(image.At(256, 0), 2);   // skipped by the cover
-    EXPECT_EQ(image.At(266, 0), 4);   // covered
-    EXPECT_EQ(image.At(256, 2), F);   // skipped, nothing below
+    EXPECT_EQ(image.At(256, 0), 2);  // skipped by the cover
+    EXPECT_EQ(image.At(266, 0), 4);  // covered
+    EXPECT_EQ(image.At(256, 2), F);  // skipped, nothing below
     EXPECT_EQ(image.At(275, 2), 4);
     EXPECT_EQ(image.At(255, 2), 3);
 }
@@ -208,8 +208,8 @@ TEST_F(FramePlacementTest, PngTransparencyComesOutAsIfChosenFromTheDecodedPixels
     PngPicture over = png("over.png");
     ASSERT_EQ(over.colourType, kPngColourIndexed);
     EXPECT_EQ(over.alpha[0], 0);
-    EXPECT_EQ(over.indices[2 * 276 + 256], 0);   // skipped by the cover, nothing below
-    EXPECT_EQ(over.indices[1 * 276 + 271], 4);   // the only 0, covered
+    EXPECT_EQ(over.indices[2 * 276 + 256], 0);  // skipped by the cover, nothing below
+    EXPECT_EQ(over.indices[1 * 276 + 271], 4);  // the only 0, covered
     // The same with the fill byte under the cover: it marks the transparent
     // pixels, as nobody holds it once decoded.
     under[1][15] = F;
@@ -257,11 +257,13 @@ TEST_F(FramePlacementTest, OnlyTheLastExtensionIsCut) {
 
 TEST_F(FramePlacementTest, StripExtensionCases) {
     const std::string separator(1, platform::kPathSeparator);
-    struct Case { std::string in, out; };
-    for (const Case& c : {Case{"walk.dc6", "walk"}, Case{"walk", "walk"}, Case{".dc6", ".dc6"}, Case{"w", "w"},
-                          Case{"", ""}, Case{"a.", "a"}, Case{"a.b.dc6", "a.b"},
-                          Case{"dir.x" + separator + "walk", "dir.x" + separator + "walk"},
-                          Case{"dir.x" + separator + "walk.dc6", "dir.x" + separator + "walk"}}) {
+    struct Case {
+        std::string in, out;
+    };
+    for (const Case& c :
+         {Case{"walk.dc6", "walk"}, Case{"walk", "walk"}, Case{".dc6", ".dc6"}, Case{"w", "w"}, Case{"", ""},
+          Case{"a.", "a"}, Case{"a.b.dc6", "a.b"}, Case{"dir.x" + separator + "walk", "dir.x" + separator + "walk"},
+          Case{"dir.x" + separator + "walk.dc6", "dir.x" + separator + "walk"}}) {
         char buffer[kNameBufferSize] = {};
         std::strncpy(buffer, c.in.c_str(), sizeof buffer - 1);
         StripExtension(buffer);
@@ -282,8 +284,10 @@ TEST_F(FramePlacementTest, InvalidSizesAreNotWrittenOrCounted) {
     EXPECT_TRUE(std::filesystem::exists(test::OutputPath("odd2.pcx")));
     EXPECT_FALSE(std::filesystem::exists(test::OutputPath("odd0.pcx")));
     EXPECT_THAT(user.Texts(),
-                ElementsAre("Image " + test::OutputPath("odd0.pcx") + " is too large or has invalid dimensions and was not written." + kFurther,
-                            "Image " + test::OutputPath("odd1.pcx") + " is too large or has invalid dimensions and was not written." + kFurther));
+                ElementsAre("Image " + test::OutputPath("odd0.pcx") +
+                                " is too large or has invalid dimensions and was not written." + kFurther,
+                            "Image " + test::OutputPath("odd1.pcx") +
+                                " is too large or has invalid dimensions and was not written." + kFurther));
     EXPECT_EQ(user.boxes[0].owner, progressWindow);
     EXPECT_EQ(user.boxes[0].style, static_cast<UINT>(MB_YESNO | MB_ICONINFORMATION));
 }

@@ -81,7 +81,9 @@ TEST(ManifestTest, RefusesEachKindOfBadFieldByName) {
     const Case cases[] = {
         {"frames: expected an array of 1 to 12", [](Json& j) { j["frames"] = Json::array(); }},
         {"frames: expected an array of 1 to 12",
-         [](Json& j) { while (j["frames"].size() < 13) j["frames"].push_back(j["frames"][0]); }},
+         [](Json& j) {
+             while (j["frames"].size() < 13) j["frames"].push_back(j["frames"][0]);
+         }},
         {"frames[1].index: expected 1", [](Json& j) { j["frames"][1]["index"] = 0; }},
         {"frames[1].width: expected a whole number 0 to 65535", [](Json& j) { j["frames"][1]["width"] = 65536; }},
         {"frames[0].height: expected a whole number", [](Json& j) { j["frames"][0]["height"] = 3.0; }},
@@ -103,7 +105,8 @@ TEST(ManifestTest, RefusesEachKindOfBadFieldByName) {
         {"meta.sprite: expected a plain file name", [](Json& j) { j["meta"]["sprite"] = nullptr; }},
         {"meta.paletteColours[3]: expected a colour", [](Json& j) { j["meta"]["paletteColours"][3] = "#12345G"; }},
         {"meta.paletteColours: expected an array of 256", [](Json& j) { j["meta"]["paletteColours"].erase(0); }},
-        {"meta.layout: expected \"stitched\", \"separate\" or \"stitched-separately\"", [](Json& j) { j["meta"]["layout"] = "tiled"; }},
+        {"meta.layout: expected \"stitched\", \"separate\" or \"stitched-separately\"",
+         [](Json& j) { j["meta"]["layout"] = "tiled"; }},
         {"meta.terminator: expected an array of 4", [](Json& j) { j["meta"]["terminator"].erase(3); }},
         {"meta.terminator[2]: expected a whole number 0 to 255", [](Json& j) { j["meta"]["terminator"][2] = 256; }},
         {"meta.size.h: expected a whole number", [](Json& j) { j["meta"]["size"]["h"] = "30"; }},

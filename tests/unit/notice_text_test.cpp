@@ -23,8 +23,10 @@ TEST(NoticeTextTest, EachCodeHasItsText) {
         std::string text;
         bool fault;
     } cases[] = {
-        {NoticeCode::kNotVersion6, "GetFileInfoDC6: dc6 file is not version 6 and can not be converted!" + further, false},
-        {NoticeCode::kInvalidBlockCount, "DC6 file has invalid number of blocks and can not be converted!" + further, false},
+        {NoticeCode::kNotVersion6, "GetFileInfoDC6: dc6 file is not version 6 and can not be converted!" + further,
+         false},
+        {NoticeCode::kInvalidBlockCount, "DC6 file has invalid number of blocks and can not be converted!" + further,
+         false},
         {NoticeCode::kInvalidFrameData, "DC6 file has invalid frame data and can not be converted!" + further, false},
         {NoticeCode::kSpanOverrun, "Span overrun @ 1A2\n", true},
         {NoticeCode::kZeroByte, "Found ZERO Byte", true},

@@ -9,9 +9,9 @@
 
 namespace {
 
+using test::Bytes;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using test::Bytes;
 
 PaletteParse Parse(const std::string& name, const Bytes& bytes, PaletteFile* out, std::string* reason = nullptr) {
     return ParsePaletteFile(name, bytes.data(), bytes.size(), out, reason);
@@ -52,7 +52,8 @@ TEST(PaletteFilesTest, RawFilesAre768BytesStoredBlueGreenRed) {
 
 TEST(PaletteFilesTest, JascWithCrLfAndFewerColoursIsPadded) {
     PaletteFile file;
-    ASSERT_EQ(Parse("a.pal", "JASC-PAL\r\n0100\r\n3\r\n255 0 0\r\n0 128 0\r\n 1 2 3 \r\n", &file), PaletteParse::Parsed);
+    ASSERT_EQ(Parse("a.pal", "JASC-PAL\r\n0100\r\n3\r\n255 0 0\r\n0 128 0\r\n 1 2 3 \r\n", &file),
+              PaletteParse::Parsed);
     EXPECT_EQ(file.colours, 3);
     EXPECT_THAT(Stored(file, 0), ElementsAre(0, 0, 255));
     EXPECT_THAT(Stored(file, 1), ElementsAre(0, 128, 0));
@@ -80,8 +81,7 @@ Bytes Riff(std::uint16_t version, std::uint16_t count, int entries) {
     Bytes data = {static_cast<std::uint8_t>(version), static_cast<std::uint8_t>(version >> 8),
                   static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(count >> 8)};
     for (int k = 0; k < entries; ++k) data.insert(data.end(), {static_cast<std::uint8_t>(10 + k), 20, 30, 0});
-    Bytes file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'P', 'A', 'L', ' ',
-                  'd', 'a', 't', 'a', 0, 0, 0, 0};
+    Bytes file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'P', 'A', 'L', ' ', 'd', 'a', 't', 'a', 0, 0, 0, 0};
     test::PutInt32(file, 16, static_cast<std::int32_t>(data.size()));
     file.insert(file.end(), data.begin(), data.end());
     test::PutInt32(file, 4, static_cast<std::int32_t>(file.size() - 8));

@@ -11,8 +11,8 @@
 
 namespace {
 
-using ::testing::ElementsAre;
 using test::Bytes;
+using ::testing::ElementsAre;
 
 class PaletteTest : public test::CoreTest {};
 

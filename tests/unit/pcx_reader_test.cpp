@@ -11,9 +11,9 @@
 
 namespace {
 
-using ::testing::ElementsAre;
-using ::testing::Each;
 using test::Bytes;
+using ::testing::Each;
+using ::testing::ElementsAre;
 
 std::int32_t Int32At(const std::uint8_t* p) {
     return static_cast<std::int32_t>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24);
@@ -126,7 +126,8 @@ TEST(PcxReaderTest, MarkerIsLookedForRightAfterTheImageData) {
     // Junk after the palette does not move it.
     Bytes file = Encode({1, 2, 3, 4}, 2, 2);
     file.resize(file.size() + 1000, 0x0C);
-    EXPECT_THAT(ColourEntry(Decode(file), 2), ElementsAre(DistinctPalette()[8], DistinctPalette()[7], DistinctPalette()[6], 0));
+    EXPECT_THAT(ColourEntry(Decode(file), 2),
+                ElementsAre(DistinctPalette()[8], DistinctPalette()[7], DistinctPalette()[6], 0));
     // A 0x0C 769 bytes before the end, but not after the data: no palette.
     Bytes noMarker = WithData(2, 2, {1, 2, 3, 4, 0x55});
     noMarker.push_back(0x0C);

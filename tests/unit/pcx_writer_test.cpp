@@ -9,9 +9,9 @@
 
 namespace {
 
+using test::Bytes;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using test::Bytes;
 
 Bytes TestPalette() {
     Bytes palette(768);
@@ -30,9 +30,7 @@ Bytes Write(const Bytes& pixels, std::int32_t width, std::int32_t height, std::i
     return test::ReadFile("out.pcx");
 }
 
-Bytes ImageData(const Bytes& file) {
-    return Bytes(file.begin() + 128, file.end() - 769);
-}
+Bytes ImageData(const Bytes& file) { return Bytes(file.begin() + 128, file.end() - 769); }
 
 TEST(PcxWriterTest, HeaderOfASixByFiveImage) {
     const Bytes file = Write(Bytes(30, 1), 6, 5, 6);

@@ -11,11 +11,11 @@
 
 namespace {
 
+using test::Bytes;
+using test::PngChunk;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
-using test::Bytes;
-using test::PngChunk;
 
 // A 6 x 5 image held with a stride of 8 (the two bytes after each row are
 // not part of it), every pixel distinct.
@@ -37,7 +37,8 @@ struct ChunkInfo {
 std::vector<ChunkInfo> Chunks(const Bytes& file) {
     std::vector<ChunkInfo> chunks;
     for (std::size_t at = 8; at + 12 <= file.size();) {
-        const std::size_t length = static_cast<std::size_t>(file[at]) << 24 | file[at + 1] << 16 | file[at + 2] << 8 | file[at + 3];
+        const std::size_t length =
+            static_cast<std::size_t>(file[at]) << 24 | file[at + 1] << 16 | file[at + 2] << 8 | file[at + 3];
         chunks.push_back({std::string(file.begin() + at + 4, file.begin() + at + 8),
                           Bytes(file.begin() + at + 8, file.begin() + at + 8 + length)});
         at += 12 + length;
@@ -81,7 +82,7 @@ TEST(PngWriterTest, IndexedSixByFiveComesBackWithPaletteAndTransparency) {
     EXPECT_THAT(Types(sink.data), ElementsAre("IHDR", "PLTE", "tRNS", "IDAT", "IEND"));
     const auto chunks = Chunks(sink.data);
     EXPECT_THAT(chunks[0].data, ElementsAre(0, 0, 0, 6, 0, 0, 0, 5,  // width, height
-                                            8, 3, 0, 0, 0));        // depth 8, indexed, deflate, filters, no interlace
+                                            8, 3, 0, 0, 0));         // depth 8, indexed, deflate, filters, no interlace
     EXPECT_THAT(chunks[1].data, ElementsAreArray(palette));
     EXPECT_THAT(chunks[2].data, ElementsAre(255, 255, 255, 0));
 
@@ -92,8 +93,8 @@ TEST(PngWriterTest, IndexedSixByFiveComesBackWithPaletteAndTransparency) {
     EXPECT_EQ(picture.height, 5);
     EXPECT_EQ(picture.colourType, 3);
     EXPECT_FALSE(picture.interlaced);
-    EXPECT_EQ(picture.indices, Bytes({0, 1, 2, 3, 4, 5, 10, 11, 12, 13, 14, 15, 20, 21, 22, 23, 24, 25,
-                                      30, 31, 32, 33, 34, 35, 40, 41, 42, 43, 44, 45}));
+    EXPECT_EQ(picture.indices, Bytes({0,  1,  2,  3,  4,  5,  10, 11, 12, 13, 14, 15, 20, 21, 22,
+                                      23, 24, 25, 30, 31, 32, 33, 34, 35, 40, 41, 42, 43, 44, 45}));
     EXPECT_THAT(picture.paletteRgb, ElementsAreArray(palette));
     Bytes alpha(256, 255);
     alpha[3] = 0;
@@ -130,8 +131,10 @@ TEST(PngWriterTest, RgbaTakesPaletteColoursAndClearsTransparentPixels) {
     for (int y = 0; y < kHeight; ++y) {
         for (int x = 0; x < kWidth; ++x) {
             const std::uint8_t* entry = &palette[3 * pixels[y * kStride + x]];
-            if (opaque[y * kStride + x]) expected.insert(expected.end(), {entry[0], entry[1], entry[2], 255});
-            else expected.insert(expected.end(), 4, 0);
+            if (opaque[y * kStride + x])
+                expected.insert(expected.end(), {entry[0], entry[1], entry[2], 255});
+            else
+                expected.insert(expected.end(), 4, 0);
         }
     }
     EXPECT_EQ(picture.rgba, expected);
@@ -162,7 +165,8 @@ TEST(PngWriterTest, RefusingSinkAndBadArgumentsGiveFalse) {
         LimitedSink sink(limit);
         EXPECT_FALSE(WriteIndexedPng(sink, pixels.data(), kWidth, kHeight, kStride, palette.data(), 1)) << limit;
         Bytes opaque(pixels.size(), 1);
-        EXPECT_FALSE(WriteRgbaPng(sink, pixels.data(), opaque.data(), kWidth, kHeight, kStride, palette.data())) << limit;
+        EXPECT_FALSE(WriteRgbaPng(sink, pixels.data(), opaque.data(), kWidth, kHeight, kStride, palette.data()))
+            << limit;
     }
     MemorySink sink;
     EXPECT_FALSE(WriteIndexedPng(sink, pixels.data(), 0, kHeight, kStride, palette.data(), -1));
@@ -197,7 +201,8 @@ TEST(PngReaderTest, IndexedAtEveryDepthInterlacedOrNotWithAllFiveFilters) {
             PngPicture picture;
             std::string reason;
             ASSERT_EQ(Read(IndexedFile(depth, interlaced, samples, {0, 1, 2, 3, 4}), &picture, &reason),
-                      PngRead::Decoded) << depth << " " << interlaced << ": " << reason;
+                      PngRead::Decoded)
+                << depth << " " << interlaced << ": " << reason;
             EXPECT_EQ(picture.bitDepth, depth);
             EXPECT_EQ(picture.interlaced, interlaced);
             EXPECT_TRUE(picture.indices == samples) << depth << " " << interlaced;
@@ -235,10 +240,16 @@ TEST(PngReaderTest, SixteenBitSamplesAreUnsupportedWithWhatTheyAre) {
 // Grey (scaled from 2 bits), RGB and grey with alpha come out as RGBA; the
 // colour tRNS names has alpha 0.
 TEST(PngReaderTest, GreyAndRgbComeOutAsRgbaWithTheirTransparentColour) {
-    struct Case { int depth, type; Bytes raw, trns, rgba; };
+    struct Case {
+        int depth, type;
+        Bytes raw, trns, rgba;
+    };
     const Case cases[] = {
         {2, 0, {0, 0x1B}, {0, 1}, {0, 0, 0, 255, 85, 85, 85, 0, 170, 170, 170, 255, 255, 255, 255, 255}},
-        {8, 2, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {0, 4, 0, 5, 0, 6},
+        {8,
+         2,
+         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
+         {0, 4, 0, 5, 0, 6},
          {1, 2, 3, 255, 4, 5, 6, 0, 7, 8, 9, 255, 10, 11, 12, 255}},
         {8, 4, {0, 9, 0, 8, 255, 7, 1, 6, 128}, {}, {9, 9, 9, 0, 8, 8, 8, 255, 7, 7, 7, 1, 6, 6, 6, 128}},
     };
@@ -324,8 +335,8 @@ TEST(PngReaderTest, ImageDataOfTheWrongSizeOrContentIsDamaged) {
     Bytes shortRaw = RawSixByFive(), longRaw = RawSixByFive(), badFilter = RawSixByFive(), badIndex = RawSixByFive();
     shortRaw.pop_back();
     longRaw.push_back(0);
-    badFilter[7] = 5;   // the filter byte of row 1
-    badIndex[9] = 4;    // row 1, pixel 1: the palette has 4 entries
+    badFilter[7] = 5;  // the filter byte of row 1
+    badIndex[9] = 4;   // row 1, pixel 1: the palette has 4 entries
     Bytes cut = test::Deflated(RawSixByFive());
     cut.resize(cut.size() - 2);  // half the Adler-32
     const struct {
@@ -382,10 +393,11 @@ TEST(PngReaderTest, ChunkOrderAndCountsAreChecked) {
 
 TEST(PngReaderTest, IdatSplitAnywhereAndAncillaryChunksAreRead) {
     const Bytes idat = test::Deflated(RawSixByFive());
-    const Bytes file = test::PngFile({PngChunk("IHDR", test::IhdrData(6, 5, 8, 3)), PngChunk("gAMA", {0, 0, 0xB1, 0x8F}),
-                                      PngChunk("PLTE", test::PngPalette(2)), PngChunk("tRNS", {7}),
-                                      PngChunk("IDAT", Bytes(idat.begin(), idat.begin() + 3)), PngChunk("IDAT", {}),
-                                      PngChunk("IDAT", Bytes(idat.begin() + 3, idat.end())), PngChunk("IEND", {})});
+    const Bytes file =
+        test::PngFile({PngChunk("IHDR", test::IhdrData(6, 5, 8, 3)), PngChunk("gAMA", {0, 0, 0xB1, 0x8F}),
+                       PngChunk("PLTE", test::PngPalette(2)), PngChunk("tRNS", {7}),
+                       PngChunk("IDAT", Bytes(idat.begin(), idat.begin() + 3)), PngChunk("IDAT", {}),
+                       PngChunk("IDAT", Bytes(idat.begin() + 3, idat.end())), PngChunk("IEND", {})});
     PngPicture picture;
     std::string reason;
     ASSERT_EQ(Read(file, &picture, &reason), PngRead::Decoded) << reason;

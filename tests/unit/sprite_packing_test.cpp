@@ -19,8 +19,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using ::testing::HasSubstr;
 using test::Bytes;
+using ::testing::HasSubstr;
 
 class SpritePackingTest : public test::CoreTest {
 protected:
@@ -93,8 +93,8 @@ Bytes RandomSprite(std::mt19937& random, const test::Terminator& terminator) {
             const bool empty = !solid && pick(0, 4) == 0;
             for (int& pixel : row)
                 pixel = empty || (!solid && pick(0, 2) == 0) ? test::kSkip
-                        : pick(0, 3) == 0                   ? pick(0, 255)
-                                                            : palette[pick(0, 9)];
+                        : pick(0, 3) == 0                    ? pick(0, 255)
+                                                             : palette[pick(0, 9)];
         }
         const int x = separate ? pick(-300, 300) : 0;
         const int y = separate ? pick(-300, 300) : 0;
@@ -190,15 +190,15 @@ TEST_F(SpritePackingTest, RefusesWhatCannotBePackedAndSaysWhy) {
         EXPECT_FALSE(PackLooseImages(frames, SpriteTemplate(), PackSettings(), &sprite, &report));
         return report.subject + ": " + report.reason;
     };
-    test::WriteFile("grey.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(1, 1, 16, 0)),
-                                               test::PngChunk("IDAT", test::Deflated({0, 9, 9})),
-                                               test::PngChunk("IEND", {})}));
+    test::WriteFile("grey.png",
+                    test::PngFile({test::PngChunk("IHDR", test::IhdrData(1, 1, 16, 0)),
+                                   test::PngChunk("IDAT", test::Deflated({0, 9, 9})), test::PngChunk("IEND", {})}));
     EXPECT_THAT(refusal({{"grey.png"}}), HasSubstr("grey.png: is a PNG image of 16 bits per sample; save it as"));
     test::WriteFile("half.png", IndexedPng(1, 1, {0}, Bytes{255, 128}));
     EXPECT_THAT(refusal({{"half.png"}}), HasSubstr("half.png: has partly transparent palette entries (entry 1)"));
-    test::WriteFile("wide.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(65536, 1, 8, 3)),
-                                               test::PngChunk("PLTE", test::PngPalette(1)),
-                                               test::PngChunk("IEND", {})}));
+    test::WriteFile("wide.png",
+                    test::PngFile({test::PngChunk("IHDR", test::IhdrData(65536, 1, 8, 3)),
+                                   test::PngChunk("PLTE", test::PngPalette(1)), test::PngChunk("IEND", {})}));
     EXPECT_THAT(refusal({{"wide.png"}}), HasSubstr("wide.png: is too large for a frame"));
     test::WriteFile("ok.png", IndexedPng(1, 1, {0}));
     EXPECT_THAT(refusal(std::vector<LooseFrame>(13, {"ok.png"})), HasSubstr("13 images given"));
@@ -312,9 +312,9 @@ TEST_F(SpritePackingTest, SharedColoursTakeTheOriginalsIndexOrTheLowestCounted) 
     Bytes samples = {0};  // one row, filter None
     for (int index : {40, 10, 3})
         for (int c = 0; c < 3; ++c) samples.push_back(currentPalette[3 * index + c]);
-    test::WriteFile("out/s.png", test::PngFile({test::PngChunk("IHDR", test::IhdrData(3, 1, 8, 2)),
-                                                test::PngChunk("IDAT", test::Deflated(samples)),
-                                                test::PngChunk("IEND", {})}));
+    test::WriteFile("out/s.png",
+                    test::PngFile({test::PngChunk("IHDR", test::IhdrData(3, 1, 8, 2)),
+                                   test::PngChunk("IDAT", test::Deflated(samples)), test::PngChunk("IEND", {})}));
     EXPECT_EQ(Pack("out/s.json", &report), original) << report.reason;
     EXPECT_TRUE(report.notices.empty());
     fs::remove("out/s.dc6");

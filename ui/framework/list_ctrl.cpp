@@ -9,7 +9,8 @@ int CListCtrl::InsertColumn(int column, const char* heading, int format, int wid
     description.cx = width;
     description.pszText = const_cast<char*>(heading);
     description.iSubItem = subItem;
-    return static_cast<int>(SendMessage(LVM_INSERTCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&description)));
+    return static_cast<int>(
+        SendMessage(LVM_INSERTCOLUMNA, static_cast<WPARAM>(column), reinterpret_cast<LPARAM>(&description)));
 }
 
 void CListCtrl::SetExtendedStyle(DWORD mask, DWORD style) const {
@@ -30,7 +31,8 @@ BOOL CListCtrl::SetItemText(int index, int subItem, const char* text) const {
     LVITEMA item = {};
     item.iSubItem = subItem;
     item.pszText = const_cast<char*>(text);
-    return static_cast<BOOL>(SendMessage(LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
+    return static_cast<BOOL>(
+        SendMessage(LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
 }
 
 int CListCtrl::GetItemText(int index, int subItem, char* buffer, std::size_t size) const {
@@ -40,7 +42,8 @@ int CListCtrl::GetItemText(int index, int subItem, char* buffer, std::size_t siz
     item.iSubItem = subItem;
     item.pszText = buffer;
     item.cchTextMax = size > INT_MAX ? INT_MAX : static_cast<int>(size);
-    const int length = static_cast<int>(SendMessage(LVM_GETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
+    const int length =
+        static_cast<int>(SendMessage(LVM_GETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
     buffer[size - 1] = '\0';
     return length;
 }
@@ -56,5 +59,6 @@ BOOL CListCtrl::SetItemState(int index, UINT state, UINT mask) const {
     item.mask = LVIF_STATE;
     item.state = state;
     item.stateMask = mask;
-    return static_cast<BOOL>(SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
+    return static_cast<BOOL>(
+        SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
 }
