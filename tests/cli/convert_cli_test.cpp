@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -475,6 +476,17 @@ TEST_F(ConverterTest, ALinkInTheTreeOrTheMirrorIsNeverFollowed) {
 // a tree, a folder it cannot list and a mirrored folder it cannot write into
 // are named with the system's reason, and the rest is converted.
 TEST_F(ConverterTest, FoldersTheRunMayNotUseAreNamedWithTheReason) {
+    test::WriteFile("top.dc6", Stitched());
+    // A read-only file system, where the tests may mount one.
+    fs::create_directory("rofs");
+    if (mount("tmpfs", "rofs", "tmpfs", MS_RDONLY, "size=64k") == 0) {
+        const test::ConverterRun refused = RunConverter({"-o", "rofs"});
+        umount("rofs");
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_EQ(refused.err, "kelvane-convert: rofs: cannot write into folder: Read-only file system\n");
+    } else {
+        std::printf("(no read-only file system: mounting one is not allowed here)\n");
+    }
     std::string why;
     if (!test::UnprivilegedRunsPossible(&why)) GTEST_SKIP() << why;
     for (const char* folder : {"tree/shut", "tree/open", "tree/kept", "ro", "out/kept"}) fs::create_directories(folder);
