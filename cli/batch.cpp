@@ -160,7 +160,7 @@ int RunBatch(const Options& options) {
     std::int64_t images = 0;
     bool skipped = false;
     const auto deliver = [&](std::size_t i, FileResult& result) {
-        notices.Print(plan.files[i].path, result.notices);
+        notices.Print(result.subject.empty() ? plan.files[i].path : result.subject, result.notices);
         images += result.images;
         skipped = skipped || result.skipped;
     };

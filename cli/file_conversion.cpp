@@ -11,19 +11,22 @@
 
 namespace {
 
-std::string NameOf(const std::string& path) {
-    const std::size_t cut = path.find_last_of("/" KV_PATH_SEPARATOR);
-    return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
 void Converted(RunPlan& plan, std::size_t index, const char* name, FileResult& result, NoticeCollector& notices) {
+    std::string notice;
+    const RunFolder* folder = plan.Reach(index, &result.subject, &notice);
+    if (folder == nullptr) {
+        if (!notice.empty()) notices.Add(Notice::Kind::Notice, notice.c_str());
+        result.skipped = true;
+        return;
+    }
     char buffer[kNameBufferSize] = {};
     std::memcpy(buffer, name, std::strlen(name));
-    outputFolder = &plan.FolderOf(index);
+    outputFolder = folder->output.get();
     imagesWritten = 0;
-    const std::string& path = plan.files[index].path;
-    if (ConvertSpriteFile(path.c_str(), buffer) == SpriteOutcome::Unreadable) {
-        notices.Add(Notice::Kind::Notice, platform::PathExists(path.c_str()) ? "cannot be read" : "does not exist");
+    bool missing = false;
+    if (ConvertSpriteFileIn(folder->input, plan.files[index].name.c_str(), buffer, &missing) ==
+        SpriteOutcome::Unreadable) {
+        notices.Add(Notice::Kind::Notice, missing ? "does not exist" : "cannot be read");
         result.skipped = true;
     }
     result.images = imagesWritten;
@@ -37,9 +40,12 @@ FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames) {
     {
         const ConvertingFile place(index);
         NoticeCollector notices;
-        const std::string& path = plan.files[index].path;
-        const std::string name = checkNames ? path : NameOf(path);
-        if (name.size() >= static_cast<std::size_t>(kNameBufferSize)) {
+        const RunFile& file = plan.files[index];
+        const std::string& name = file.name;
+        if (!file.notice.empty()) {
+            notices.Add(Notice::Kind::Notice, file.notice.c_str());
+            result.skipped = true;
+        } else if (name.size() >= static_cast<std::size_t>(kNameBufferSize)) {
             notices.Add(Notice::Kind::Notice, "name is too long");
             result.skipped = true;
         } else if (checkNames && name.find_first_of("/" KV_PATH_SEPARATOR) != std::string::npos) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "cli/run_plan.h"
@@ -13,10 +14,12 @@ struct FileResult {
     std::vector<Notice> notices;  // the core's, and the converter's own about the file
     std::int32_t images = 0;      // images written
     bool skipped = false;         // not converted at all (unreadable, missing, badly named)
+    std::string subject;          // not empty: the notices are about this folder rather than the file
 };
 
 // Converts file index of the plan into its output folder, as the program's
 // Convert would (the place in the run's order decides whose image keeps a
 // name two files would write). checkNames: the file was named on the command
-// line and must be a plain name of the folder.
+// line and must be a plain name of the folder. A step that is a folder the
+// listing could not read gives its notice.
 FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames);

@@ -32,9 +32,10 @@ void CloseOutputFolder() {
 
 SpriteOutcome ConvertSpriteFile(char* name) { return ConvertSpriteFile(name, name); }
 
-SpriteOutcome ConvertSpriteFile(const char* path, char* name) {
-    HeapBlock block(LoadWholeFile(path, &spriteSize));
-    if (!block) return SpriteOutcome::Unreadable;
+namespace {
+
+// Validates the sprite read whole into block and writes its images.
+SpriteOutcome ConvertLoaded(HeapBlock block, char* name) {
     spriteData = block.get();
     SpriteOutcome outcome = SpriteOutcome::Rejected;
     if (GetFileInfoDC6()) {
@@ -43,4 +44,19 @@ SpriteOutcome ConvertSpriteFile(const char* path, char* name) {
     }
     spriteData = nullptr;
     return outcome;
+}
+
+}  // namespace
+
+SpriteOutcome ConvertSpriteFile(const char* path, char* name) {
+    HeapBlock block(LoadWholeFile(path, &spriteSize));
+    if (!block) return SpriteOutcome::Unreadable;
+    return ConvertLoaded(std::move(block), name);
+}
+
+SpriteOutcome ConvertSpriteFileIn(const platform::FolderHandle& folder, const char* fileName, char* name,
+                                  bool* missing) {
+    HeapBlock block(LoadWholeFileIn(folder, fileName, &spriteSize, missing));
+    if (!block) return SpriteOutcome::Unreadable;
+    return ConvertLoaded(std::move(block), name);
 }

@@ -5,6 +5,10 @@
 
 #include <string>
 
+namespace platform {
+class FolderHandle;
+}
+
 // Creates the output folder (outputOptions.folder, "PCXFiles" unless the
 // command line chose another) when nothing of that name exists, and opens it
 // as the run's outputFolder. A folder the user did not name must be a folder
@@ -31,3 +35,8 @@ SpriteOutcome ConvertSpriteFile(char* name);
 // The same for the file at path, whose images are named after name (the
 // file's name without its folder).
 SpriteOutcome ConvertSpriteFile(const char* path, char* name);
+
+// The same for the file fileName inside folder, which the caller holds open;
+// *missing tells, when the file is unreadable, whether it was not there.
+SpriteOutcome ConvertSpriteFileIn(const platform::FolderHandle& folder, const char* fileName, char* name,
+                                  bool* missing);

@@ -22,6 +22,10 @@
 
 #include <cstdint>
 
+namespace platform {
+class FolderHandle;
+}
+
 // Bytes of slack after every whole-file block, all zero. The frame decoder may
 // look up to 131 bytes past the end of a frame's coded data; the slack keeps
 // such reads inside the block.
@@ -49,6 +53,11 @@ extern thread_local std::uint32_t frameLength;      // coded bytes, cut to the f
 // memory) returns null, leaves size untouched and shows nothing. The caller
 // owns the block and releases it with std::free (or holds it in a HeapBlock).
 std::uint8_t* LoadWholeFile(const char* path, std::uint32_t* size);
+
+// The same for the file name inside the open folder; *missing tells, on
+// failure, whether nothing of that name was there.
+std::uint8_t* LoadWholeFileIn(const platform::FolderHandle& folder, const char* name, std::uint32_t* size,
+                              bool* missing);
 
 // Validates the header of the file in spriteData (spriteSize bytes) and builds
 // the frame table. Returns 1 when accepted, with terminator, blockCount,
