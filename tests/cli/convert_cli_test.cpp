@@ -526,6 +526,13 @@ TEST_F(ConverterTest, NamesAreEscapedAndLostOutputIsAFailure) {
     test::WriteFile(name, OldVersion());
     const test::ConverterRun run = RunConverter({});
     EXPECT_EQ(run.err, std::string("kelvane-convert: \\x1B[2Jwipe\\x0Aline.dc6: ") + kNotVersion6 + "\n");
+    // C1 controls in UTF-8 (U+009B, CSI), a lone C1 byte and a broken
+    // sequence are escaped byte by byte; a Cyrillic letter is text.
+    fs::remove(name);
+    const std::string c1 = "\xC2\x9B" "2J\x9B" "m\xD0\xD0\x96.dc6";
+    test::WriteFile(c1, OldVersion());
+    const test::ConverterRun c1Run = RunConverter({});
+    EXPECT_EQ(c1Run.err, std::string("kelvane-convert: \\xC2\\x9B2J\\x9Bm\\xD0\xD0\x96.dc6: ") + kNotVersion6 + "\n");
 
     test::RunControl full;
     full.standardOutput = "/dev/full";
