@@ -1,13 +1,20 @@
 #include "cli/file_conversion.h"
 
+#include <cerrno>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "convert/frame_placement.h"
 #include "convert/output_names.h"
 #include "convert/output_options.h"
+#include "convert/placement_notices.h"
 #include "convert/sprite_conversion.h"
 #include "platform/files.h"
+#ifdef _WIN32
+#include "platform/win32.h"
+#endif
 
 namespace {
 
@@ -16,13 +23,41 @@ std::string NameOf(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-void Converted(RunPlan& plan, std::size_t index, const char* name, FileResult& result, NoticeCollector& notices) {
+// What a notice says ran out: memory, disk space, or nothing.
+enum class Room { Enough, Memory, Disk };
+
+Room RoomIn(const Notice& notice) {
+    static const std::string noMemory(kNoMemory, std::strchr(kNoMemory, '%') - kNoMemory);
+    if (notice.text.compare(0, noMemory.size(), noMemory) == 0) return Room::Memory;
+    if (notice.reason.empty()) return Room::Enough;
+#ifdef _WIN32
+    for (const unsigned long error : {ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL})
+        if (notice.reason == platform::SystemReason(error)) return Room::Disk;
+    for (const unsigned long error : {ERROR_NOT_ENOUGH_MEMORY, ERROR_OUTOFMEMORY})
+        if (notice.reason == platform::SystemReason(error)) return Room::Memory;
+#else
+    for (const int error : {ENOSPC, EDQUOT})
+        if (notice.reason == std::strerror(error)) return Room::Disk;
+    if (notice.reason == std::strerror(ENOMEM)) return Room::Memory;
+#endif
+    return Room::Enough;
+}
+
+void Converted(RunPlan& plan, std::size_t index, const char* name, FileResult& result, NoticeCollector& notices,
+               RunOrder* order) {
     char buffer[kNameBufferSize] = {};
     std::memcpy(buffer, name, std::strlen(name));
-    outputFolder = &plan.FolderOf(index);
+    platform::OutputFolder& folder = plan.FolderOf(index);
+    std::optional<HeldFolder> held;
+    if (order != nullptr) held.emplace(folder, *order, index);
+    outputFolder = held ? &*held : &folder;
     imagesWritten = 0;
     const std::string& path = plan.files[index].path;
-    if (ConvertSpriteFile(path.c_str(), buffer) == SpriteOutcome::Unreadable) {
+    std::function<bool(std::uint64_t)> admit;
+    if (order != nullptr) admit = [&](std::uint64_t need) { return order->Admit(index, need); };
+    errno = 0;
+    if (ConvertSpriteFile(path.c_str(), buffer, admit) == SpriteOutcome::Unreadable) {
+        result.ranShort = errno == ENOMEM;
         notices.Add(Notice::Kind::Notice, platform::PathExists(path.c_str()) ? "cannot be read" : "does not exist");
         result.skipped = true;
     }
@@ -32,7 +67,7 @@ void Converted(RunPlan& plan, std::size_t index, const char* name, FileResult& r
 
 }  // namespace
 
-FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames) {
+FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames, RunOrder* order) {
     FileResult result;
     {
         const ConvertingFile place(index);
@@ -48,10 +83,14 @@ FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames) {
             notices.Add(Notice::Kind::Notice, "is not a name in the folder; use -C to work in its folder");
             result.skipped = true;
         } else {
-            Converted(plan, index, name.c_str(), result, notices);
+            Converted(plan, index, name.c_str(), result, notices, order);
         }
         result.notices = std::move(notices.notices);
     }
-    plan.Done(index);
+    for (const Notice& notice : result.notices) {
+        const Room room = RoomIn(notice);
+        result.ranShort = result.ranShort || room != Room::Enough;
+        result.diskFull = result.diskFull || room == Room::Disk;
+    }
     return result;
 }

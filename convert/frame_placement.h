@@ -37,6 +37,11 @@ inline constexpr int kNameBufferSize = 260;
 // (owner progressWindow) and is not counted.
 void WriteSpriteImages(char* name);
 
+// The bytes of the largest canvas WriteSpriteImages would hold at once for
+// the current sprite file: its stitched picture, its largest frame, or its
+// sheet. Images too large to be written count as nothing.
+std::uint64_t LargestCanvasBytes();
+
 // Cuts the last extension from name in place. The first character is never
 // cut (".dc6" stays), and a dot before a path separator is not an extension.
 void StripExtension(char* name);

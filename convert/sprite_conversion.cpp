@@ -32,12 +32,14 @@ void CloseOutputFolder() {
 
 SpriteOutcome ConvertSpriteFile(char* name) { return ConvertSpriteFile(name, name); }
 
-SpriteOutcome ConvertSpriteFile(const char* path, char* name) {
+SpriteOutcome ConvertSpriteFile(const char* path, char* name) { return ConvertSpriteFile(path, name, nullptr); }
+
+SpriteOutcome ConvertSpriteFile(const char* path, char* name, const std::function<bool(std::uint64_t)>& admit) {
     HeapBlock block(LoadWholeFile(path, &spriteSize));
     if (!block) return SpriteOutcome::Unreadable;
     spriteData = block.get();
     SpriteOutcome outcome = SpriteOutcome::Rejected;
-    if (GetFileInfoDC6()) {
+    if (GetFileInfoDC6() && (!admit || admit(spriteSize + LargestCanvasBytes()))) {
         WriteSpriteImages(name);
         outcome = SpriteOutcome::Converted;
     }

@@ -3,6 +3,8 @@
 // so they write the same bytes under the same names.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 // Creates the output folder (outputOptions.folder, "PCXFiles" unless the
@@ -31,3 +33,10 @@ SpriteOutcome ConvertSpriteFile(char* name);
 // The same for the file at path, whose images are named after name (the
 // file's name without its folder).
 SpriteOutcome ConvertSpriteFile(const char* path, char* name);
+
+// The same, where admit (when given) is asked, once the header is accepted
+// and before any image is made, with the bytes the file needs at most at any
+// moment (the file itself and its largest canvas); it may wait. When it
+// says false, nothing is written and the outcome is Rejected, without a
+// notice: the caller has given the file up.
+SpriteOutcome ConvertSpriteFile(const char* path, char* name, const std::function<bool(std::uint64_t)>& admit);
