@@ -74,7 +74,9 @@ FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames, RunOrd
         NoticeCollector notices;
         const std::string& path = plan.files[index].path;
         const std::string name = checkNames ? path : NameOf(path);
-        if (name.size() >= static_cast<std::size_t>(kNameBufferSize)) {
+        if (order != nullptr && order->Abandoned()) {
+            // Given up before it began: it will be converted again.
+        } else if (name.size() >= static_cast<std::size_t>(kNameBufferSize)) {
             notices.Add(Notice::Kind::Notice, "name is too long");
             result.skipped = true;
         } else if (checkNames && name.find_first_of("/" KV_PATH_SEPARATOR) != std::string::npos) {

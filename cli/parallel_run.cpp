@@ -60,7 +60,12 @@ std::size_t ConvertSideBySide(std::size_t first, std::size_t count, unsigned job
     for (unsigned j = 0; j < jobs; ++j) {
         workers.emplace_back([&] {
             KeepInterruptionsOffThisThread();
-            for (std::size_t i = next++; i < count && !order.Abandoned(); i = next++) {
+            // Every file taken is converted, or at least begun (once the run
+            // is abandoned, that is all): later files wait until every
+            // earlier one has said which names it may write.
+            while (!order.Abandoned()) {
+                const std::size_t i = next++;
+                if (i >= count) break;
                 FileResult result = convert(i, &order);
                 order.Finished(i);
                 {
