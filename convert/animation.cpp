@@ -207,8 +207,8 @@ bool CoversCanvas(const Frame& frame, const AnimationCanvas& canvas) {
 // background around the first frame. A frame that leaves no index free takes
 // one from two palette entries of one colour; where the palette has no such
 // pair, a later frame names none and is restored to what was there before it
-// (the transparent canvas), and a first frame cannot be written unless the
-// animation shows no transparent pixel at all.
+// (the transparent canvas); an animation whose first frame is left without
+// one cannot be written, unless it shows no transparent pixel at all.
 bool EncodeGif(platform::PendingFile& file, const std::vector<Frame>& frames, const AnimationCanvas& canvas,
                const IndexUse& all, bool* noMemory, std::string* reason) {
     // One index for every frame where one is free; else each frame its own.
@@ -219,7 +219,8 @@ bool EncodeGif(platform::PendingFile& file, const std::vector<Frame>& frames, co
     const auto delay = static_cast<std::uint16_t>(std::lround(100.0 / outputOptions.fps));
     int keep = -1;
     int background = frames.empty() ? 0 : GifTransparentIndex(frames.front(), planFor(frames.front()), &keep);
-    const bool opaque = std::all_of(frames.begin(), frames.end(), [&](const Frame& f) { return CoversCanvas(f, canvas); });
+    const bool opaque =
+        std::all_of(frames.begin(), frames.end(), [&](const Frame& f) { return CoversCanvas(f, canvas); });
     if (background < 0 && !opaque) {
         *reason = kNoIndexForGif;
         return false;
