@@ -516,6 +516,9 @@ TEST_F(ConverterTest, ParallelRunsOnAFullDiskWriteWhatOneFileAtATimeWrites) {
     fs::create_directory("disk");
     if (mount("tmpfs", "disk", "tmpfs", 0, "size=300k") != 0)
         GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+    struct Unmount {
+        ~Unmount() { umount2("disk", MNT_DETACH); }
+    } unmount;
     // Images of 6 to 30 KiB, larger and smaller ones mixed, more than the
     // disk holds: a later file must never take the place an earlier one
     // takes on one thread, nor an earlier one lose its image to a later.
@@ -529,7 +532,6 @@ TEST_F(ConverterTest, ParallelRunsOnAFullDiskWriteWhatOneFileAtATimeWrites) {
     // Which file takes the space first differs from run to run: several runs.
     for (const char* jobs : {"2", "8", "2", "8", "4", "4"})
         ExpectSameRun(RunInto("disk", {"-q", "-j", jobs}), alone, jobs);
-    umount2("disk", MNT_DETACH);
 }
 
 TEST_F(ConverterTest, AnInterruptedRunLeavesOnlyWholeImages) {
