@@ -1,17 +1,45 @@
 #include "cli/file_conversion.h"
 
+#include <cerrno>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "convert/frame_placement.h"
 #include "convert/output_names.h"
 #include "convert/output_options.h"
+#include "convert/placement_notices.h"
 #include "convert/sprite_conversion.h"
 #include "platform/files.h"
+#ifdef _WIN32
+#include "platform/win32.h"
+#endif
 
 namespace {
 
-void Converted(RunPlan& plan, std::size_t index, const char* name, FileResult& result, NoticeCollector& notices) {
+// What a notice says ran out: memory, disk space, or nothing.
+enum class Room { Enough, Memory, Disk };
+
+Room RoomIn(const Notice& notice) {
+    static const std::string noMemory(kNoMemory, std::strchr(kNoMemory, '%') - kNoMemory);
+    if (notice.text.compare(0, noMemory.size(), noMemory) == 0) return Room::Memory;
+    if (notice.reason.empty()) return Room::Enough;
+#ifdef _WIN32
+    for (const unsigned long error : {ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL})
+        if (notice.reason == platform::SystemReason(error)) return Room::Disk;
+    for (const unsigned long error : {ERROR_NOT_ENOUGH_MEMORY, ERROR_OUTOFMEMORY})
+        if (notice.reason == platform::SystemReason(error)) return Room::Memory;
+#else
+    for (const int error : {ENOSPC, EDQUOT})
+        if (notice.reason == std::strerror(error)) return Room::Disk;
+    if (notice.reason == std::strerror(ENOMEM)) return Room::Memory;
+#endif
+    return Room::Enough;
+}
+
+void Converted(RunPlan& plan, std::size_t index, const char* name, FileResult& result, NoticeCollector& notices,
+               RunOrder* order) {
     std::string notice;
     const RunFolder* folder = plan.Reach(index, &result.subject, &notice);
     if (folder == nullptr) {
@@ -21,11 +49,17 @@ void Converted(RunPlan& plan, std::size_t index, const char* name, FileResult& r
     }
     char buffer[kNameBufferSize] = {};
     std::memcpy(buffer, name, std::strlen(name));
-    outputFolder = folder->output.get();
+    std::optional<HeldFolder> held;
+    if (order != nullptr) held.emplace(*folder->output, *order, index);
+    outputFolder = held ? static_cast<platform::OutputFolder*>(&*held) : folder->output.get();
     imagesWritten = 0;
+    std::function<bool(std::uint64_t)> admit;
+    if (order != nullptr) admit = [&](std::uint64_t need) { return order->Admit(index, need); };
     bool missing = false;
-    if (ConvertSpriteFileIn(folder->input, plan.files[index].name.c_str(), buffer, &missing) ==
+    errno = 0;
+    if (ConvertSpriteFileIn(folder->input, plan.files[index].name.c_str(), buffer, &missing, admit) ==
         SpriteOutcome::Unreadable) {
+        result.ranShort = errno == ENOMEM;
         notices.Add(Notice::Kind::Notice, missing ? "does not exist" : "cannot be read");
         result.skipped = true;
     }
@@ -35,14 +69,16 @@ void Converted(RunPlan& plan, std::size_t index, const char* name, FileResult& r
 
 }  // namespace
 
-FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames) {
+FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames, RunOrder* order) {
     FileResult result;
     {
         const ConvertingFile place(index);
         NoticeCollector notices;
         const RunFile& file = plan.files[index];
         const std::string& name = file.name;
-        if (!file.notice.empty()) {
+        if (order != nullptr && order->Abandoned()) {
+            // Given up before it began: it will be converted again.
+        } else if (!file.notice.empty()) {
             notices.Add(Notice::Kind::Notice, file.notice.c_str());
             result.skipped = true;
         } else if (name.size() >= static_cast<std::size_t>(kNameBufferSize)) {
@@ -54,10 +90,14 @@ FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames) {
             notices.Add(Notice::Kind::Notice, "is not a name in the folder; use -C to work in its folder");
             result.skipped = true;
         } else {
-            Converted(plan, index, name.c_str(), result, notices);
+            Converted(plan, index, name.c_str(), result, notices, order);
         }
         result.notices = std::move(notices.notices);
     }
-    plan.Done(index);
+    for (const Notice& notice : result.notices) {
+        const Room room = RoomIn(notice);
+        result.ranShort = result.ranShort || room != Room::Enough;
+        result.diskFull = result.diskFull || room == Room::Disk;
+    }
     return result;
 }

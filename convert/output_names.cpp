@@ -52,6 +52,18 @@ void ForgetOutputPaths() {
     nextImplicit = 0;
 }
 
+void ForgetOutputPathsFrom(std::size_t file) {
+    const std::lock_guard<std::mutex> lock(guard);
+    for (auto& [key, list] : claims) {
+        std::vector<Claim> kept;
+        for (const Claim& claim : list)
+            if (claim.file < file) kept.push_back(claim);
+        list = std::move(kept);
+    }
+    if (planned.size() > file) planned.resize(file);
+    if (plannedBelow > file) plannedBelow = file;
+}
+
 ConvertingFile::ConvertingFile() {
     const std::lock_guard<std::mutex> lock(guard);
     currentFile = nextImplicit++;

@@ -572,6 +572,71 @@ TEST_F(ConverterTest, FourFilesAtATimeGiveWhatOneAtATimeGives) {
     EXPECT_TRUE(outputs[1] == outputs[0]);
 }
 
+// What a run gave: its status, its streams, and every file of its output folder.
+struct RunOutcome {
+    test::ConverterRun run;
+    std::map<std::string, test::Bytes> files;
+};
+
+RunOutcome RunInto(const fs::path& out, std::vector<std::string> arguments, const test::RunControl& control = {}) {
+    for (const char* option : {"-o", out.c_str()}) arguments.push_back(option);
+    RunOutcome outcome{test::RunConverterControlled(arguments, control), {}};
+    for (const auto& entry : fs::directory_iterator(out)) {
+        outcome.files[entry.path().filename().string()] = test::ReadFile(entry.path());
+        fs::remove(entry.path());
+    }
+    return outcome;
+}
+
+void ExpectSameRun(const RunOutcome& parallel, const RunOutcome& alone, const char* jobs) {
+    EXPECT_EQ(parallel.run.status, alone.run.status) << "-j " << jobs;
+    EXPECT_EQ(parallel.run.out, alone.run.out) << "-j " << jobs;
+    EXPECT_EQ(parallel.run.err, alone.run.err) << "-j " << jobs;
+    EXPECT_EQ(Names(parallel.files), Names(alone.files)) << "-j " << jobs;
+    EXPECT_TRUE(parallel.files == alone.files) << "-j " << jobs;
+}
+
+TEST_F(ConverterTest, ParallelRunsShortOfMemoryEqualOneFileAtATime) {
+    if (test::ConverterIsInstrumented()) GTEST_SKIP() << "sanitizers and Valgrind need more address space";
+    // Two canvases of 94 MiB under a limit that holds one at a time, and
+    // small sprites beside them.
+    test::Dc6Frame large;
+    large.width = 65535;
+    large.height = 1500;
+    large.coded = {0x80, 0xEE, 0xEE, 0xEE, 0xEE};
+    for (const char* name : {"a.dc6", "c.dc6"}) test::WriteFile(name, Dc6Builder().Add(large).Build());
+    for (const char* name : {"b.dc6", "d.dc6", "e.dc6"}) test::WriteFile(name, Separate());
+    fs::create_directory("out");
+    test::RunControl control;
+    control.memoryLimit = 200ull << 20;
+    const RunOutcome alone = RunInto("out", {"-q", "-j", "1"}, control);
+    EXPECT_EQ(alone.run.status, 0) << alone.run.err;
+    EXPECT_EQ(alone.run.out, "Successfully converted 8 files\n");
+    ExpectSameRun(RunInto("out", {"-q", "-j", "4"}, control), alone, "4");
+}
+
+TEST_F(ConverterTest, ParallelRunsOnAFullDiskWriteWhatOneFileAtATimeWrites) {
+    fs::create_directory("disk");
+    if (mount("tmpfs", "disk", "tmpfs", 0, "size=300k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+    struct Unmount {
+        ~Unmount() { umount2("disk", MNT_DETACH); }
+    } unmount;
+    // Images of 6 to 30 KiB, larger and smaller ones mixed, more than the
+    // disk holds: a later file must never take the place an earlier one
+    // takes on one thread, nor an earlier one lose its image to a later.
+    for (int i = 0; i < 24; ++i)
+        test::WriteFile("s" + std::to_string(10 + i) + ".dc6",
+                        Dc6Builder().AddRows(Picture(40 + 9 * (i * 5 % 24), 90, i)).Build());
+    const RunOutcome alone = RunInto("disk", {"-q", "-j", "1"});
+    EXPECT_EQ(alone.run.status, 1);
+    EXPECT_THAT(alone.run.err, HasSubstr("No space left on device"));
+    EXPECT_GT(alone.files.size(), 5u);
+    // Which file takes the space first differs from run to run: several runs.
+    for (const char* jobs : {"2", "8", "2", "8", "4", "4"})
+        ExpectSameRun(RunInto("disk", {"-q", "-j", jobs}), alone, jobs);
+}
+
 TEST_F(ConverterTest, AnInterruptedRunLeavesOnlyWholeImages) {
     // Enough large sprites that the run is still busy when the first image lands.
     const test::Bytes big = Dc6Builder().AddRows(Picture(1500, 1000)).Build();
@@ -630,6 +695,13 @@ TEST_F(ConverterTest, NamesAreEscapedAndLostOutputIsAFailure) {
     test::WriteFile(name, OldVersion());
     const test::ConverterRun run = RunConverter({});
     EXPECT_EQ(run.err, std::string("kelvane-convert: \\x1B[2Jwipe\\x0Aline.dc6: ") + kNotVersion6 + "\n");
+    // C1 controls in UTF-8 (U+009B, CSI), a lone C1 byte and a broken
+    // sequence are escaped byte by byte; a Cyrillic letter is text.
+    fs::remove(name);
+    const std::string c1 = "\xC2\x9B" "2J\x9B" "m\xD0\xD0\x96.dc6";
+    test::WriteFile(c1, OldVersion());
+    const test::ConverterRun c1Run = RunConverter({});
+    EXPECT_EQ(c1Run.err, std::string("kelvane-convert: \\xC2\\x9B2J\\x9Bm\\xD0\xD0\x96.dc6: ") + kNotVersion6 + "\n");
 
     test::RunControl full;
     full.standardOutput = "/dev/full";
