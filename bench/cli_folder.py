@@ -21,6 +21,12 @@ this 2-core machine: PCX at -j 2 no slower than the copy, PNG at -j 2 within
 folders of 20 sprites each, with -r. And the system calls of a -j 2 run
 (`strace -c -f`): at most 6 per image beside the writes.
 
+Then growth with the number of sprites: trees of 1,000 and of 50,000 tiny
+sprites (folders of 50), converted with `-r -j 1 -f png --json --anim gif`
+and as PCX, each measured by the processor time of the whole process (user
+and system). Target: 50,000 within 1.2 x of 50 times 1,000. This part alone:
+`python3 bench/cli_folder.py build/release --growth`.
+
 Then the way back: the folder converted with `-f png --json`, and every
 manifest packed again with kelvane-pack, one process per sprite as a user's
 script would run it, both timed the same way (best of three). Target: packing
@@ -37,6 +43,8 @@ ROUNDS = 5
 PACK_ROUNDS = 3
 JOB_ROUNDS = 3
 TREE_FOLDERS = 50
+GROWTH_ROUNDS = 3
+GROWTH_LARGE_ROUNDS = 2
 
 
 def timed(command, notices_allowed=False):
@@ -52,12 +60,57 @@ def timed(command, notices_allowed=False):
     return elapsed
 
 
+def processor_time(command):
+    """User and system seconds of the whole process; status 0 or 1 allowed."""
+    os.sync()  # no earlier writes still pending on the system's account
+    child = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(child.pid, 0)
+    code = os.waitstatus_to_exitcode(status)
+    if code not in (0, 1):
+        raise subprocess.CalledProcessError(code, command)
+    return usage.ru_utime, usage.ru_stime
+
+
+def bench_growth(converter, generator, work):
+    """Processor time of tree runs of 1,000 and 50,000 tiny sprites."""
+    small, large = 1000, 50000
+    runs = {"png --json --anim gif": ["-f", "png", "--json", "--anim", "gif"], "pcx": ["-f", "pcx"]}
+    print(f"kelvane-convert -q -r -j 1 on trees of {small} and {large} tiny sprites (folders of 50), "
+          f"processor time of the whole process, best of {GROWTH_ROUNDS} ({small}) and of "
+          f"{GROWTH_LARGE_ROUNDS} ({large}):")
+    for count in (small, large):
+        subprocess.run([generator, os.path.join(work, f"tree{count}"), str(count), "small"], check=True,
+                       stdout=subprocess.DEVNULL)
+    for label, extra in runs.items():
+        seconds = {}
+        for count, rounds in ((small, GROWTH_ROUNDS), (large, GROWTH_LARGE_ROUNDS)):
+            tree = os.path.join(work, f"tree{count}")
+            # Every run writes into a new folder and earlier outputs stay
+            # until the end: files created where many were just deleted cost
+            # the system more, and that must not fall on one side only.
+            spent = [processor_time([converter, "-q", "-r", "-j", "1", "-C", tree, "-o",
+                                     os.path.join(work, f"out-{count}-{label.split()[0]}-{round_}")] + extra)
+                     for round_ in range(rounds)]
+            seconds[count] = min(spent, key=sum)
+        total = {count: sum(parts) for count, parts in seconds.items()}
+        ratio = total[large] / (total[small] * large / small)
+        print(f"  {label:22s} {small}: {total[small]:7.3f} s (user {seconds[small][0]:.3f})   "
+              f"{large}: {total[large]:8.3f} s (user {seconds[large][0]:.3f})   "
+              f"{large} / ({large // small} x {small}) {ratio:5.2f}   (target: at most 1.2)")
+
+
 def main():
     build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/release")
     converter = os.path.join(build, "cli", "kelvane-convert")
     packer = os.path.join(build, "cli", "kelvane-pack")
     generator = os.path.join(build, "bench", "make_bench_sprites")
     work = tempfile.mkdtemp(prefix="cli-bench-", dir=build)
+    if "--growth" in sys.argv[2:]:
+        try:
+            bench_growth(converter, generator, work)
+        finally:
+            shutil.rmtree(work, ignore_errors=True)
+        return
     try:
         sprites = os.path.join(work, "sprites")
         output = os.path.join(sprites, "PCXFiles")
@@ -110,6 +163,7 @@ def main():
         print(f"  size     {png_bytes / magick_bytes:7.2f}     (target: at most 1)")
 
         bench_jobs(converter, sprites, files, copied, len(images))
+        bench_growth(converter, generator, work)
         bench_packing(converter, packer, sprites, files)
     finally:
         shutil.rmtree(work, ignore_errors=True)

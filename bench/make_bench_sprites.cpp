@@ -3,6 +3,11 @@
 // 100 pixels wide) and an animation of twelve 85 x 85 frames with offsets and
 // a transparent surround, about 200 million pixels in all. Prints the number
 // of files and of pixels that the conversion will write.
+//
+// With "small" after COUNT the files are tiny instead (a 24 x 16 picture,
+// or four 12 x 12 frames with offsets), spread over folders of 50 files each
+// (folder0000/, folder0001/, ...): a tree whose run time is all bookkeeping
+// per file, for seeing how the run grows with the number of sprites.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -53,19 +58,54 @@ test::Bytes Animation(int seed, long long& pixels) {
     return file.Build();
 }
 
+test::Bytes SmallPicture(int seed, long long& pixels) {
+    test::Dc6Builder file;
+    PixelRows rows(16, std::vector<int>(24));
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 24; ++x) rows[y][x] = Shade(x, y, seed);
+    file.AddRows(rows);
+    pixels += 24 * 16;
+    return file.Build();
+}
+
+test::Bytes SmallAnimation(int seed, long long& pixels) {
+    test::Dc6Builder file;
+    for (int frame = 0; frame < 4; ++frame) {
+        PixelRows rows(12, std::vector<int>(12, test::kSkip));
+        for (int y = 2; y < 10; ++y)
+            for (int x = 2; x < 10; ++x) rows[y][x] = Shade(x, y, seed + frame);
+        file.AddRows(rows, -6 + frame, -12);
+        pixels += 12 * 12;
+    }
+    return file.Build();
+}
+
+constexpr int kSmallPerFolder = 50;
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "Usage: make_bench_sprites FOLDER [COUNT]\n");
+    if (argc < 2 || argc > 4 || (argc == 4 && std::string(argv[3]) != "small")) {
+        std::fprintf(stderr, "Usage: make_bench_sprites FOLDER [COUNT [small]]\n");
         return 2;
     }
-    const std::filesystem::path folder(argv[1]);
-    const int count = argc == 3 ? std::atoi(argv[2]) : 1000;
-    std::filesystem::create_directories(folder);
+    const std::filesystem::path top(argv[1]);
+    const int count = argc >= 3 ? std::atoi(argv[2]) : 1000;
+    const bool small = argc == 4;
+    std::filesystem::create_directories(top);
     long long pixels = 0;
     for (int i = 0; i < count; ++i) {
-        const test::Bytes bytes = i % 2 == 0 ? Tiles(i, pixels) : Animation(i, pixels);
+        std::filesystem::path folder = top;
+        test::Bytes bytes;
+        if (small) {
+            char part[32];
+            std::snprintf(part, sizeof part, "folder%04d", i / kSmallPerFolder);
+            folder /= part;
+            if (i % kSmallPerFolder == 0) std::filesystem::create_directories(folder);
+            bytes = i % 2 == 0 ? SmallPicture(i, pixels) : SmallAnimation(i, pixels);
+        } else {
+            bytes = i % 2 == 0 ? Tiles(i, pixels) : Animation(i, pixels);
+        }
         char name[32];
         std::snprintf(name, sizeof name, "sprite%04d.dc6", i);
         std::ofstream out(folder / name, std::ios::binary);

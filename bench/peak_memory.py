@@ -7,7 +7,8 @@ and an end-of-frame marker (for png-rgba, a first row that uses all 256
 indices, so that no index is left for the transparent pixels). The converter
 must hold the canvas; everything else (the file being written goes out in
 pieces, and which pixels are transparent is known without a mask) must stay
-small. Target: the peak resident size at most the canvas plus 64 MiB.
+small. Target: the peak resident size at most the canvas plus 64 MiB. Four
+such sprites of 2 GiB canvases at -j 4: at most the peak of -j 1 plus 64 MiB.
 
 kelvane-pack must hold what it makes, not what its files declare: a manifest
 of twelve 65535 x 32767 frames without an image, and twelve 1 x 1 frames of
@@ -84,6 +85,25 @@ def bench_packing(packer, work):
         shutil.rmtree(folder)
 
 
+def bench_parallel(converter, work):
+    # Four sprites whose canvases take 2 GiB each: a parallel run lets one
+    # such file in at a time, so its peak is one file at a time's.
+    print("kelvane-convert peak memory (ru_maxrss) on four sprites of 65535 x 32767 (2 GiB canvases):")
+    folder = os.path.join(work, "four-large")
+    os.makedirs(folder)
+    for i in range(4):
+        with open(os.path.join(folder, f"big{i}.dc6"), "wb") as out:
+            out.write(sprite(65535, 32767))
+    peaks = {}
+    for jobs in ("1", "4"):
+        peaks[jobs] = peak_kib([converter, "-q", "-C", folder, "-j", jobs]) * 1024
+        shutil.rmtree(os.path.join(folder, "PCXFiles"))
+    verdict = "within" if peaks["4"] <= peaks["1"] + 64 * MIB else "OVER"
+    print(f"  -j 1: peak {peaks['1'] / MIB:7.1f} MiB; -j 4: peak {peaks['4'] / MIB:7.1f} MiB "
+          f"({verdict} the target of -j 1's peak + 64 MiB)")
+    shutil.rmtree(folder)
+
+
 def peak_kib(command, statuses=(0,)):
     # wait4 tells the peak of that one process, not the largest of all the
     # children waited for so far.
@@ -135,6 +155,7 @@ def main():
             print(f"  {label}: canvas {canvas / MIB:7.1f} MiB, peak {peak / MIB:7.1f} MiB, canvas + "
                   f"{(peak - canvas) / MIB:5.1f} MiB ({verdict} the target of canvas + 64 MiB)")
             shutil.rmtree(folder)
+        bench_parallel(converter, work)
         bench_packing(os.path.join(build, "cli", "kelvane-pack"), work)
     finally:
         shutil.rmtree(work, ignore_errors=True)

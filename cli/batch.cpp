@@ -160,7 +160,8 @@ int RunBatch(const Options& options) {
     std::int64_t images = 0;
     bool skipped = false;
     const auto deliver = [&](std::size_t i, FileResult& result) {
-        notices.Print(plan.files[i].path, result.notices);
+        plan.Done(i);
+        notices.Print(result.subject.empty() ? plan.files[i].path : result.subject, result.notices);
         images += result.images;
         skipped = skipped || result.skipped;
     };
@@ -174,7 +175,7 @@ int RunBatch(const Options& options) {
         }
     } else {
         RunInParallel(
-            count, jobs, [&](std::size_t i) { return ConvertFile(plan, i, checkNames); },
+            count, jobs, [&](std::size_t i, RunOrder* order) { return ConvertFile(plan, i, checkNames, order); },
             [&](std::size_t i, std::size_t done) { progress.Show(done, count, plan.files[i].path); }, deliver);
     }
     progress.Clear();

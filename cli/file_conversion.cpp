@@ -1,29 +1,73 @@
 #include "cli/file_conversion.h"
 
+#include <cerrno>
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "convert/frame_placement.h"
 #include "convert/output_names.h"
 #include "convert/output_options.h"
+#include "convert/placement_notices.h"
 #include "convert/sprite_conversion.h"
 #include "platform/files.h"
+#ifdef _WIN32
+#include "platform/win32.h"
+#endif
 
 namespace {
 
-std::string NameOf(const std::string& path) {
-    const std::size_t cut = path.find_last_of("/" KV_PATH_SEPARATOR);
-    return cut == std::string::npos ? path : path.substr(cut + 1);
+// What a notice says ran out: memory, disk space, or nothing.
+enum class Room { Enough, Memory, Disk };
+
+Room RoomIn(const Notice& notice) {
+    // The text before the path in a "Not enough memory" notice.
+    static const std::string noMemory = [] {
+        Diagnostic marked;
+        marked.code = kNoMemory;
+        marked.path = "\x01";
+        const std::string text = NoticeText(marked);
+        return text.substr(0, text.find('\x01'));
+    }();
+    if (notice.text.compare(0, noMemory.size(), noMemory) == 0) return Room::Memory;
+    if (notice.reason.empty()) return Room::Enough;
+#ifdef _WIN32
+    for (const unsigned long error : {ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL})
+        if (notice.reason == platform::SystemReason(error)) return Room::Disk;
+    for (const unsigned long error : {ERROR_NOT_ENOUGH_MEMORY, ERROR_OUTOFMEMORY})
+        if (notice.reason == platform::SystemReason(error)) return Room::Memory;
+#else
+    for (const int error : {ENOSPC, EDQUOT})
+        if (notice.reason == std::strerror(error)) return Room::Disk;
+    if (notice.reason == std::strerror(ENOMEM)) return Room::Memory;
+#endif
+    return Room::Enough;
 }
 
-void Converted(RunPlan& plan, std::size_t index, const char* name, FileResult& result, NoticeCollector& notices) {
+void Converted(RunPlan& plan, std::size_t index, const char* name, FileResult& result, NoticeCollector& notices,
+               RunOrder* order) {
+    std::string notice;
+    const RunFolder* folder = plan.Reach(index, &result.subject, &notice);
+    if (folder == nullptr) {
+        if (!notice.empty()) notices.Add(Notice::Kind::Notice, notice.c_str());
+        result.skipped = true;
+        return;
+    }
     char buffer[kNameBufferSize] = {};
     std::memcpy(buffer, name, std::strlen(name));
-    outputFolder = &plan.FolderOf(index);
+    std::optional<HeldFolder> held;
+    if (order != nullptr) held.emplace(*folder->output, *order, index);
+    outputFolder = held ? static_cast<platform::OutputFolder*>(&*held) : folder->output.get();
     imagesWritten = 0;
-    const std::string& path = plan.files[index].path;
-    if (ConvertSpriteFile(path.c_str(), buffer) == SpriteOutcome::Unreadable) {
-        notices.Add(Notice::Kind::Notice, platform::PathExists(path.c_str()) ? "cannot be read" : "does not exist");
+    std::function<bool(std::uint64_t)> admit;
+    if (order != nullptr) admit = [&](std::uint64_t need) { return order->Admit(index, need); };
+    bool missing = false;
+    errno = 0;
+    if (ConvertSpriteFileIn(folder->input, plan.files[index].name.c_str(), buffer, &missing, admit) ==
+        SpriteOutcome::Unreadable) {
+        result.ranShort = errno == ENOMEM;
+        notices.Add(Notice::Kind::Notice, missing ? "does not exist" : "cannot be read");
         result.skipped = true;
     }
     result.images = imagesWritten;
@@ -32,14 +76,19 @@ void Converted(RunPlan& plan, std::size_t index, const char* name, FileResult& r
 
 }  // namespace
 
-FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames) {
+FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames, RunOrder* order) {
     FileResult result;
     {
         const ConvertingFile place(index);
         NoticeCollector notices;
-        const std::string& path = plan.files[index].path;
-        const std::string name = checkNames ? path : NameOf(path);
-        if (name.size() >= static_cast<std::size_t>(kNameBufferSize)) {
+        const RunFile& file = plan.files[index];
+        const std::string& name = file.name;
+        if (order != nullptr && order->Abandoned()) {
+            // Given up before it began: it will be converted again.
+        } else if (!file.notice.empty()) {
+            notices.Add(Notice::Kind::Notice, file.notice.c_str());
+            result.skipped = true;
+        } else if (name.size() >= static_cast<std::size_t>(kNameBufferSize)) {
             notices.Add(Notice::Kind::Notice, "name is too long");
             result.skipped = true;
         } else if (checkNames && name.find_first_of("/" KV_PATH_SEPARATOR) != std::string::npos) {
@@ -48,10 +97,14 @@ FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames) {
             notices.Add(Notice::Kind::Notice, "is not a name in the folder; use -C to work in its folder");
             result.skipped = true;
         } else {
-            Converted(plan, index, name.c_str(), result, notices);
+            Converted(plan, index, name.c_str(), result, notices, order);
         }
         result.notices = std::move(notices.notices);
     }
-    plan.Done(index);
+    for (const Notice& notice : result.notices) {
+        const Room room = RoomIn(notice);
+        result.ranShort = result.ranShort || room != Room::Enough;
+        result.diskFull = result.diskFull || room == Room::Disk;
+    }
     return result;
 }

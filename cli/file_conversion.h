@@ -4,8 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "cli/run_order.h"
 #include "cli/run_plan.h"
 #include "notice/notice_collector.h"
 
@@ -13,10 +15,17 @@ struct FileResult {
     std::vector<Notice> notices;  // the core's, and the converter's own about the file
     std::int32_t images = 0;      // images written
     bool skipped = false;         // not converted at all (unreadable, missing, badly named)
+    std::string subject;          // not empty: the notices are about this folder rather than the file
+    bool ranShort = false;        // something of it failed for lack of memory or disk space
+    bool diskFull = false;        // ... of disk space
 };
 
 // Converts file index of the plan into its output folder, as the program's
 // Convert would (the place in the run's order decides whose image keeps a
 // name two files would write). checkNames: the file was named on the command
-// line and must be a plain name of the folder.
-FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames);
+// line and must be a plain name of the folder. With an order, the file waits
+// for the memory it needs and its images are held by the order, to be put in
+// place when the run gives the file out; without, they are put in place at
+// once. A step that is a folder the listing could not read gives its notice.
+// The caller tells the plan when the file is Done.
+FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames, RunOrder* order = nullptr);

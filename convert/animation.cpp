@@ -21,7 +21,9 @@
 namespace {
 
 const char kAnimationPath[] = "%s" KV_PATH_SEPARATOR "%s.%s";
-const char kNoIndexForGif[] = "a frame uses every palette index and has transparent pixels, which GIF cannot mark";
+const char kNoIndexForGif[] =
+    "a frame uses every colour of the palette, which leaves GIF no index to mark the transparent pixels around "
+    "and inside it";
 
 // A frame as the animation places it.
 struct Frame {
@@ -163,27 +165,84 @@ bool EncodeApng(platform::PendingFile& file, const std::vector<Frame>& frames, c
     return apng.Finish();
 }
 
+// Two palette entries of one colour, when the palette has them: keep and
+// spare (keep < spare, the lowest such spare). A frame that uses every index
+// can show its spare pixels as keep and give spare to transparency.
+bool SpareEntry(const std::uint8_t* paletteRgb, int* keep, int* spare) {
+    for (int b = 1; b < 256; ++b)
+        for (int a = 0; a < b; ++a)
+            if (std::equal(paletteRgb + 3 * a, paletteRgb + 3 * a + 3, paletteRgb + 3 * b)) {
+                *keep = a;
+                *spare = b;
+                return true;
+            }
+    return false;
+}
+
+// The index a GIF frame names transparent: the plan's, or for a frame that
+// leaves no index free, the spare of two palette entries of one colour
+// (*keep is then the entry its pixels take); -1 when the palette has none.
+int GifTransparentIndex(const Frame& frame, const TransparencyPlan& plan, int* keep) {
+    *keep = -1;
+    if (frame.width == 0) return terminator[3];  // no opaque pixel: any index marks it
+    if (plan.index >= 0) return plan.index;
+    int spare = -1;
+    return SpareEntry(currentPalette, keep, &spare) ? spare : -1;
+}
+
+// The frame covers the whole canvas with opaque pixels.
+bool CoversCanvas(const Frame& frame, const AnimationCanvas& canvas) {
+    std::uint64_t opaque = 0;
+    for (const std::uint64_t count : frame.use.count) opaque += count;
+    return frame.x == 0 && frame.y == 0 && frame.width == canvas.width && frame.height == canvas.height &&
+           opaque >= static_cast<std::uint64_t>(frame.width) * static_cast<std::uint64_t>(frame.height);
+}
+
+// Every frame names a transparent index, with or without transparent
+// pixels, and is restored to the background after it is shown: what readers
+// paint there is transparent only when the frame named one (one reader
+// paints the screen's background colour otherwise, and takes the whole
+// animation as opaque when the first frame names none). The screen's
+// background is the first frame's index, for the readers that paint the
+// background around the first frame. A frame that leaves no index free takes
+// one from two palette entries of one colour; where the palette has no such
+// pair, a later frame names none and is restored to what was there before it
+// (the transparent canvas); an animation whose first frame is left without
+// one cannot be written, unless it shows no transparent pixel at all.
 bool EncodeGif(platform::PendingFile& file, const std::vector<Frame>& frames, const AnimationCanvas& canvas,
                const IndexUse& all, bool* noMemory, std::string* reason) {
     // One index for every frame where one is free; else each frame its own.
     const TransparencyPlan shared = PlanTransparency(all, terminator[3]);
+    const auto planFor = [&](const Frame& frame) {
+        return shared.index != kNoIndexLeft ? shared : PlanTransparency(frame.use, terminator[3]);
+    };
     const auto delay = static_cast<std::uint16_t>(std::lround(100.0 / outputOptions.fps));
+    int keep = -1;
+    int background = frames.empty() ? 0 : GifTransparentIndex(frames.front(), planFor(frames.front()), &keep);
+    const bool opaque =
+        std::all_of(frames.begin(), frames.end(), [&](const Frame& f) { return CoversCanvas(f, canvas); });
+    if (background < 0 && !opaque) {
+        *reason = kNoIndexForGif;
+        return false;
+    }
+    if (background < 0) background = 0;  // nothing is transparent: no index is needed
     GifWriter gif(file);
     if (!gif.Start(static_cast<std::int32_t>(canvas.width), static_cast<std::int32_t>(canvas.height), currentPalette,
-                   shared.index >= 0 ? shared.index : 0))
+                   static_cast<std::uint8_t>(background)))
         return false;
+    std::vector<std::uint8_t> row, opacity;
     for (const Frame& frame : frames) {
+        const TransparencyPlan plan = planFor(frame);
+        const int index = GifTransparentIndex(frame, plan, &keep);
         if (frame.width == 0) {
-            const std::uint8_t none = terminator[3];  // no opaque pixel: any index marks it
-            if (!gif.AddFrame(0, 0, 1, 1, delay, none, [&](std::int32_t, const std::uint8_t** i) {
+            const auto none = static_cast<std::uint8_t>(index);
+            if (!gif.AddFrame(0, 0, 1, 1, delay, index, [&](std::int32_t, const std::uint8_t** i) {
                     *i = &none;
                     return true;
                 }))
                 return false;
             continue;
         }
-        const TransparencyPlan plan =
-            shared.index != kNoIndexLeft ? shared : PlanTransparency(frame.use, terminator[3]);
         Decoded decoded;
         if (!Decode(frame, plan, &decoded)) {
             *noMemory = true;
@@ -192,20 +251,35 @@ bool EncodeGif(platform::PendingFile& file, const std::vector<Frame>& frames, co
         const CanvasTransparency settled =
             SettleTransparency(plan, decoded.pixels.get(), static_cast<std::size_t>(frame.width) * frame.height,
                                decoded.marked, false, terminator[3]);
-        if (settled.rgba) {
+        if (settled.rgba && index < 0) {
             *reason = kNoIndexForGif;
             return false;
         }
-        // A frame without a transparent pixel still names the free index:
-        // its rectangle is restored to the background after it is shown,
-        // and the background must be transparent too.
-        const int index = settled.index >= 0 ? settled.index : plan.index >= 0 ? plan.index : -1;
-        if (!gif.AddFrame(frame.x, frame.y, frame.width, frame.height, delay, index,
-                          [&](std::int32_t row, const std::uint8_t** i) {
-                              *i = decoded.pixels.get() + static_cast<std::size_t>(row) * frame.width;
-                              return true;
-                          }))
-            return false;
+        const std::uint8_t* pixels = decoded.pixels.get();
+        GifWriter::RowSource source = [&](std::int32_t r, const std::uint8_t** i) {
+            *i = pixels + static_cast<std::size_t>(r) * frame.width;
+            return true;
+        };
+        if (keep >= 0) {
+            // The spare entry's pixels take the entry of the same colour, and
+            // the transparent pixels (those of the fill the decoder did not
+            // list) take the spare.
+            row.resize(static_cast<std::size_t>(frame.width));
+            opacity.resize(static_cast<std::size_t>(frame.width));
+            source = [&](std::int32_t r, const std::uint8_t** i) {
+                const std::uint8_t* in = pixels + static_cast<std::size_t>(r) * frame.width;
+                RowOpacity(decoded, frame.width, r, opacity.data());
+                for (std::size_t x = 0; x < row.size(); ++x)
+                    row[x] = opacity[x] == 0 ? static_cast<std::uint8_t>(index)
+                             : in[x] == index ? static_cast<std::uint8_t>(keep)
+                                              : in[x];
+                *i = row.data();
+                return true;
+            };
+        }
+        const auto disposal =
+            index < 0 && !opaque ? GifWriter::Disposal::Previous : GifWriter::Disposal::Background;
+        if (!gif.AddFrame(frame.x, frame.y, frame.width, frame.height, delay, index, source, disposal)) return false;
     }
     return gif.Finish();
 }

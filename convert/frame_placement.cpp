@@ -383,6 +383,31 @@ void WriteSpriteImages(char* name) {
     }
 }
 
+std::uint64_t LargestCanvasBytes() {
+    const auto bytes = [](std::int64_t width, std::int64_t height) {
+        return ValidImageSize(width, height) ? static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height)
+                                             : std::uint64_t{0};
+    };
+    std::uint64_t largest = 0;
+    std::int64_t x = 0, height = 0, sheetWidth = 0, sheetHeight = 0;
+    frameWidth = 0;
+    for (std::int32_t i = 0; i < blockCount; ++i) {
+        // The stitched picture's rows, as PlanStitched lays them out.
+        if (frameWidth != kTileWidth) x = 0;
+        SelectFrame(frameTable[i]);
+        if (x == 0) height += frameHeight;
+        x += frameWidth;
+        largest = std::max(largest, bytes(frameWidth, frameHeight));
+        if (ValidImageSize(frameWidth, frameHeight)) {
+            sheetWidth += frameWidth;
+            sheetHeight = std::max<std::int64_t>(sheetHeight, frameHeight);
+        }
+    }
+    if (!separateFrames) largest = std::max(largest, bytes(x, height));
+    if (outputOptions.sheet) largest = std::max(largest, bytes(sheetWidth, sheetHeight));
+    return largest;
+}
+
 void StripExtension(char* name) {
     const std::size_t length = std::strlen(name);
     if (length <= 1) return;

@@ -70,6 +70,11 @@ void WriteSpriteImages(char* name);
 bool PlanStitchedPicture(const Dc6Sprite& sprite, std::int64_t* width, std::int64_t* height,
                          std::vector<std::pair<std::int64_t, std::int64_t>>* places);
 
+// The bytes of the largest canvas WriteSpriteImages would hold at once for
+// the current sprite file: its stitched picture, its largest frame, or its
+// sheet. Images too large to be written count as nothing.
+std::uint64_t LargestCanvasBytes();
+
 // Cuts the last extension from name in place. The first character is never
 // cut (".dc6" stays), and a dot before a path separator is not an extension.
 void StripExtension(char* name);

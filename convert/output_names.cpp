@@ -1,8 +1,8 @@
 #include "convert/output_names.h"
 
 #include <condition_variable>
-#include <map>
 #include <mutex>
+#include <unordered_map>
 
 namespace {
 
@@ -15,13 +15,19 @@ struct Claim {
 
 std::mutex guard;
 std::condition_variable changed;
-std::map<std::string, std::vector<Claim>> claims;
+// Every path some file of the run planned or wrote, with the files that did,
+// in the order they came. Looked up by key, never walked whole: a run of
+// many thousand files must cost each file its own paths only.
+std::unordered_map<std::string, std::vector<Claim>> claims;
 std::vector<bool> planned;     // by file
 std::size_t plannedBelow = 0;  // every file before this one has planned
 std::size_t nextImplicit = 0;  // the next file of a run on one thread
 
 constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
 thread_local std::size_t currentFile = kNoFile;
+// The keys the current file planned or settled, so that it gives up only
+// its own when it ends.
+thread_local std::vector<std::string> currentKeys;
 
 // Marks file as planned; under guard.
 void MarkPlanned(std::size_t file) {
@@ -46,23 +52,43 @@ void ForgetOutputPaths() {
     nextImplicit = 0;
 }
 
+void ForgetOutputPathsFrom(std::size_t file) {
+    const std::lock_guard<std::mutex> lock(guard);
+    for (auto& [key, list] : claims) {
+        std::vector<Claim> kept;
+        for (const Claim& claim : list)
+            if (claim.file < file) kept.push_back(claim);
+        list = std::move(kept);
+    }
+    if (planned.size() > file) planned.resize(file);
+    if (plannedBelow > file) plannedBelow = file;
+}
+
 ConvertingFile::ConvertingFile() {
     const std::lock_guard<std::mutex> lock(guard);
     currentFile = nextImplicit++;
+    currentKeys.clear();
 }
 
-ConvertingFile::ConvertingFile(std::size_t index) { currentFile = index; }
+ConvertingFile::ConvertingFile(std::size_t index) {
+    currentFile = index;
+    currentKeys.clear();
+}
 
 ConvertingFile::~ConvertingFile() {
     {
         const std::lock_guard<std::mutex> lock(guard);
         MarkPlanned(currentFile);
-        for (auto& [key, list] : claims)
-            if (Claim* own = OwnClaim(list, currentFile); own != nullptr && own->state == State::Pending)
+        for (const std::string& key : currentKeys) {
+            const auto found = claims.find(key);
+            if (found == claims.end()) continue;
+            if (Claim* own = OwnClaim(found->second, currentFile); own != nullptr && own->state == State::Pending)
                 own->state = State::GivenUp;
+        }
     }
     changed.notify_all();
     currentFile = kNoFile;
+    currentKeys.clear();
 }
 
 void PlanOutputPaths(const std::vector<std::string>& keys) {
@@ -70,7 +96,10 @@ void PlanOutputPaths(const std::vector<std::string>& keys) {
         const std::lock_guard<std::mutex> lock(guard);
         for (const std::string& key : keys) {
             std::vector<Claim>& list = claims[key];
-            if (OwnClaim(list, currentFile) == nullptr) list.push_back({currentFile, State::Pending});
+            if (OwnClaim(list, currentFile) == nullptr) {
+                list.push_back({currentFile, State::Pending});
+                currentKeys.push_back(key);
+            }
         }
         MarkPlanned(currentFile);
     }
@@ -89,7 +118,9 @@ bool ClaimOutputPath(const std::string& key) {
         return false;
     };
     changed.wait(lock, [&] { return !earlierUndecided(); });
-    for (const Claim& claim : claims[key])
+    const auto found = claims.find(key);
+    if (found == claims.end()) return true;
+    for (const Claim& claim : found->second)
         if (claim.file < file && claim.state == State::Written) return false;
     return true;
 }
@@ -102,6 +133,7 @@ void SettleOutputPath(const std::string& key, bool written) {
         if (own == nullptr) {
             list.push_back({currentFile, State::Pending});
             own = &list.back();
+            currentKeys.push_back(key);
         }
         own->state = written ? State::Written : State::GivenUp;
     }

@@ -18,6 +18,11 @@
 // Forgets every path; StartConversionRun calls it.
 void ForgetOutputPaths();
 
+// Forgets what the files from file on (in the run's order) planned, claimed
+// and wrote, so that they can be converted again, as if for the first time;
+// what earlier files did stays. Only while no file is being converted.
+void ForgetOutputPathsFrom(std::size_t file);
+
 // The file of the run the calling thread converts, by its place in the run's
 // order, for the object's lifetime; whatever the file did not write by then
 // it gives up. Without one, each sprite the frame placement handles is the

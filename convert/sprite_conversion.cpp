@@ -32,15 +32,32 @@ void CloseOutputFolder() {
 
 SpriteOutcome ConvertSpriteFile(char* name) { return ConvertSpriteFile(name, name); }
 
-SpriteOutcome ConvertSpriteFile(const char* path, char* name) {
-    HeapBlock block(LoadWholeFile(path, &spriteSize));
-    if (!block) return SpriteOutcome::Unreadable;
+namespace {
+
+// Validates the sprite read whole into block and writes its images, once
+// admit (when given) lets it.
+SpriteOutcome ConvertLoaded(HeapBlock block, char* name, const std::function<bool(std::uint64_t)>& admit) {
     spriteData = block.get();
     SpriteOutcome outcome = SpriteOutcome::Rejected;
-    if (GetFileInfoDC6()) {
+    if (GetFileInfoDC6() && (!admit || admit(spriteSize + LargestCanvasBytes()))) {
         WriteSpriteImages(name);
         outcome = SpriteOutcome::Converted;
     }
     spriteData = nullptr;
     return outcome;
+}
+
+}  // namespace
+
+SpriteOutcome ConvertSpriteFile(const char* path, char* name) {
+    HeapBlock block(LoadWholeFile(path, &spriteSize));
+    if (!block) return SpriteOutcome::Unreadable;
+    return ConvertLoaded(std::move(block), name, nullptr);
+}
+
+SpriteOutcome ConvertSpriteFileIn(const platform::FolderHandle& folder, const char* fileName, char* name,
+                                  bool* missing, const std::function<bool(std::uint64_t)>& admit) {
+    HeapBlock block(LoadWholeFileIn(folder, fileName, &spriteSize, missing));
+    if (!block) return SpriteOutcome::Unreadable;
+    return ConvertLoaded(std::move(block), name, admit);
 }

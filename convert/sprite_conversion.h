@@ -3,7 +3,13 @@
 // so they write the same bytes under the same names.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
+
+namespace platform {
+class FolderHandle;
+}
 
 // Creates the output folder (outputOptions.folder, "PCXFiles" unless the
 // command line chose another) when nothing of that name exists, and opens it
@@ -31,3 +37,13 @@ SpriteOutcome ConvertSpriteFile(char* name);
 // The same for the file at path, whose images are named after name (the
 // file's name without its folder).
 SpriteOutcome ConvertSpriteFile(const char* path, char* name);
+
+// The same for the file fileName inside folder, which the caller holds open;
+// *missing tells, when the file is unreadable, whether it was not there.
+// admit (when given) is asked, once the header is accepted and before any
+// image is made, with the bytes the file needs at most at any moment (the
+// file itself and its largest canvas); it may wait. When it says false,
+// nothing is written and the outcome is Rejected, without a notice: the
+// caller has given the file up.
+SpriteOutcome ConvertSpriteFileIn(const platform::FolderHandle& folder, const char* fileName, char* name,
+                                  bool* missing, const std::function<bool(std::uint64_t)>& admit = nullptr);

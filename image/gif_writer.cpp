@@ -11,7 +11,8 @@ constexpr std::uint8_t kGraphicControl = 0xF9;
 constexpr std::uint8_t kApplication = 0xFF;
 constexpr std::uint8_t kImageSeparator = 0x2C;
 constexpr std::uint8_t kTrailer = 0x3B;
-constexpr std::uint8_t kRestoreBackground = 2 << 2;
+constexpr std::uint8_t kRestoreBackground = 2 << 2;  // 000 010 0 0: disposal 2
+constexpr std::uint8_t kRestorePrevious = 3 << 2;    // 000 011 0 0: disposal 3
 constexpr std::uint8_t kTransparentGiven = 1;
 constexpr int kMinimumCodeSize = 8;
 constexpr int kClearCode = 1 << kMinimumCodeSize;  // 256
@@ -146,7 +147,7 @@ bool GifWriter::Start(std::int32_t width, std::int32_t height, const std::uint8_
 }
 
 bool GifWriter::AddFrame(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-                         std::uint16_t delay, int transparentIndex, const RowSource& source) {
+                         std::uint16_t delay, int transparentIndex, const RowSource& source, Disposal disposal) {
     if (width < 1 || height < 1 || x < 0 || y < 0 || static_cast<std::int64_t>(x) + width > width_ ||
         static_cast<std::int64_t>(y) + height > height_ || transparentIndex < -1 || transparentIndex > 255)
         return false;
@@ -154,7 +155,8 @@ bool GifWriter::AddFrame(std::int32_t x, std::int32_t y, std::int32_t width, std
     head[0] = kExtension;
     head[1] = kGraphicControl;
     head[2] = 4;
-    head[3] = static_cast<std::uint8_t>(kRestoreBackground | (transparentIndex >= 0 ? kTransparentGiven : 0));
+    head[3] = static_cast<std::uint8_t>((disposal == Disposal::Previous ? kRestorePrevious : kRestoreBackground) |
+                                        (transparentIndex >= 0 ? kTransparentGiven : 0));
     PutUint16(head + 4, delay);
     head[6] = static_cast<std::uint8_t>(transparentIndex >= 0 ? transparentIndex : 0);
     head[7] = 0;

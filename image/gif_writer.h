@@ -10,8 +10,9 @@
 //   21 FF 0B "NETSCAPE2.0" 03 01 loops (2; 0: forever) 00
 //   per frame:
 //     21 F9 04 flags (disposal 2 << 2: the rectangle restored to the
-//              background, transparent, after it is shown; | 1 when a
-//              transparent index is given) delay (2, in hundredths of a
+//              background, transparent, after it is shown; or 3 << 2: the
+//              rectangle restored to what it was before the frame; | 1 when
+//              a transparent index is given) delay (2, in hundredths of a
 //              second) transparent index 00
 //     2C left (2) top (2) width (2) height (2) 00 (no local table, not
 //              interlaced)
@@ -44,11 +45,17 @@ public:
     // until the next call.
     using RowSource = std::function<bool(std::int32_t row, const std::uint8_t** indices)>;
 
+    // What becomes of a frame's rectangle once the frame has been shown.
+    enum class Disposal {
+        Background,  // restored to the background (readers make it transparent)
+        Previous,    // restored to what it was before the frame was drawn
+    };
+
     // Adds a frame: width x height pixels at column x, row y of the screen,
     // shown for delay hundredths of a second; transparentIndex -1: none.
     // False for a frame outside the screen, a failing source or sink.
     bool AddFrame(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, std::uint16_t delay,
-                  int transparentIndex, const RowSource& source);
+                  int transparentIndex, const RowSource& source, Disposal disposal = Disposal::Background);
 
     bool Finish();
 

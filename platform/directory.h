@@ -1,7 +1,8 @@
 // The current directory: changing it and searching it with a wildcard.
 #pragma once
 
-#include <functional>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -39,16 +40,69 @@ private:
 // cannot be read; a search that matches nothing is not a failure.
 bool FindEntries(const char* pattern, std::vector<std::string>& names);
 
-// Collects into paths, folder by folder, the entries that match pattern (as
-// FindEntries does) in the current directory and every folder below it: a
-// folder's own entries first, sorted by NameLess, then each folder in it, in
-// the same order, with everything below it. Paths are relative, their parts
-// joined with the platform's separator. Links to folders (and other reparse
-// points) are not entered, nor the folders for which enter (given the
-// folder's path) says false. Returns false, with paths empty and *failed the
-// folder, when a folder cannot be read.
-bool FindEntriesInTree(const char* pattern, const std::function<bool(const std::string& folder)>& enter,
-                       std::vector<std::string>& paths, std::string* failed);
+// A folder held open by its handle, so that what is done in it and below it
+// happens where it was when it was opened, whatever is renamed, removed or
+// replaced by a link meanwhile. A folder below another is opened through the
+// other's handle and never through a link (on Windows never through a
+// junction or other reparse point); on Windows a held folder can be neither
+// renamed nor removed, so its path keeps leading to it.
+class FolderHandle {
+public:
+    FolderHandle() = default;
+    ~FolderHandle() { Close(); }
+    FolderHandle(FolderHandle&& other) noexcept;
+    FolderHandle& operator=(FolderHandle&& other) noexcept;
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+
+    // Opens the folder at path (relative to the current directory or
+    // absolute). followLink: a link (reparse point) at the path's last part
+    // is followed; otherwise it is refused with kFolderIsLinkReason. False,
+    // with the system's reason, when it is not there or is no folder.
+    bool Open(const std::string& path, bool followLink, std::string* reason);
+
+    // Opens the folder name (a plain name) inside parent, never through a
+    // link; make: created first when missing. False, with the reason (a link
+    // gives kFolderIsLinkReason).
+    bool OpenIn(const FolderHandle& parent, const std::string& name, bool make, std::string* reason);
+
+    bool IsOpen() const;
+    void Close();
+
+    // Reads the folder: the names of its entries that match pattern (as
+    // FindEntries matches) into *matches, and, when folders is given, the
+    // names of the folders in it that are no links into *folders; both
+    // unsorted. False, with the system's reason, when it cannot be read.
+    bool Read(const char* pattern, std::vector<std::string>* matches, std::vector<std::string>* folders,
+              std::string* reason) const;
+
+    // Reads the file name (a plain name) of the folder whole, as
+    // ReadWholeFile (platform/files.h) reads a path; *missing tells, on
+    // failure, whether nothing of that name was there.
+    std::uint8_t* ReadWholeFile(const char* name, std::size_t slack, std::uint64_t maxSize, std::uint64_t* size,
+                                bool* missing) const;
+
+    // Which folder it is (device and file number), for telling folders
+    // apart however they are reached; false when the system cannot say.
+    bool Identity(unsigned long long* device, unsigned long long* file) const;
+
+#ifdef _WIN32
+    const std::string& path() const { return path_; }
+#else
+    int descriptor() const { return fd_; }
+#endif
+
+private:
+#ifdef _WIN32
+    std::string path_;
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+};
+
+// Why a link was not taken as a folder.
+extern const char kFolderIsLinkReason[];
 
 // The order of names in a listing: ASCII letters compared without regard to
 // case, every other byte by its unsigned value; names equal but for case are

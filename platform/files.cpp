@@ -126,10 +126,23 @@ std::uint8_t* ReadWholeFile(const char* path, std::size_t slack, std::uint64_t m
         block = nullptr;
     }
     std::fclose(file);
+    if (block == nullptr) return nullptr;
+    std::memset(block + bytes, 0, slack);
+    *size = bytes;
+    return block;
 #else
+    int error = 0;
+    return ReadWholeFileAt(AT_FDCWD, path, slack, maxSize, size, &error);
+#endif
+}
+
+#ifndef _WIN32
+std::uint8_t* ReadWholeFileAt(int folder, const char* name, std::size_t slack, std::uint64_t maxSize,
+                              std::uint64_t* size, int* error) {
     // Straight to the system, four calls a file: the C library's stream
     // would add a seek or two and a buffer.
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // a FIFO does not wait for a writer
+    const int fd = openat(folder, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);  // a FIFO does not wait for a writer
+    *error = fd < 0 ? errno : 0;
     if (fd < 0) return nullptr;
     struct stat status {};
     std::uint8_t* block = nullptr;
@@ -148,12 +161,12 @@ std::uint8_t* ReadWholeFile(const char* path, std::size_t slack, std::uint64_t m
         }
     }
     close(fd);
-#endif
     if (block == nullptr) return nullptr;
     std::memset(block + bytes, 0, slack);
     *size = bytes;
     return block;
 }
+#endif
 
 std::FILE* OpenRegularFile(const char* path) {
 #ifdef _WIN32

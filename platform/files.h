@@ -34,6 +34,14 @@ std::FILE* OpenRegularFile(const char* path);
 // or memory is short.
 std::uint8_t* ReadWholeFile(const char* path, std::size_t slack, std::uint64_t maxSize, std::uint64_t* size);
 
+#ifndef _WIN32
+// The same for the file name inside the open folder descriptor folder
+// (AT_FDCWD: the current directory); *error is the system's error when the
+// file cannot be opened, else 0.
+std::uint8_t* ReadWholeFileAt(int folder, const char* name, std::size_t slack, std::uint64_t maxSize,
+                              std::uint64_t* size, int* error);
+#endif
+
 constexpr char kPathSeparator = KV_PATH_SEPARATOR[0];
 
 // True when a file-system entry of any kind exists at path (access mode 0).

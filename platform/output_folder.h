@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/byte_sink.h"
+#include "platform/directory.h"
 
 namespace platform {
 
@@ -58,27 +59,32 @@ enum class FolderLink { Follow, Refuse };
 class DiskFolder : public OutputFolder {
 public:
     explicit DiskFolder(std::string path) : OutputFolder(std::move(path)) {}
-    ~DiskFolder() override;
 
-    // Opens the folder. False, with Reason(), when it is not there, is no
-    // folder, or is a link that rule refuses; every Begin then fails with
-    // that reason.
+    // Opens the folder at path(). False, with Reason(), when it is not there,
+    // is no folder, or is a link that rule refuses; every Begin then fails
+    // with that reason.
     bool Open(FolderLink rule);
+    // Opens the folder name inside parent, made first when missing, never
+    // through a link; path() is only how notices name it.
+    bool OpenIn(const FolderHandle& parent, const std::string& name);
     const std::string& Reason() const { return reason_; }
+
+    // Whether a file can be created in the folder: a temporary file is made
+    // and removed at once. False, with Reason(), when none can be.
+    bool Probe();
+
+    // The open folder, for opening folders below it.
+    const FolderHandle& handle() const { return handle_; }
 
     std::unique_ptr<PendingFile> Begin(const char* name, std::string* reason) override;
 
 private:
     std::string reason_ = "the folder is not open";
-#ifdef _WIN32
-    void* handle_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    FolderHandle handle_;
 };
 
 // Why a link was refused as a folder of the scanned folder's own.
-extern const char kFolderIsLink[];
+inline constexpr const char* kFolderIsLink = kFolderIsLinkReason;
 
 // Files kept in memory by name; a committed file replaces one of its name.
 class MemoryFolder : public OutputFolder {

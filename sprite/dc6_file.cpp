@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "notice/error_notifier.h"
+#include "platform/directory.h"
 #include "platform/files.h"
 
 thread_local std::uint8_t* spriteData = nullptr;
@@ -28,6 +29,14 @@ constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFull - kFileSlack;
 std::uint8_t* LoadWholeFile(const char* path, std::uint32_t* size) {
     std::uint64_t length = 0;
     std::uint8_t* block = platform::ReadWholeFile(path, kFileSlack, kMaxFileSize, &length);
+    if (block != nullptr) *size = static_cast<std::uint32_t>(length);
+    return block;
+}
+
+std::uint8_t* LoadWholeFileIn(const platform::FolderHandle& folder, const char* name, std::uint32_t* size,
+                              bool* missing) {
+    std::uint64_t length = 0;
+    std::uint8_t* block = folder.ReadWholeFile(name, kFileSlack, kMaxFileSize, &length, missing);
     if (block != nullptr) *size = static_cast<std::uint32_t>(length);
     return block;
 }

@@ -13,6 +13,10 @@
 #include "sprite/dc6_sprite.h"
 #include "sprite/frame_decoder.h"
 
+namespace platform {
+class FolderHandle;
+}
+
 // The current sprite file.
 extern thread_local std::uint8_t* spriteData;       // the whole file and its slack, or null
 extern thread_local std::uint32_t spriteSize;       // the file's length in bytes
@@ -33,6 +37,11 @@ extern thread_local std::uint32_t frameLength;      // coded bytes, cut to the f
 // memory) returns null, leaves size untouched and shows nothing. The caller
 // owns the block and releases it with std::free (or holds it in a HeapBlock).
 std::uint8_t* LoadWholeFile(const char* path, std::uint32_t* size);
+
+// The same for the file name inside the open folder; *missing tells, on
+// failure, whether nothing of that name was there.
+std::uint8_t* LoadWholeFileIn(const platform::FolderHandle& folder, const char* name, std::uint32_t* size,
+                              bool* missing);
 
 // Validates the header of the file in spriteData (spriteSize bytes) and builds
 // the frame table. Returns 1 when accepted, with terminator, blockCount,

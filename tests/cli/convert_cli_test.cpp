@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -423,6 +424,109 @@ TEST_F(ConverterTest, ATreeIsConvertedFolderByFolder) {
                                      "out/a/one1.pcx", "out/planted.dc6", "out/top.pcx"));
 }
 
+// A link in the mirror, planted before the run, or a folder of the tree
+// swapped for a link while the run walks it, leads nowhere: the folder is
+// named with the reason and its sprites skipped, the rest is converted. The
+// tree is deeper than the run ever held folders open before.
+TEST_F(ConverterTest, ALinkInTheTreeOrTheMirrorIsNeverFollowed) {
+    for (const char* folder : {"tree/a/b", "out", "elsewhere", "outside"}) fs::create_directories(folder);
+    test::WriteFile("tree/a/one.dc6", Stitched());
+    test::WriteFile("tree/a/b/two.dc6", Stitched());
+    for (int i = 0; i < 70; ++i) {
+        const std::string folder = "tree/d" + std::to_string(10 + i);
+        fs::create_directory(folder);
+        test::WriteFile(folder + "/s.dc6", Stitched());
+    }
+    test::WriteFile("outside/x.dc6", Stitched());
+    fs::create_directory_symlink("../elsewhere", "out/a");
+
+    const test::ConverterRun planted = RunConverter({"-q", "-r", "-C", "tree", "-o", "../out"});
+    EXPECT_EQ(planted.status, 1);
+    EXPECT_EQ(planted.err, "kelvane-convert: ../out/a: is a link, not a folder of its own; not followed, "
+                           "2 sprites skipped\n");
+    EXPECT_EQ(planted.out, "Successfully converted 70 files\n");
+    EXPECT_TRUE(fs::is_empty("elsewhere"));
+    EXPECT_TRUE(fs::exists("out/d79/s.pcx"));
+
+    // The last folder swapped for a link to outside the tree just before the
+    // run enters it, on one thread and on three.
+    for (const char* jobs : {"1", "3"}) {
+        SCOPED_TRACE(jobs);
+        test::RunControl control;
+        control.environment = {"KELVANE_TEST_STOP_BEFORE=d79"};
+        control.whenStopped = [] {
+            fs::rename("tree/d79", "d79-moved");
+            fs::create_directory_symlink("../outside", "tree/d79");
+        };
+        const test::ConverterRun swapped =
+            test::RunConverterControlled({"-q", "-r", "-j", jobs, "-C", "tree"}, control);
+        EXPECT_EQ(swapped.status, 1);
+        EXPECT_EQ(swapped.err, "kelvane-convert: d79: is a link, not a folder of its own; not followed, "
+                               "1 sprite skipped\n");
+        EXPECT_EQ(swapped.out, "Successfully converted 71 files\n");
+        EXPECT_FALSE(fs::exists("outside/PCXFiles"));
+        EXPECT_TRUE(fs::exists("tree/d78/PCXFiles/s.pcx"));
+        fs::remove("tree/d79");
+        fs::rename("d79-moved", "tree/d79");
+    }
+}
+
+// A run as someone who may not write or read everything: an output folder
+// it cannot create files in refuses the run before any image is written; in
+// a tree, a folder it cannot list and a mirrored folder it cannot write into
+// are named with the system's reason, and the rest is converted.
+TEST_F(ConverterTest, FoldersTheRunMayNotUseAreNamedWithTheReason) {
+    test::WriteFile("top.dc6", Stitched());
+    // A read-only file system, where the tests may mount one.
+    fs::create_directory("rofs");
+    if (mount("tmpfs", "rofs", "tmpfs", MS_RDONLY, "size=64k") == 0) {
+        const test::ConverterRun refused = RunConverter({"-o", "rofs"});
+        umount("rofs");
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_EQ(refused.err, "kelvane-convert: rofs: cannot write into folder: Read-only file system\n");
+    } else {
+        std::printf("(no read-only file system: mounting one is not allowed here)\n");
+    }
+    std::string why;
+    if (!test::UnprivilegedRunsPossible(&why)) GTEST_SKIP() << why;
+    for (const char* folder : {"tree/shut", "tree/open", "tree/kept", "ro", "out/kept"}) fs::create_directories(folder);
+    test::WriteFile("tree/top.dc6", Stitched());
+    test::WriteFile("tree/shut/hidden.dc6", Stitched());
+    test::WriteFile("tree/open/seen.dc6", Stitched());
+    test::WriteFile("tree/kept/held.dc6", Stitched());
+    test::GiveToUnprivileged(folder.path().string());
+    for (const char* path : {"ro", "out/kept"}) fs::permissions(path, fs::perms(0555));
+    fs::permissions("tree/shut", fs::perms::none);
+    test::RunControl control;
+    control.unprivileged = true;
+
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"-C", "tree", "-o", "../ro"}, std::vector<std::string>{"-C", "tree", "-r", "-o", "../ro"}}) {
+        const test::ConverterRun refused = test::RunConverterControlled(arguments, control);
+        EXPECT_EQ(refused.status, 2);
+        EXPECT_EQ(refused.err, "kelvane-convert: ../ro: cannot write into folder: Permission denied\n");
+        EXPECT_EQ(refused.out, "");
+    }
+    EXPECT_TRUE(fs::is_empty("ro"));
+    fs::create_directory("tree/PCXFiles");
+    fs::permissions("tree/PCXFiles", fs::perms(0555));
+    const test::ConverterRun own = test::RunConverterControlled({"-C", "tree"}, control);
+    EXPECT_EQ(own.status, 2);
+    EXPECT_EQ(own.err, "kelvane-convert: PCXFiles: cannot write into folder: Permission denied\n");
+    fs::permissions("tree/PCXFiles", fs::perms(0755));
+
+    const test::ConverterRun tree = test::RunConverterControlled({"-q", "-r", "-C", "tree", "-o", "../out"}, control);
+    EXPECT_EQ(tree.status, 1);
+    EXPECT_THAT(Lines(tree.err), ElementsAre("kelvane-convert: ../out/kept: cannot write into folder: Permission "
+                                             "denied, 1 sprite skipped",
+                                             "kelvane-convert: shut: cannot list folder: Permission denied"));
+    EXPECT_EQ(tree.out, "Successfully converted 2 files\n");
+    EXPECT_TRUE(fs::exists("out/top.pcx"));
+    EXPECT_TRUE(fs::exists("out/open/seen.pcx"));
+    fs::permissions("tree/shut", fs::perms(0755));
+    for (const char* path : {"ro", "out/kept"}) fs::permissions(path, fs::perms(0755));
+}
+
 // Four files at a time give what one at a time gives: the same files and
 // bytes, the same notices in the same order, the same count and status. Of
 // two images of one name the first file's stays, although the later file is
@@ -466,6 +570,71 @@ TEST_F(ConverterTest, FourFilesAtATimeGiveWhatOneAtATimeGives) {
     // images are refused), overrun's image and manifest, and s10 to s33's.
     EXPECT_EQ(outputs[0].size(), 3 + 1 + 1 + 2 + 2 * 24u);
     EXPECT_TRUE(outputs[1] == outputs[0]);
+}
+
+// What a run gave: its status, its streams, and every file of its output folder.
+struct RunOutcome {
+    test::ConverterRun run;
+    std::map<std::string, test::Bytes> files;
+};
+
+RunOutcome RunInto(const fs::path& out, std::vector<std::string> arguments, const test::RunControl& control = {}) {
+    for (const char* option : {"-o", out.c_str()}) arguments.push_back(option);
+    RunOutcome outcome{test::RunConverterControlled(arguments, control), {}};
+    for (const auto& entry : fs::directory_iterator(out)) {
+        outcome.files[entry.path().filename().string()] = test::ReadFile(entry.path());
+        fs::remove(entry.path());
+    }
+    return outcome;
+}
+
+void ExpectSameRun(const RunOutcome& parallel, const RunOutcome& alone, const char* jobs) {
+    EXPECT_EQ(parallel.run.status, alone.run.status) << "-j " << jobs;
+    EXPECT_EQ(parallel.run.out, alone.run.out) << "-j " << jobs;
+    EXPECT_EQ(parallel.run.err, alone.run.err) << "-j " << jobs;
+    EXPECT_EQ(Names(parallel.files), Names(alone.files)) << "-j " << jobs;
+    EXPECT_TRUE(parallel.files == alone.files) << "-j " << jobs;
+}
+
+TEST_F(ConverterTest, ParallelRunsShortOfMemoryEqualOneFileAtATime) {
+    if (test::ConverterIsInstrumented()) GTEST_SKIP() << "sanitizers and Valgrind need more address space";
+    // Two canvases of 94 MiB under a limit that holds one at a time, and
+    // small sprites beside them.
+    test::Dc6Frame large;
+    large.width = 65535;
+    large.height = 1500;
+    large.coded = {0x80, 0xEE, 0xEE, 0xEE, 0xEE};
+    for (const char* name : {"a.dc6", "c.dc6"}) test::WriteFile(name, Dc6Builder().Add(large).Build());
+    for (const char* name : {"b.dc6", "d.dc6", "e.dc6"}) test::WriteFile(name, Separate());
+    fs::create_directory("out");
+    test::RunControl control;
+    control.memoryLimit = 200ull << 20;
+    const RunOutcome alone = RunInto("out", {"-q", "-j", "1"}, control);
+    EXPECT_EQ(alone.run.status, 0) << alone.run.err;
+    EXPECT_EQ(alone.run.out, "Successfully converted 8 files\n");
+    ExpectSameRun(RunInto("out", {"-q", "-j", "4"}, control), alone, "4");
+}
+
+TEST_F(ConverterTest, ParallelRunsOnAFullDiskWriteWhatOneFileAtATimeWrites) {
+    fs::create_directory("disk");
+    if (mount("tmpfs", "disk", "tmpfs", 0, "size=300k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+    struct Unmount {
+        ~Unmount() { umount2("disk", MNT_DETACH); }
+    } unmount;
+    // Images of 6 to 30 KiB, larger and smaller ones mixed, more than the
+    // disk holds: a later file must never take the place an earlier one
+    // takes on one thread, nor an earlier one lose its image to a later.
+    for (int i = 0; i < 24; ++i)
+        test::WriteFile("s" + std::to_string(10 + i) + ".dc6",
+                        Dc6Builder().AddRows(Picture(40 + 9 * (i * 5 % 24), 90, i)).Build());
+    const RunOutcome alone = RunInto("disk", {"-q", "-j", "1"});
+    EXPECT_EQ(alone.run.status, 1);
+    EXPECT_THAT(alone.run.err, HasSubstr("No space left on device"));
+    EXPECT_GT(alone.files.size(), 5u);
+    // Which file takes the space first differs from run to run: several runs.
+    for (const char* jobs : {"2", "8", "2", "8", "4", "4"})
+        ExpectSameRun(RunInto("disk", {"-q", "-j", jobs}), alone, jobs);
 }
 
 TEST_F(ConverterTest, AnInterruptedRunLeavesOnlyWholeImages) {
@@ -526,6 +695,13 @@ TEST_F(ConverterTest, NamesAreEscapedAndLostOutputIsAFailure) {
     test::WriteFile(name, OldVersion());
     const test::ConverterRun run = RunConverter({});
     EXPECT_EQ(run.err, std::string("kelvane-convert: \\x1B[2Jwipe\\x0Aline.dc6: ") + kNotVersion6 + "\n");
+    // C1 controls in UTF-8 (U+009B, CSI), a lone C1 byte and a broken
+    // sequence are escaped byte by byte; a Cyrillic letter is text.
+    fs::remove(name);
+    const std::string c1 = "\xC2\x9B" "2J\x9B" "m\xD0\xD0\x96.dc6";
+    test::WriteFile(c1, OldVersion());
+    const test::ConverterRun c1Run = RunConverter({});
+    EXPECT_EQ(c1Run.err, std::string("kelvane-convert: \\xC2\\x9B2J\\x9Bm\\xD0\xD0\x96.dc6: ") + kNotVersion6 + "\n");
 
     test::RunControl full;
     full.standardOutput = "/dev/full";

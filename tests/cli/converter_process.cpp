@@ -1,7 +1,9 @@
 #include "tests/cli/converter_process.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <pty.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <spawn.h>
@@ -139,6 +141,16 @@ ConverterRun RunConverterControlled(const std::vector<std::string>& arguments, c
     std::vector<char*> argv;
     for (std::string& argument : copies) argv.push_back(argument.data());
     argv.push_back(nullptr);
+    std::vector<std::string> variables(control.environment);
+    for (char** variable = environ; *variable != nullptr; ++variable) variables.emplace_back(*variable);
+    std::vector<char*> envp;
+    for (std::string& variable : variables) envp.push_back(variable.data());
+    envp.push_back(nullptr);
+    const bool becomeNobody = control.unprivileged && geteuid() == 0;
+    const passwd* nobody = becomeNobody ? getpwnam("nobody") : nullptr;
+    if (becomeNobody && nobody == nullptr) throw std::runtime_error("no user nobody");
+    const uid_t nobodyUser = nobody != nullptr ? nobody->pw_uid : 0;
+    const gid_t nobodyGroup = nobody != nullptr ? nobody->pw_gid : 0;
     // fork and exec rather than posix_spawn: the limit must hold from the
     // converter's first instruction.
     const pid_t child = fork();
@@ -150,7 +162,9 @@ ConverterRun RunConverterControlled(const std::vector<std::string>& arguments, c
         }
         const int outFd = control.standardOutput != nullptr ? open(control.standardOutput, O_WRONLY) : out.fd;
         if (outFd < 0 || dup2(outFd, STDOUT_FILENO) < 0 || dup2(err.fd, STDERR_FILENO) < 0) _exit(126);
-        execv(argv[0], argv.data());
+        if (becomeNobody && (setgroups(0, nullptr) != 0 || setgid(nobodyGroup) != 0 || setuid(nobodyUser) != 0))
+            _exit(126);
+        execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     ConverterRun run;
@@ -158,7 +172,12 @@ ConverterRun RunConverterControlled(const std::vector<std::string>& arguments, c
     bool interrupted = false;
     for (;;) {
         int status = 0;
-        const pid_t done = waitpid(child, &status, WNOHANG);
+        const pid_t done = waitpid(child, &status, WNOHANG | WUNTRACED);
+        if (done == child && WIFSTOPPED(status)) {
+            if (control.whenStopped) control.whenStopped();
+            kill(child, SIGCONT);
+            continue;
+        }
         if (done == child) {
             run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
             break;
@@ -178,6 +197,40 @@ ConverterRun RunConverterControlled(const std::vector<std::string>& arguments, c
     run.out = out.Contents();
     run.err = err.Contents();
     return run;
+}
+
+bool UnprivilegedRunsPossible(std::string* why) {
+    if (geteuid() != 0) return true;
+    const passwd* nobody = getpwnam("nobody");
+    if (nobody == nullptr || nobody->pw_uid == 0) {
+        *why = "the tests run as root and there is no user nobody to run the converter as";
+        return false;
+    }
+    // The converter must be one nobody may start.
+    const pid_t child = fork();
+    if (child == 0) {
+        const bool can = setgroups(0, nullptr) == 0 && setgid(nobody->pw_gid) == 0 && setuid(nobody->pw_uid) == 0 &&
+                         access(KELVANE_CONVERT, X_OK) == 0;
+        _exit(can ? 0 : 1);
+    }
+    if (child < 0 || Wait(child) != 0) {
+        *why = "user nobody cannot start " KELVANE_CONVERT;
+        return false;
+    }
+    return true;
+}
+
+void GiveToUnprivileged(const std::string& path) {
+    if (geteuid() != 0) return;
+    const passwd* nobody = getpwnam("nobody");
+    if (nobody == nullptr) return;
+    const auto give = [&](const std::filesystem::path& entry) {
+        if (lchown(entry.c_str(), nobody->pw_uid, nobody->pw_gid) != 0)
+            throw std::runtime_error("cannot hand " + entry.string() + " to nobody");
+    };
+    give(path);
+    if (std::filesystem::is_directory(std::filesystem::symlink_status(path)))
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(path)) give(entry.path());
 }
 
 bool ConverterIsInstrumented() {

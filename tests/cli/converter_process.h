@@ -34,9 +34,21 @@ struct RunControl {
     int secondsAllowed = 60;                // then the converter is killed and status is -2
     const char* standardOutput = nullptr;   // a file to open as standard output instead of catching it
     const char* program = nullptr;          // another program of the build (kelvane-pack); null: the converter
+    std::vector<std::string> environment;   // more variables for it, as "NAME=value"
+    std::function<void()> whenStopped;      // called whenever it stops itself (SIGSTOP); it goes on afterwards
+    bool unprivileged = false;              // run as user nobody when the tests run as root
 };
 
 ConverterRun RunConverterControlled(const std::vector<std::string>& arguments, const RunControl& control);
+
+// Whether a run with RunControl::unprivileged is one the file permissions
+// bind: the tests run as a user other than root, or as root with a user
+// nobody to become. False, with why not, otherwise.
+bool UnprivilegedRunsPossible(std::string* why);
+
+// Hands path and everything below it to the user an unprivileged run runs
+// as (nothing to do when the tests run as that user already).
+void GiveToUnprivileged(const std::string& path);
 
 // True when the converter runs under a sanitizer or Valgrind, which need more
 // address space than a memory limit leaves.

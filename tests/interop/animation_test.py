@@ -51,6 +51,15 @@ def noise(width, height, seed):
 
 NOISE = [(noise(300, 80, 1), 0, 0), (noise(120, 150, 2), 50, -20), (noise(7, 3, 3), 0, 5)]
 
+# full: a frame between others uses every index and has no transparent
+# pixel, so that no index is left for it to name: its rectangle is restored
+# to what was there before it, and the canvas around every frame stays
+# transparent. first: the first frame uses every index (of a palette without
+# two entries of one colour), which GIF cannot show on a transparent canvas.
+ALL = [list(range(r * 16, r * 16 + 16)) for r in range(16)]
+FULL = [([[1, 2, T], [3, T, 4]], 0, 0), (ALL, 10, 6), ([[T, 5], [6, T]], -3, 20)]
+FIRST = [(ALL, 0, 0), ([[1, T]], 20, 3)]
+
 
 def canvas_of(frames):
     left = min(x for _, x, _ in frames)
@@ -119,7 +128,17 @@ def check_pillow(path, frames, duration, palette, indexed_transparency):
                   image.info.get("transparency"))
 
 
-def check_magick(path, frames, palette, delay):
+def check_pillow_canvas(path, frames, palette):
+    """Each frame alone on the canvas, transparent around it, as Pillow composes the GIF."""
+    image = Image.open(path)
+    name = os.path.basename(path)
+    for k in range(len(frames)):
+        image.seek(k)
+        rgba = clear_colour(image.convert("RGBA").tobytes())
+        check(f"{name} frame {k}: the whole canvas", rgba == expected_rgba(frames, k, palette))
+
+
+def check_magick(path, frames, palette, delay, disposals=None):
     name = os.path.basename(path)
     left, top, width, height = canvas_of(frames)
     # Every frame on the canvas: where it lies, which pixels show, in which
@@ -135,7 +154,9 @@ def check_magick(path, frames, palette, delay):
               clear_colour(coalesced[k * size:(k + 1) * size]) == expected_rgba(frames, k, palette))
     if path.endswith(".gif"):
         geometry = run("identify", "-format", "%w %h %X %Y %T %D\n", path).decode().splitlines()
-        want = [f"{x1 - x0} {y1 - y0} +{x0} +{y0} {delay} Background" for x0, y0, x1, y1 in rects(frames)]
+        disposals = disposals or ["Background"] * len(frames)
+        want = [f"{x1 - x0} {y1 - y0} +{x0} +{y0} {delay} {disposal}"
+                for (x0, y0, x1, y1), disposal in zip(rects(frames), disposals)]
         check(f"ImageMagick {name}: geometry, delays, disposal", geometry == want, (geometry, want))
 
 
@@ -151,6 +172,15 @@ def main():
             out.write(sprite(([[1, 2]], 4, 4)))  # one frame: no animation
         with open(f"{work}/tiles.dc6", "wb") as out:
             out.write(sprite(([[1, 2]], 0, 0), ([[3]], 0, 0)))  # stitched: no animation
+        with open(f"{work}/full.dc6", "wb") as out:
+            out.write(sprite(*FULL))
+        os.mkdir(f"{work}/first")
+        with open(f"{work}/first/first.dc6", "wb") as out:
+            out.write(sprite(*FIRST))
+        refused = subprocess.run([CONVERT, "-q", "--anim", "gif", "-C", "first"], cwd=work, capture_output=True)
+        check("a first frame of every colour: no GIF, and a notice why", refused.returncode == 1 and
+              b"leaves GIF no index" in refused.stderr and not os.path.exists(f"{work}/first/PCXFiles/first.gif"),
+              refused)
         run(CONVERT, "-q", "-o", "pcx", "walk.dc6", cwd=work)
         with open(f"{work}/pcx/walk0.pcx", "rb") as pcx:
             palette = list(pcx.read()[-768:])
@@ -158,7 +188,8 @@ def main():
         run(CONVERT, "-q", "--anim", "gif", "--fps", "3", "-o", "out", cwd=work)
         made = sorted(name for name in os.listdir(f"{work}/out") if name.endswith((".apng", ".gif")))
         check("an animation for each sprite of two frames or more with offsets", made ==
-              ["busy.apng", "busy.gif", "noise.apng", "noise.gif", "walk.apng", "walk.gif"], made)
+              ["busy.apng", "busy.gif", "full.apng", "full.gif", "noise.apng", "noise.gif", "walk.apng", "walk.gif"],
+              made)
 
         # The fill byte is free in walk: it marks the transparent pixels. In
         # busy every index is used: each GIF frame marks its own free one.
@@ -166,10 +197,15 @@ def main():
         check_pillow(f"{work}/out/walk.gif", WALK, 330, palette, [FILL] * 3)
         check_pillow(f"{work}/out/busy.apng", BUSY, 40.0, palette, None)
         check_pillow(f"{work}/out/busy.gif", BUSY, 330, palette, [FILL, 0, FILL])
+        check_pillow(f"{work}/out/full.gif", FULL, 330, palette, None)
         check("busy.apng is RGBA", Image.open(f"{work}/out/busy.apng").mode == "RGBA")
         check_pillow(f"{work}/out/noise.gif", NOISE, 330, palette, [FILL] * 3)
-        for name, frames, delay in (("walk", WALK, 33), ("busy", BUSY, 33), ("noise", NOISE, 33)):
-            check_magick(f"{work}/out/{name}.gif", frames, palette, delay)
+        check_pillow_canvas(f"{work}/out/busy.gif", BUSY, palette)
+        check_pillow_canvas(f"{work}/out/full.gif", FULL, palette)
+        for name, frames, delay in (("walk", WALK, 33), ("busy", BUSY, 33), ("noise", NOISE, 33),
+                                    ("full", FULL, 33)):
+            check_magick(f"{work}/out/{name}.gif", frames, palette, delay,
+                         ["Background", "Previous", "Background"] if name == "full" else None)
             check_magick(f"{work}/out/{name}.apng", frames, palette, delay)
 
     return summary()
