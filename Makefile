@@ -141,7 +141,7 @@ web-serve: web
 check-web: web native
 	NODE_PATH=$(abspath $(WEBDEPS))/npm/node_modules node --test tests/web/
 
-check: check-native tidy check-asan check-tsan check-win check-fuzz memcheck check-deb check-web
+check: format-check check-native tidy check-asan check-tsan check-win check-fuzz memcheck check-deb check-web
 
 # The house style (.clang-format, .clang-tidy): the C++ sources as
 # clang-format would lay them out, and clang-tidy's checks on the core.
