@@ -67,9 +67,9 @@ private:
     std::mutex guard_;
     std::condition_variable changed_;
     std::size_t first_;
-    std::size_t nextOut_;                // the next file to be given out
-    std::vector<char> decided_;          // by file - first_: let in, or finished without asking
-    std::size_t decidedBelow_;           // every file before it is decided
+    std::size_t nextOut_;                            // the next file to be given out
+    std::vector<char> decided_;                      // by file - first_: let in, or finished without asking
+    std::size_t decidedBelow_;                       // every file before it is decided
     std::map<std::size_t, std::uint64_t> inFlight_;  // large files let in and not finished
     std::uint64_t inFlightBytes_ = 0;
     std::uint64_t largest_ = 0;

@@ -84,16 +84,16 @@ bool RunPlan::ListFolder(std::size_t index, int depth, std::string* reason) {
         platform::FolderHandle handle;
         std::string why;
         if (!handle.OpenIn(folders[index].input, name, false, &why)) {
-            AddFolderNotice(index, path,
-                            why == platform::kFolderIsLinkReason ? why + "; not followed" : "cannot list folder: " + why);
+            AddFolderNotice(
+                index, path,
+                why == platform::kFolderIsLinkReason ? why + "; not followed" : "cannot list folder: " + why);
             continue;
         }
         unsigned long long device = 0, file = 0;
-        if (outputKnown_ && handle.Identity(&device, &file) && device == outputDevice_ && file == outputFile_)
-            continue;
+        if (outputKnown_ && handle.Identity(&device, &file) && device == outputDevice_ && file == outputFile_) continue;
         if (depth + 1 > kDeepestFolder) {
-            AddFolderNotice(index, path, "lies more than " + std::to_string(kDeepestFolder) +
-                                             " folders deep; not entered");
+            AddFolderNotice(index, path,
+                            "lies more than " + std::to_string(kDeepestFolder) + " folders deep; not entered");
             continue;
         }
         const std::size_t child = AddFolder(index, name);
@@ -203,8 +203,8 @@ std::size_t RunPlan::Open(std::size_t index) {
         if (above != kNoFolder && folders[above].blocksBelow) return folder.blockedBy = above;
         StopBeforeEntering(folder.path);
         if (!folder.input.OpenIn(folders[folder.parent].input, folder.name, false, &reason)) {
-            folder.problem = reason == platform::kFolderIsLinkReason ? reason + "; not followed"
-                                                                     : "cannot enter folder: " + reason;
+            folder.problem =
+                reason == platform::kFolderIsLinkReason ? reason + "; not followed" : "cannot enter folder: " + reason;
             folder.problemAt = folder.path;
             folder.blocksBelow = true;
             folder.problem += ", " + Sprites(folder.spritesBelow);
@@ -215,12 +215,10 @@ std::size_t RunPlan::Open(std::size_t index) {
     // otherwise only for its own sprites.
     if (folder.output || (!mirrored_ && folder.sprites == 0)) return kNoFolder;
     auto output = std::make_unique<platform::DiskFolder>(folder.outputPath);
-    const platform::FolderHandle& parent =
-        mirrored_ ? folders[folder.parent].output->handle() : folder.input;
+    const platform::FolderHandle& parent = mirrored_ ? folders[folder.parent].output->handle() : folder.input;
     if (!output->OpenIn(parent, mirrored_ ? folder.name : kDefaultFolder) || !output->Probe()) {
-        folder.problem = output->Reason() == platform::kFolderIsLink
-                             ? output->Reason() + "; not followed"
-                             : "cannot write into folder: " + output->Reason();
+        folder.problem = output->Reason() == platform::kFolderIsLink ? output->Reason() + "; not followed"
+                                                                     : "cannot write into folder: " + output->Reason();
         folder.problemAt = folder.outputPath;
         folder.blocksBelow = mirrored_;
         folder.problem += ", " + Sprites(mirrored_ ? folder.spritesBelow : folder.sprites);

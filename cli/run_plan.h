@@ -41,10 +41,10 @@ constexpr std::size_t kNoFolder = static_cast<std::size_t>(-1);
 // A folder of the tree the sprites are read from, and the folder its images
 // go to.
 struct RunFolder {
-    std::string path;        // as notices name it ("" for the working folder)
-    std::string name;        // its name in its parent
+    std::string path;  // as notices name it ("" for the working folder)
+    std::string name;  // its name in its parent
     std::size_t parent = kNoFolder;
-    std::string outputPath;  // the folder its images go to, as notices name it
+    std::string outputPath;        // the folder its images go to, as notices name it
     std::size_t sprites = 0;       // sprites in it
     std::size_t spritesBelow = 0;  // sprites in it and below it
     std::size_t firstSprite = 0;   // the first of those, by its place in the run
@@ -90,9 +90,9 @@ private:
     std::size_t Open(std::size_t folder);
 
     bool recursive_ = false;
-    bool mirrored_ = false;       // -o: the tree's images mirrored below one folder
-    std::string output_;          // -o's folder
-    bool outputKnown_ = false;    // the -o folder exists, of this identity: it is not read for sprites
+    bool mirrored_ = false;     // -o: the tree's images mirrored below one folder
+    std::string output_;        // -o's folder
+    bool outputKnown_ = false;  // the -o folder exists, of this identity: it is not read for sprites
     unsigned long long outputDevice_ = 0, outputFile_ = 0;
     std::mutex guard_;
 };

@@ -133,15 +133,16 @@ bool EncodeApng(platform::PendingFile& file, const std::vector<Frame>& frames, c
         bool added;
         if (k == 0) {
             // The first frame is the still image: the whole canvas.
-            added = apng.AddFrame(0, 0, width, height, [&](std::int32_t row, const std::uint8_t** i, const std::uint8_t** o) {
-                std::fill(indices.begin(), indices.end(), plan.fill);
-                std::fill(opaque.begin(), opaque.end(), 0);
-                if (frame.width > 0 && row >= frame.y && row < frame.y + frame.height)
-                    frameRow(row - frame.y, indices.data() + frame.x, opaque.data() + frame.x);
-                *i = indices.data();
-                *o = opaque.data();
-                return true;
-            });
+            added = apng.AddFrame(0, 0, width, height,
+                                  [&](std::int32_t row, const std::uint8_t** i, const std::uint8_t** o) {
+                                      std::fill(indices.begin(), indices.end(), plan.fill);
+                                      std::fill(opaque.begin(), opaque.end(), 0);
+                                      if (frame.width > 0 && row >= frame.y && row < frame.y + frame.height)
+                                          frameRow(row - frame.y, indices.data() + frame.x, opaque.data() + frame.x);
+                                      *i = indices.data();
+                                      *o = opaque.data();
+                                      return true;
+                                  });
         } else if (frame.width == 0) {
             // Nothing to show: one transparent pixel.
             indices[0] = plan.fill;
@@ -270,15 +271,14 @@ bool EncodeGif(platform::PendingFile& file, const std::vector<Frame>& frames, co
                 const std::uint8_t* in = pixels + static_cast<std::size_t>(r) * frame.width;
                 RowOpacity(decoded, frame.width, r, opacity.data());
                 for (std::size_t x = 0; x < row.size(); ++x)
-                    row[x] = opacity[x] == 0 ? static_cast<std::uint8_t>(index)
+                    row[x] = opacity[x] == 0  ? static_cast<std::uint8_t>(index)
                              : in[x] == index ? static_cast<std::uint8_t>(keep)
                                               : in[x];
                 *i = row.data();
                 return true;
             };
         }
-        const auto disposal =
-            index < 0 && !opaque ? GifWriter::Disposal::Previous : GifWriter::Disposal::Background;
+        const auto disposal = index < 0 && !opaque ? GifWriter::Disposal::Previous : GifWriter::Disposal::Background;
         if (!gif.AddFrame(frame.x, frame.y, frame.width, frame.height, delay, index, source, disposal)) return false;
     }
     return gif.Finish();
@@ -316,9 +316,7 @@ OutputPath AnimationPath(const char* name) {
     return path;
 }
 
-bool WantsAnimation() {
-    return outputOptions.animation != AnimationFormat::None && separateFrames && blockCount >= 2;
-}
+bool WantsAnimation() { return outputOptions.animation != AnimationFormat::None && separateFrames && blockCount >= 2; }
 
 void WriteAnimation(const OutputPath& path, const AnimationCanvas& canvas) {
     const std::vector<Frame> frames = FramesOn(canvas);

@@ -57,8 +57,7 @@ std::uint8_t FillOf(const SpriteJob& job) { return job.sprite.terminator[3]; }
 // The frames of an image whose literal runs write the fill index inside it:
 // opaque pixels that the image cannot tell from transparent ones; their
 // count in *pixels. Found from the coded data, before anything is decoded.
-std::vector<std::int32_t> FramesWithOpaqueFill(const SpriteJob& job, const PlannedImage& image,
-                                               std::uint64_t* pixels) {
+std::vector<std::int32_t> FramesWithOpaqueFill(const SpriteJob& job, const PlannedImage& image, std::uint64_t* pixels) {
     std::vector<std::int32_t> frames;
     *pixels = 0;
     for (const Placement& placed : image.frames) {
@@ -108,12 +107,12 @@ bool DecodeAndWrite(const SpriteJob& job, const PlannedImage& image, WrittenImag
     }
     CanvasTransparency settled;
     if (transparency)
-        settled = SettleTransparency(plan, canvas.get(), static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
-                                     std::move(marked),
-                                     FramesOverlap(job.sprite, image), FillOf(job));
+        settled =
+            SettleTransparency(plan, canvas.get(), static_cast<std::size_t>(width) * static_cast<std::size_t>(height),
+                               std::move(marked), FramesOverlap(job.sprite, image), FillOf(job));
     std::string reason;
-    if (!WriteImageFile(settings, job.diagnostics, image.path.Name(), canvas.get(),
-                        transparency ? &settled : nullptr, width, height, written, &reason)) {
+    if (!WriteImageFile(settings, job.diagnostics, image.path.Name(), canvas.get(), transparency ? &settled : nullptr,
+                        width, height, written, &reason)) {
         Notify(job.diagnostics, kUnableToWrite, image.path.text, reason.c_str());
         return false;
     }
@@ -188,7 +187,8 @@ std::vector<PlannedImage> PlanSheet(const SpriteJob& job, std::vector<PlannedIma
             Notify(job.diagnostics, kInvalidSize, image.path.text);
             continue;
         }
-        for (const Placement& placed : image.frames) sheet.frames.push_back({placed.frame, sheet.width + placed.x, placed.y});
+        for (const Placement& placed : image.frames)
+            sheet.frames.push_back({placed.frame, sheet.width + placed.x, placed.y});
         sheet.width += image.width;
         if (image.height > sheet.height) sheet.height = image.height;
     }
@@ -253,9 +253,9 @@ void WriteManifest(const SpriteJob& job, const char* spriteName, const OutputPat
     if (sprite.separateFrames) {
         const AnimationCanvas canvas = CanvasOfFrames(sprite);
         if (ValidImageSize(canvas.width, canvas.height))
-            manifest.canvas = ManifestCanvas{static_cast<std::int32_t>(canvas.x), static_cast<std::int32_t>(canvas.y),
-                                             static_cast<std::int32_t>(canvas.width),
-                                             static_cast<std::int32_t>(canvas.height)};
+            manifest.canvas =
+                ManifestCanvas{static_cast<std::int32_t>(canvas.x), static_cast<std::int32_t>(canvas.y),
+                               static_cast<std::int32_t>(canvas.width), static_cast<std::int32_t>(canvas.height)};
     }
 
     const std::string text = ManifestToJson(manifest);
@@ -336,8 +336,8 @@ PlacementReport WriteSpriteImages(const SpriteJob& job, const std::string& sprit
     const OutputPath manifest = ManifestPath(job.settings, name);
     // An animation: the run asks for one, and the sprite's frames have
     // offsets and are two or more.
-    const bool animated = job.animation && options.animation != AnimationFormat::None &&
-                          job.sprite.separateFrames && job.sprite.frames.size() >= 2;
+    const bool animated = job.animation && options.animation != AnimationFormat::None && job.sprite.separateFrames &&
+                          job.sprite.frames.size() >= 2;
     const OutputPath animation = animated ? AnimationPath(job.settings, name) : OutputPath{};
     std::vector<std::string> keys;
     for (const PlannedImage& image : images) keys.push_back(OutputPathKey(image.path.text));

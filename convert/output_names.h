@@ -34,7 +34,6 @@ public:
     ~ConvertingFile();
     ConvertingFile(const ConvertingFile&) = delete;
     ConvertingFile& operator=(const ConvertingFile&) = delete;
-
 };
 
 // For the frame placement, about the current file. Paths are compared as

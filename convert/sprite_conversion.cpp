@@ -55,8 +55,8 @@ SpriteOutcome ConvertSpriteFile(const char* path, char* name) {
     return ConvertLoaded(std::move(block), name, nullptr);
 }
 
-SpriteOutcome ConvertSpriteFileIn(const platform::FolderHandle& folder, const char* fileName, char* name,
-                                  bool* missing, const std::function<bool(std::uint64_t)>& admit) {
+SpriteOutcome ConvertSpriteFileIn(const platform::FolderHandle& folder, const char* fileName, char* name, bool* missing,
+                                  const std::function<bool(std::uint64_t)>& admit) {
     HeapBlock block(LoadWholeFileIn(folder, fileName, &spriteSize, missing));
     if (!block) return SpriteOutcome::Unreadable;
     return ConvertLoaded(std::move(block), name, admit);

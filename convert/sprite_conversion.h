@@ -45,5 +45,5 @@ SpriteOutcome ConvertSpriteFile(const char* path, char* name);
 // file itself and its largest canvas); it may wait. When it says false,
 // nothing is written and the outcome is Rejected, without a notice: the
 // caller has given the file up.
-SpriteOutcome ConvertSpriteFileIn(const platform::FolderHandle& folder, const char* fileName, char* name,
-                                  bool* missing, const std::function<bool(std::uint64_t)>& admit = nullptr);
+SpriteOutcome ConvertSpriteFileIn(const platform::FolderHandle& folder, const char* fileName, char* name, bool* missing,
+                                  const std::function<bool(std::uint64_t)>& admit = nullptr);

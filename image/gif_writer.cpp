@@ -140,14 +140,15 @@ bool GifWriter::Start(std::int32_t width, std::int32_t height, const std::uint8_
     header[12] = 0;  // no aspect ratio
     std::memcpy(header + 13, paletteRgb, 768);
     std::uint8_t* loop = header + 13 + 768;
-    const std::uint8_t application[19] = {kExtension, kApplication, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P',
-                                          'E', '2', '.', '0', 3, 1, 0, 0, 0};  // loops: 0, forever
+    const std::uint8_t application[19] = {
+        kExtension, kApplication, 11,  'N', 'E', 'T', 'S', 'C', 'A', 'P',
+        'E',        '2',          '.', '0', 3,   1,   0,   0,   0};  // loops: 0, forever
     std::memcpy(loop, application, sizeof application);
     return sink_.Write(header, sizeof header);
 }
 
-bool GifWriter::AddFrame(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-                         std::uint16_t delay, int transparentIndex, const RowSource& source, Disposal disposal) {
+bool GifWriter::AddFrame(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, std::uint16_t delay,
+                         int transparentIndex, const RowSource& source, Disposal disposal) {
     if (width < 1 || height < 1 || x < 0 || y < 0 || static_cast<std::int64_t>(x) + width > width_ ||
         static_cast<std::int64_t>(y) + height > height_ || transparentIndex < -1 || transparentIndex > 255)
         return false;

@@ -104,7 +104,7 @@ void* OpenFolderAt(const std::string& path, bool followLink, std::string* reason
         *reason = SystemReason(GetLastError());
         return nullptr;
     }
-    BY_HANDLE_FILE_INFORMATION information {};
+    BY_HANDLE_FILE_INFORMATION information{};
     const bool known = GetFileInformationByHandle(folder, &information) != 0;
     // Some systems tell a reparse point only by its path's attributes.
     const DWORD attributes = known ? information.dwFileAttributes | GetFileAttributesA(path.c_str()) : 0;
@@ -197,9 +197,8 @@ std::uint8_t* FolderHandle::ReadWholeFile(const char* name, std::size_t slack, s
 }
 
 bool FolderHandle::Identity(unsigned long long* device, unsigned long long* file) const {
-    BY_HANDLE_FILE_INFORMATION information {};
-    if (handle_ == nullptr || GetFileInformationByHandle(static_cast<HANDLE>(handle_), &information) == 0)
-        return false;
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (handle_ == nullptr || GetFileInformationByHandle(static_cast<HANDLE>(handle_), &information) == 0) return false;
     *device = information.dwVolumeSerialNumber;
     *file = static_cast<unsigned long long>(information.nFileIndexHigh) << 32 | information.nFileIndexLow;
     return true;
@@ -264,8 +263,8 @@ bool FolderHandle::Read(const char* pattern, std::vector<std::string>* matches, 
         bool isFolder = entry->d_type == DT_DIR;
         if (entry->d_type == DT_UNKNOWN) {
             struct stat status {};
-            isFolder = fstatat(dirfd(directory), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-                       S_ISDIR(status.st_mode);
+            isFolder =
+                fstatat(dirfd(directory), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode);
         }
         if (isFolder) folders->push_back(name);
     }

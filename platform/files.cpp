@@ -41,8 +41,8 @@ std::string SystemReason(unsigned long error) {
     const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
                                         text, sizeof text, nullptr);
     std::string message(text, length);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.' ||
-                                message.back() == ' '))
+    while (!message.empty() &&
+           (message.back() == '\n' || message.back() == '\r' || message.back() == '.' || message.back() == ' '))
         message.pop_back();
     return message.empty() ? "error " + std::to_string(error) : message;
 }
@@ -51,10 +51,10 @@ std::string SystemReason(unsigned long error) {
 bool Identify(const char* path, FileIdentity* identity) {
 #ifdef _WIN32
     // Windows numbers its files per volume; the C library's stat does not say.
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    BY_HANDLE_FILE_INFORMATION information {};
+    BY_HANDLE_FILE_INFORMATION information{};
     const bool known = GetFileInformationByHandle(file, &information) != 0;
     CloseHandle(file);
     if (!known) return false;

@@ -6,7 +6,6 @@
 #include "platform/files.h"
 #include "platform/output_file.h"
 
-
 namespace platform {
 namespace {
 

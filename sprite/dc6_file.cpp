@@ -53,7 +53,8 @@ int GetFileInfoDC6() {
         return 0;
     }
     blockCount = static_cast<std::int32_t>(sprite->frames.size());
-    for (std::int32_t i = 0; i < blockCount; ++i) frameTable[i] = spriteData + sprite->frames[static_cast<std::size_t>(i)].offset;
+    for (std::int32_t i = 0; i < blockCount; ++i)
+        frameTable[i] = spriteData + sprite->frames[static_cast<std::size_t>(i)].offset;
     separateFrames = sprite->separateFrames;
     return 1;
 }
@@ -90,8 +91,8 @@ void DecodeFrame(const std::uint8_t* data, std::uint32_t length, std::int32_t wi
                  std::uint8_t* canvas, std::int32_t canvasWidth, std::int32_t canvasHeight, std::int64_t x,
                  std::int64_t y, const DecodeWatch* watch) {
     Diagnostics* faults = watch != nullptr && watch->quiet ? nullptr : &ProgramDiagnostics();
-    DecodeFrame(CodedFrame(data, length, width, height), CurrentTerminator(), {canvas, canvasWidth, canvasHeight}, x,
-                y, faults, watch);
+    DecodeFrame(CodedFrame(data, length, width, height), CurrentTerminator(), {canvas, canvasWidth, canvasHeight}, x, y,
+                faults, watch);
 }
 
 void CountFrameIndices(const std::uint8_t* data, std::uint32_t length, std::int32_t width, std::int32_t height,

@@ -18,18 +18,18 @@ class FolderHandle;
 }
 
 // The current sprite file.
-extern thread_local std::uint8_t* spriteData;       // the whole file and its slack, or null
-extern thread_local std::uint32_t spriteSize;       // the file's length in bytes
-extern thread_local std::uint8_t terminator[4];     // header bytes 12..15
-extern thread_local std::int32_t blockCount;        // 1..12 once accepted
+extern thread_local std::uint8_t* spriteData;              // the whole file and its slack, or null
+extern thread_local std::uint32_t spriteSize;              // the file's length in bytes
+extern thread_local std::uint8_t terminator[4];            // header bytes 12..15
+extern thread_local std::int32_t blockCount;               // 1..12 once accepted
 extern thread_local std::uint8_t* frameTable[kMaxBlocks];  // frame header addresses
-extern thread_local bool separateFrames;            // some frame has a non-zero x or y offset
+extern thread_local bool separateFrames;                   // some frame has a non-zero x or y offset
 
 // The current frame, set by SelectFrame.
 extern thread_local std::int32_t frameWidth;
 extern thread_local std::int32_t frameHeight;
-extern thread_local std::uint8_t* frameData;        // first coded byte
-extern thread_local std::uint32_t frameLength;      // coded bytes, cut to the file's end
+extern thread_local std::uint8_t* frameData;    // first coded byte
+extern thread_local std::uint32_t frameLength;  // coded bytes, cut to the file's end
 
 // Reads the file at path (relative to the current directory or absolute) into
 // a new block of its size + kFileSlack bytes, the slack zero-filled. Returns

@@ -26,13 +26,13 @@
 namespace {
 
 namespace fs = std::filesystem;
+using test::Dc6Builder;
+using test::Picture;
+using test::RunConverter;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::StartsWith;
-using test::Dc6Builder;
-using test::Picture;
-using test::RunConverter;
 
 const char kNotVersion6[] = "GetFileInfoDC6: dc6 file is not version 6 and can not be converted!";
 
@@ -129,7 +129,8 @@ TEST_F(ConverterTest, RefusedPalettesAndFoldersEndTheRunBeforeAnythingIsWritten)
     };
     const Case cases[] = {
         {{"-p", "short.pal"},
-         "kelvane-convert: short.pal: not a palette file: neither 768 bytes nor a JASC-PAL, RIFF, GIMP or .act palette\n"},
+         "kelvane-convert: short.pal: not a palette file: neither 768 bytes nor a JASC-PAL, RIFF, GIMP or .act "
+         "palette\n"},
         {{"-p", "none.pal"}, "kelvane-convert: none.pal: does not exist\n"},
         {{"-C", "nowhere"}, "kelvane-convert: nowhere: cannot enter folder: No such file or directory\n"},
         {{"-x"}, "kelvane-convert: unknown option '-x'\nTry 'kelvane-convert --help'.\n"},
@@ -171,17 +172,17 @@ TEST_F(ConverterTest, EveryNoticeIsOneLineAndTheRunGoesOn) {
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "Successfully converted 3 files\n");
     const std::string image = test::OutputPath("wide.pcx"), blocked = test::OutputPath("blocked.pcx");
-    EXPECT_THAT(Lines(run.err),
-                ElementsAre("kelvane-convert: blocked.dc6: Unable to write " + blocked + "!: Is a directory",
-                            "kelvane-convert: blocks.dc6: DC6 file has invalid number of blocks and can not be converted!",
-                            "kelvane-convert: empty.dc6: cannot be read",
-                            "kelvane-convert: frames.dc6: DC6 file has invalid frame data and can not be converted!",
-                            std::string("kelvane-convert: old.dc6: ") + kNotVersion6,
-                            "kelvane-convert: overrun.dc6: Span overrun @ 4",
-                            "kelvane-convert: wide.dc6: Image " + image +
-                                " is too large or has invalid dimensions and was not written.",
-                            "kelvane-convert: x.dc6: cannot be read",
-                            "kelvane-convert: zero.dc6: Found ZERO Byte"));
+    EXPECT_THAT(
+        Lines(run.err),
+        ElementsAre("kelvane-convert: blocked.dc6: Unable to write " + blocked + "!: Is a directory",
+                    "kelvane-convert: blocks.dc6: DC6 file has invalid number of blocks and can not be converted!",
+                    "kelvane-convert: empty.dc6: cannot be read",
+                    "kelvane-convert: frames.dc6: DC6 file has invalid frame data and can not be converted!",
+                    std::string("kelvane-convert: old.dc6: ") + kNotVersion6,
+                    "kelvane-convert: overrun.dc6: Span overrun @ 4",
+                    "kelvane-convert: wide.dc6: Image " + image +
+                        " is too large or has invalid dimensions and was not written.",
+                    "kelvane-convert: x.dc6: cannot be read", "kelvane-convert: zero.dc6: Found ZERO Byte"));
     EXPECT_THAT(Names(Outputs()), ElementsAre("blocked.pcx", "last.pcx", "overrun.pcx", "zero.pcx"));
     EXPECT_TRUE(fs::is_directory(test::OutputPath("blocked.pcx")));
 }
@@ -192,9 +193,10 @@ TEST_F(ConverterTest, NamesTheProgramCouldNotListAreReportedNotCutOrFollowed) {
     const std::string name = std::string(300, 'n') + ".dc6";
     const test::ConverterRun run = RunConverter({name, "sub/walk.dc6"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_THAT(Lines(run.err),
-                ElementsAre("kelvane-convert: " + name + ": name is too long",
-                            "kelvane-convert: sub/walk.dc6: is not a name in the folder; use -C to work in its folder"));
+    EXPECT_THAT(
+        Lines(run.err),
+        ElementsAre("kelvane-convert: " + name + ": name is too long",
+                    "kelvane-convert: sub/walk.dc6: is not a name in the folder; use -C to work in its folder"));
     EXPECT_THAT(Outputs(), IsEmpty());
 }
 
@@ -208,8 +210,10 @@ TEST_F(ConverterTest, WritesTheBytesOfTheCoresOwnConversion) {
     cut.codedLength = 400;  // claims more than the file holds
     const std::vector<std::pair<std::string, test::Bytes>> sprites = {
         {"tiles.dc6", tiles.Build()},
-        {"Walk.DC6", Dc6Builder().AddRows({{1, test::kSkip, 0xC0}, {test::kSkip, 0xFF, 3}}, 4, 0).AddRows(Picture(5, 2)).Build()},
-        {"shadow.dc6", Dc6Builder().Terminate({9, 0xA1, 0xA2, 0x7B}).AddRows({{test::kSkip, 2}, {3, test::kSkip}}).Build()},
+        {"Walk.DC6",
+         Dc6Builder().AddRows({{1, test::kSkip, 0xC0}, {test::kSkip, 0xFF, 3}}, 4, 0).AddRows(Picture(5, 2)).Build()},
+        {"shadow.dc6",
+         Dc6Builder().Terminate({9, 0xA1, 0xA2, 0x7B}).AddRows({{test::kSkip, 2}, {3, test::kSkip}}).Build()},
         {"cut.dc6", Dc6Builder().Add(cut).Build()},
         {"old.dc6", OldVersion()},
     };
@@ -224,8 +228,9 @@ TEST_F(ConverterTest, WritesTheBytesOfTheCoresOwnConversion) {
 
     for (const std::string palette : {"", "warm.pal"}) {
         SCOPED_TRACE(palette);
-        const test::ConverterRun run = RunConverter(palette.empty() ? std::vector<std::string>{"-C", "cli"}
-                                                                    : std::vector<std::string>{"-C", "cli", "-p", palette});
+        const test::ConverterRun run =
+            RunConverter(palette.empty() ? std::vector<std::string>{"-C", "cli"}
+                                         : std::vector<std::string>{"-C", "cli", "-p", palette});
 
         fs::current_path("core");
         user.boxes.clear();
@@ -248,8 +253,9 @@ TEST_F(ConverterTest, WritesTheBytesOfTheCoresOwnConversion) {
         // The program's notices, and one line of the command line's own: the
         // tiles' rows are of uneven width, so their picture cuts frames.
         EXPECT_EQ(Lines(run.err).size(), user.boxes.size() + 1);
-        EXPECT_THAT(run.err, HasSubstr("kelvane-convert: tiles.dc6: the stitched picture cuts frames 1, 2 (its rows are "
-                                       "of uneven width, or a frame is taller than its row)\n"));
+        EXPECT_THAT(run.err,
+                    HasSubstr("kelvane-convert: tiles.dc6: the stitched picture cuts frames 1, 2 (its rows are "
+                              "of uneven width, or a frame is taller than its row)\n"));
         const auto core = Outputs("core");
         EXPECT_THAT(Names(core), ElementsAre("Walk0.pcx", "Walk1.pcx", "cut.pcx", "shadow.pcx", "tiles.pcx"));
         EXPECT_TRUE(Outputs("cli") == core);
@@ -309,11 +315,10 @@ TEST_F(ConverterTest, TheOutputFolderCannotBeTurnedAgainstTheRun) {
     const test::ConverterRun run = RunConverter({});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "Successfully converted 4 files\n");
-    EXPECT_THAT(Lines(run.err),
-                ElementsAre("kelvane-convert: flat.dc6: Image " + test::OutputPath("flat.pcx") +
-                                " is too large or has invalid dimensions and was not written.",
-                            "kelvane-convert: walk0.dc6: Image " + test::OutputPath("walk0.pcx") +
-                                " was already written in this run and was not replaced."));
+    EXPECT_THAT(Lines(run.err), ElementsAre("kelvane-convert: flat.dc6: Image " + test::OutputPath("flat.pcx") +
+                                                " is too large or has invalid dimensions and was not written.",
+                                            "kelvane-convert: walk0.dc6: Image " + test::OutputPath("walk0.pcx") +
+                                                " was already written in this run and was not replaced."));
     EXPECT_EQ(test::ReadFile("victim.txt"), (test::Bytes{'k', 'e', 'e', 'p'}));
     EXPECT_FALSE(fs::is_symlink(test::OutputPath("linked.pcx")));
     EXPECT_EQ(test::ReadPcxFile(test::OutputPath("linked.pcx")).width, 6);
@@ -360,7 +365,8 @@ TEST_F(ConverterTest, NothingIsWrittenWhereNobodyAsked) {
     fs::create_directory_symlink("elsewhere", "PCXFiles");
     const test::ConverterRun planted = RunConverter({"--json"});
     EXPECT_EQ(planted.status, 2);
-    EXPECT_EQ(planted.err, "kelvane-convert: PCXFiles: is a link, not a folder of its own; name it with -o to write there\n");
+    EXPECT_EQ(planted.err,
+              "kelvane-convert: PCXFiles: is a link, not a folder of its own; name it with -o to write there\n");
     EXPECT_EQ(test::ReadFile("elsewhere/walk.json"), (test::Bytes{'k', 'e', 'e', 'p'}));
     EXPECT_FALSE(fs::exists("elsewhere/walk.pcx"));
     EXPECT_EQ(RunConverter({"-o", "PCXFiles"}).status, 0);
@@ -442,8 +448,9 @@ TEST_F(ConverterTest, ALinkInTheTreeOrTheMirrorIsNeverFollowed) {
 
     const test::ConverterRun planted = RunConverter({"-q", "-r", "-C", "tree", "-o", "../out"});
     EXPECT_EQ(planted.status, 1);
-    EXPECT_EQ(planted.err, "kelvane-convert: ../out/a: is a link, not a folder of its own; not followed, "
-                           "2 sprites skipped\n");
+    EXPECT_EQ(planted.err,
+              "kelvane-convert: ../out/a: is a link, not a folder of its own; not followed, "
+              "2 sprites skipped\n");
     EXPECT_EQ(planted.out, "Successfully converted 70 files\n");
     EXPECT_TRUE(fs::is_empty("elsewhere"));
     EXPECT_TRUE(fs::exists("out/d79/s.pcx"));
@@ -461,8 +468,9 @@ TEST_F(ConverterTest, ALinkInTheTreeOrTheMirrorIsNeverFollowed) {
         const test::ConverterRun swapped =
             test::RunConverterControlled({"-q", "-r", "-j", jobs, "-C", "tree"}, control);
         EXPECT_EQ(swapped.status, 1);
-        EXPECT_EQ(swapped.err, "kelvane-convert: d79: is a link, not a folder of its own; not followed, "
-                               "1 sprite skipped\n");
+        EXPECT_EQ(swapped.err,
+                  "kelvane-convert: d79: is a link, not a folder of its own; not followed, "
+                  "1 sprite skipped\n");
         EXPECT_EQ(swapped.out, "Successfully converted 71 files\n");
         EXPECT_FALSE(fs::exists("outside/PCXFiles"));
         EXPECT_TRUE(fs::exists("tree/d78/PCXFiles/s.pcx"));
@@ -500,8 +508,8 @@ TEST_F(ConverterTest, FoldersTheRunMayNotUseAreNamedWithTheReason) {
     test::RunControl control;
     control.unprivileged = true;
 
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"-C", "tree", "-o", "../ro"}, std::vector<std::string>{"-C", "tree", "-r", "-o", "../ro"}}) {
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"-C", "tree", "-o", "../ro"},
+                                                      std::vector<std::string>{"-C", "tree", "-r", "-o", "../ro"}}) {
         const test::ConverterRun refused = test::RunConverterControlled(arguments, control);
         EXPECT_EQ(refused.status, 2);
         EXPECT_EQ(refused.err, "kelvane-convert: ../ro: cannot write into folder: Permission denied\n");
@@ -546,7 +554,8 @@ TEST_F(ConverterTest, FourFilesAtATimeGiveWhatOneAtATimeGives) {
     overrun.coded = {0x05, 1, 2, 3, 0x80, 0xEE, 0xEE, 0xEE, 0xEE};
     sprites.push_back({"overrun.dc6", Dc6Builder().Add(overrun).Build()});
     for (int i = 0; i < 24; ++i)
-        sprites.push_back({"s" + std::to_string(10 + i) + ".dc6", Dc6Builder().AddRows(Picture(40 + i, 30, i)).Build()});
+        sprites.push_back(
+            {"s" + std::to_string(10 + i) + ".dc6", Dc6Builder().AddRows(Picture(40 + i, 30, i)).Build()});
     for (const char* copy : {"one", "four"}) {
         fs::create_directory(copy);
         for (const auto& [name, bytes] : sprites) test::WriteFile(fs::path(copy) / name, bytes);
@@ -698,7 +707,10 @@ TEST_F(ConverterTest, NamesAreEscapedAndLostOutputIsAFailure) {
     // C1 controls in UTF-8 (U+009B, CSI), a lone C1 byte and a broken
     // sequence are escaped byte by byte; a Cyrillic letter is text.
     fs::remove(name);
-    const std::string c1 = "\xC2\x9B" "2J\x9B" "m\xD0\xD0\x96.dc6";
+    const std::string c1 =
+        "\xC2\x9B"
+        "2J\x9B"
+        "m\xD0\xD0\x96.dc6";
     test::WriteFile(c1, OldVersion());
     const test::ConverterRun c1Run = RunConverter({});
     EXPECT_EQ(c1Run.err, std::string("kelvane-convert: \\xC2\\x9B2J\\x9Bm\\xD0\xD0\x96.dc6: ") + kNotVersion6 + "\n");

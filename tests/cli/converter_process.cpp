@@ -88,9 +88,7 @@ struct CaptureFile {
 
 }  // namespace
 
-ConverterRun RunConverter(const std::vector<std::string>& arguments) {
-    return RunProgram(KELVANE_CONVERT, arguments);
-}
+ConverterRun RunConverter(const std::vector<std::string>& arguments) { return RunProgram(KELVANE_CONVERT, arguments); }
 
 ConverterRun RunProgram(const char* program, const std::vector<std::string>& arguments) {
     CaptureFile out(".out"), err(".err");

@@ -29,14 +29,14 @@ ConverterRun RunConverterOnTerminal(const std::vector<std::string>& arguments, i
 
 // A run the test steers while it goes.
 struct RunControl {
-    std::uint64_t memoryLimit = 0;          // the address space allowed in bytes; 0: no limit
-    std::function<bool()> interruptWhen;    // asked every few milliseconds; true sends SIGINT
-    int secondsAllowed = 60;                // then the converter is killed and status is -2
-    const char* standardOutput = nullptr;   // a file to open as standard output instead of catching it
-    const char* program = nullptr;          // another program of the build (kelvane-pack); null: the converter
-    std::vector<std::string> environment;   // more variables for it, as "NAME=value"
-    std::function<void()> whenStopped;      // called whenever it stops itself (SIGSTOP); it goes on afterwards
-    bool unprivileged = false;              // run as user nobody when the tests run as root
+    std::uint64_t memoryLimit = 0;         // the address space allowed in bytes; 0: no limit
+    std::function<bool()> interruptWhen;   // asked every few milliseconds; true sends SIGINT
+    int secondsAllowed = 60;               // then the converter is killed and status is -2
+    const char* standardOutput = nullptr;  // a file to open as standard output instead of catching it
+    const char* program = nullptr;         // another program of the build (kelvane-pack); null: the converter
+    std::vector<std::string> environment;  // more variables for it, as "NAME=value"
+    std::function<void()> whenStopped;     // called whenever it stops itself (SIGSTOP); it goes on afterwards
+    bool unprivileged = false;             // run as user nobody when the tests run as root
 };
 
 ConverterRun RunConverterControlled(const std::vector<std::string>& arguments, const RunControl& control);
