@@ -107,7 +107,7 @@ MEMCHECK_TESTS := $(NATIVE)/tests/kelvane_unit_tests $(NATIVE)/tests/cli/kelvane
 
 memcheck: native
 	for test in $(MEMCHECK_TESTS); do \
-	  valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect,possible \
+	  valgrind --error-exitcode=1 --vgdb=no --leak-check=full --errors-for-leak-kinds=definite,indirect,possible \
 	    --track-origins=yes --trace-children=yes --suppressions=$(abspath tests/valgrind.supp) -q $$test || exit 1; \
 	done
 

@@ -25,9 +25,12 @@ std::size_t nextImplicit = 0;  // the next file of a run on one thread
 
 constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
 thread_local std::size_t currentFile = kNoFile;
-// The keys the current file planned or settled, so that it gives up only
-// its own when it ends.
-thread_local std::vector<std::string> currentKeys;
+// The thread's ConvertingFile, which keeps the keys its file planned or
+// settled, so that it gives up only its own when it ends. A plain pointer on
+// purpose: a thread_local object with a destructor (the keys themselves)
+// crashed the Windows build at thread exit, where the thread runtime ran its
+// destructor on storage that was no longer its own.
+thread_local ConvertingFile* currentConverting = nullptr;
 
 // Marks file as planned; under guard.
 void MarkPlanned(std::size_t file) {
@@ -43,6 +46,11 @@ Claim* OwnClaim(std::vector<Claim>& list, std::size_t file) {
 }
 
 }  // namespace
+
+// Keeps key with the thread's file, when one is being converted; under guard.
+void RememberKey(const std::string& key) {
+    if (currentConverting != nullptr) currentConverting->keys_.push_back(key);
+}
 
 void ForgetOutputPaths() {
     const std::lock_guard<std::mutex> lock(guard);
@@ -67,19 +75,21 @@ void ForgetOutputPathsFrom(std::size_t file) {
 ConvertingFile::ConvertingFile() {
     const std::lock_guard<std::mutex> lock(guard);
     currentFile = nextImplicit++;
-    currentKeys.clear();
+    outer_ = currentConverting;
+    currentConverting = this;
 }
 
 ConvertingFile::ConvertingFile(std::size_t index) {
     currentFile = index;
-    currentKeys.clear();
+    outer_ = currentConverting;
+    currentConverting = this;
 }
 
 ConvertingFile::~ConvertingFile() {
     {
         const std::lock_guard<std::mutex> lock(guard);
         MarkPlanned(currentFile);
-        for (const std::string& key : currentKeys) {
+        for (const std::string& key : keys_) {
             const auto found = claims.find(key);
             if (found == claims.end()) continue;
             if (Claim* own = OwnClaim(found->second, currentFile); own != nullptr && own->state == State::Pending)
@@ -88,7 +98,7 @@ ConvertingFile::~ConvertingFile() {
     }
     changed.notify_all();
     currentFile = kNoFile;
-    currentKeys.clear();
+    currentConverting = outer_;
 }
 
 void PlanOutputPaths(const std::vector<std::string>& keys) {
@@ -98,7 +108,7 @@ void PlanOutputPaths(const std::vector<std::string>& keys) {
             std::vector<Claim>& list = claims[key];
             if (OwnClaim(list, currentFile) == nullptr) {
                 list.push_back({currentFile, State::Pending});
-                currentKeys.push_back(key);
+                RememberKey(key);
             }
         }
         MarkPlanned(currentFile);
@@ -133,7 +143,7 @@ void SettleOutputPath(const std::string& key, bool written) {
         if (own == nullptr) {
             list.push_back({currentFile, State::Pending});
             own = &list.back();
-            currentKeys.push_back(key);
+            RememberKey(key);
         }
         own->state = written ? State::Written : State::GivenUp;
     }

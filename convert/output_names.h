@@ -34,6 +34,11 @@ public:
     ~ConvertingFile();
     ConvertingFile(const ConvertingFile&) = delete;
     ConvertingFile& operator=(const ConvertingFile&) = delete;
+
+private:
+    friend void RememberKey(const std::string& key);
+    ConvertingFile* outer_;          // the one this thread had before, restored when this ends
+    std::vector<std::string> keys_;  // what the file planned or settled, given up when it ends
 };
 
 // For the frame placement, about the current file. Paths are compared as
