@@ -148,7 +148,7 @@ check: format-check check-native tidy check-asan check-tsan check-win check-fuzz
 CXX_SOURCES = $(shell git ls-files '*.cpp' '*.h')
 CORE_SOURCES = $(shell git ls-files 'platform/*.cpp' 'notice/*.cpp' 'sprite/*.cpp' 'image/*.cpp' 'convert/*.cpp')
 
-format-check:
+format-check: setup
 	clang-format --style=file --dry-run --Werror $(CXX_SOURCES)
 
 format:
