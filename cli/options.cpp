@@ -129,7 +129,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     if (jobs && !WholeNumber(*jobs, 1, kMaxJobs, &number))
         return RefuseCommandLine("jobs must be a whole number from 1 to 64:", jobs->c_str());
     if (jobs) options.jobs = static_cast<unsigned>(number);
-    if (fps && !WholeNumber(*fps, 1, kMaxFps, &number))
+    if (fps && !WholeNumber(*fps, kMinFps, kMaxFps, &number))
         return RefuseCommandLine("frames a second must be a whole number from 1 to 100:", fps->c_str());
     if (fps) options.fps = static_cast<int>(number);
     if (options.recursive && !options.files.empty())

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/command_line.h"  // programName, the exit statuses
+#include "run/animation_rate.h"
 
 struct Options {
     std::optional<std::string> folder;         // -C: the folder to work in; none: the current one
@@ -22,7 +23,7 @@ struct Options {
     bool sheet = false;                        // --sheet
     bool noTransparency = false;               // --no-transparency
     std::optional<std::string> animation;      // --anim: "apng" or "gif"
-    int fps = 10;                              // --fps: animation frames a second
+    int fps = kDefaultFps;                     // --fps: animation frames a second
     unsigned jobs = 0;                         // -j: files converted at a time; 0: one per processor
     bool recursive = false;                    // -r: every *.dc6 of the folder's tree
     bool quiet = false;                        // -q: no progress bar
@@ -32,7 +33,6 @@ struct Options {
 };
 
 inline constexpr unsigned kMaxJobs = 64;
-inline constexpr int kMaxFps = 100;
 
 // Reads argv into options. Options and file names may be mixed; "--" ends the
 // options. Returns false after telling the user on standard error what is

@@ -59,6 +59,17 @@ std::uint8_t* KelvaneDeflate(const std::uint8_t* data, std::uint32_t size, int l
 // The CRC-32 of size bytes at data, as a ZIP entry records it.
 std::uint32_t KelvaneCrc32(const std::uint8_t* data, std::uint32_t size);
 
+// The order the sprites are listed in, as the converter lists them: names
+// is a JSON array of the names (strings); returns the JSON array of their
+// indices in that order ("[2,0,1]"), or null when names is not such an
+// array or there was no memory. The text stays valid until the next call.
+const char* KelvaneSpriteOrder(const char* names);
+
+// The frame rates an animation is played and written at (frames a second).
+int KelvaneMinFps();
+int KelvaneMaxFps();
+int KelvaneDefaultFps();
+
 }  // extern "C"
 
 // The most pixels of one sprite that the page draws: beyond this the frames
