@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/byte_order.h"
+
 namespace {
 
 constexpr std::uint8_t kScreenFlags = 0xF7;  // 1 111 0 111: global table, 8-bit colour, unsorted, 256 entries
@@ -22,11 +24,6 @@ constexpr int kMaxCodes = 4096;                    // 12 bits
 constexpr int kMaxCodeSize = 12;
 constexpr std::size_t kTableSize = 8192;  // twice the codes: short probes
 constexpr std::size_t kSubBlock = 255;
-
-void PutUint16(std::uint8_t* p, std::uint32_t value) {
-    p[0] = static_cast<std::uint8_t>(value);
-    p[1] = static_cast<std::uint8_t>(value >> 8);
-}
 
 // The LZW codes of one frame, packed and cut into sub-blocks for the sink.
 class LzwCoder {
@@ -133,8 +130,8 @@ bool GifWriter::Start(std::int32_t width, std::int32_t height, const std::uint8_
     height_ = height;
     std::uint8_t header[6 + 7 + 768 + 19];
     std::memcpy(header, "GIF89a", 6);
-    PutUint16(header + 6, static_cast<std::uint32_t>(width));
-    PutUint16(header + 8, static_cast<std::uint32_t>(height));
+    PutLittleEndian16(header + 6, static_cast<std::uint32_t>(width));
+    PutLittleEndian16(header + 8, static_cast<std::uint32_t>(height));
     header[10] = kScreenFlags;
     header[11] = background;
     header[12] = 0;  // no aspect ratio
@@ -158,14 +155,14 @@ bool GifWriter::AddFrame(std::int32_t x, std::int32_t y, std::int32_t width, std
     head[2] = 4;
     head[3] = static_cast<std::uint8_t>((disposal == Disposal::Previous ? kRestorePrevious : kRestoreBackground) |
                                         (transparentIndex >= 0 ? kTransparentGiven : 0));
-    PutUint16(head + 4, delay);
+    PutLittleEndian16(head + 4, delay);
     head[6] = static_cast<std::uint8_t>(transparentIndex >= 0 ? transparentIndex : 0);
     head[7] = 0;
     head[8] = kImageSeparator;
-    PutUint16(head + 9, static_cast<std::uint32_t>(x));
-    PutUint16(head + 11, static_cast<std::uint32_t>(y));
-    PutUint16(head + 13, static_cast<std::uint32_t>(width));
-    PutUint16(head + 15, static_cast<std::uint32_t>(height));
+    PutLittleEndian16(head + 9, static_cast<std::uint32_t>(x));
+    PutLittleEndian16(head + 11, static_cast<std::uint32_t>(y));
+    PutLittleEndian16(head + 13, static_cast<std::uint32_t>(width));
+    PutLittleEndian16(head + 15, static_cast<std::uint32_t>(height));
     head[17] = 0;  // no local table, not interlaced
     head[18] = kMinimumCodeSize;
     if (!sink_.Write(head, sizeof head)) return false;

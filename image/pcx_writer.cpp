@@ -10,6 +10,7 @@
 #define KV_PCX_SSSE3 1
 #endif
 
+#include "platform/byte_order.h"
 #include "platform/output_file.h"
 #include "platform/heap_block.h"
 
@@ -29,11 +30,6 @@ constexpr std::uint8_t kRunBits = 0xC0;   // 11 xxxxxx: a byte read as a run cou
 // and for the palette at the end.
 constexpr std::size_t kFlushAt = 1 << 20;
 constexpr std::size_t kBufferSize = kFlushAt + 2 * 0xFFFF + 16 + 1 + kPaletteSize + 64;
-
-void PutLittleEndian16(std::uint8_t* p, std::uint32_t value) {
-    p[0] = static_cast<std::uint8_t>(value);
-    p[1] = static_cast<std::uint8_t>(value >> 8);
-}
 
 // Codes one row the plain way: the prefix is always stored and kept only when
 // the pixel would read as a run count, so the loop has no branch.

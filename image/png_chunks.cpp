@@ -4,18 +4,6 @@
 
 namespace png {
 
-void PutBigEndian16(std::uint8_t* p, std::uint32_t value) {
-    p[0] = static_cast<std::uint8_t>(value >> 8);
-    p[1] = static_cast<std::uint8_t>(value);
-}
-
-void PutBigEndian32(std::uint8_t* p, std::uint32_t value) {
-    p[0] = static_cast<std::uint8_t>(value >> 24);
-    p[1] = static_cast<std::uint8_t>(value >> 16);
-    p[2] = static_cast<std::uint8_t>(value >> 8);
-    p[3] = static_cast<std::uint8_t>(value);
-}
-
 std::size_t FrameChunk(std::uint8_t* chunk, const char* type, std::size_t length) {
     PutBigEndian32(chunk, static_cast<std::uint32_t>(length));
     std::memcpy(chunk + 4, type, 4);

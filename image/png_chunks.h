@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "image/png_writer.h"
+#include "platform/byte_order.h"
 #include "platform/byte_sink.h"
 #include "platform/heap_block.h"
 
@@ -30,9 +31,6 @@ inline constexpr int kMemoryLevel = 8;  // zlib's default
 
 inline constexpr std::size_t kActlLength = 8;      // frames, plays
 inline constexpr std::size_t kSequenceLength = 4;  // before an fdAT chunk's data
-
-void PutBigEndian32(std::uint8_t* p, std::uint32_t value);
-void PutBigEndian16(std::uint8_t* p, std::uint32_t value);
 
 // Frames the length bytes of data that already sit at chunk + 8: writes the
 // length and type before them and the CRC after. Returns the chunk's size.
