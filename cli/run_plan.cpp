@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/files.h"
+#include "run/sprite_order.h"
 
 #if defined(KELVANE_TEST_HOOKS) && !defined(_WIN32)
 #include <signal.h>
@@ -71,11 +72,11 @@ void RunPlan::AddFolderNotice(std::size_t parent, const std::string& path, const
 bool RunPlan::ListFolder(std::size_t index, int depth, std::string* reason) {
     std::vector<std::string> matches, inner;
     if (!folders[index].input.Read(kSpritePattern, &matches, &inner, reason)) return false;
-    std::sort(matches.begin(), matches.end(), platform::NameLess);
+    SortSpriteNames(matches);
     folders[index].firstSprite = files.size();
     for (const std::string& name : matches) files.push_back({Joined(folders[index].path, name), name, index, ""});
     folders[index].sprites = matches.size();
-    std::sort(inner.begin(), inner.end(), platform::NameLess);
+    SortSpriteNames(inner);
     // Output folders hold images, not sprites: every PCXFiles, and an -o
     // folder inside the tree.
     for (const std::string& name : inner) {
@@ -126,7 +127,7 @@ bool RunPlan::List(const Options& options, std::string* subject, std::string* re
                 *reason = "cannot list folder: " + why;
                 return false;
             }
-            std::sort(names.begin(), names.end(), platform::NameLess);
+            SortSpriteNames(names);
         }
         for (const std::string& name : names) files.push_back({name, name, 0, ""});
         folders[0].sprites = names.size();
