@@ -123,7 +123,7 @@ web-setup:
 
 $(WEBCORE)/CMakeCache.txt: | web-setup
 	$(EMENV) emcmake cmake -S . -B $(WEBCORE) -DCMAKE_BUILD_TYPE=Release -DKELVANE_WEB=ON \
-	  -DKELVANE_ZLIB_SOURCE=$(abspath $(WEBDEPS))/zlib -DKELVANE_NPM=$(abspath $(WEBDEPS))/npm \
+	  -DKELVANE_ZLIB_SOURCE=$(abspath $(WEBDEPS))/zlib \
 	  -DKELVANE_WEB_OUTPUT=$(abspath $(WEB))
 
 web: web-setup $(WEBCORE)/CMakeCache.txt $(NATIVE)/CMakeCache.txt
@@ -139,6 +139,7 @@ web-serve: web
 # The page in headless Chromium, served on 127.0.0.1 and opened as a file,
 # against the native tools.
 check-web: web native
+	cd $(WEBDEPS)/npm && KELVANE_ROOT=$(abspath .) npm run lint
 	NODE_PATH=$(abspath $(WEBDEPS))/npm/node_modules node --test tests/web/
 
 check: format-check check-native tidy check-asan check-tsan check-win check-fuzz memcheck check-deb check-web

@@ -5,23 +5,23 @@
 //                           player.js, drop.js, settings.js, pool.js, page.js,
 //                           pack_panel.js, animation_save.js)
 //   kelvane-worker.js       the worker's source as text, for a Blob URL: the
-//                           ZIP writer (fflate), the core (kelvane-core.js,
-//                           WebAssembly embedded) and worker.js
+//                           core (kelvane-core.js, WebAssembly embedded) and
+//                           worker.js
 //   help/                   the help pages
 //   LICENSES.txt            the licences of what the page carries
 //
 // Everything the page loads is in this folder, and nothing is fetched: the
 // page works opened as a file and from any static host.
 //
-//   node assemble.js OUT CORE.js FFLATE_FOLDER ZLIB_FOLDER HELP_FOLDER
+//   node assemble.js OUT CORE.js ZLIB_FOLDER HELP_FOLDER
 "use strict";
 
 const fs = require("fs");
 const path = require("path");
 
-const [out, core, fflate, zlib, help] = process.argv.slice(2);
+const [out, core, zlib, help] = process.argv.slice(2);
 if (!help) {
-  console.error("usage: node assemble.js OUT CORE.js FFLATE_FOLDER ZLIB_FOLDER HELP_FOLDER");
+  console.error("usage: node assemble.js OUT CORE.js ZLIB_FOLDER HELP_FOLDER");
   process.exit(2);
 }
 const source = (name) => fs.readFileSync(path.join(__dirname, name), "utf8");
@@ -43,7 +43,6 @@ fs.writeFileSync(path.join(out, "kelvane.js"), ["core_client.js", "names.js", "d
   "pool.js", "page.js", "pack_panel.js", "animation_save.js"].map(source).join("\n"));
 
 const workerSource = [
-  fs.readFileSync(path.join(fflate, "umd", "index.js"), "utf8"),
   fs.readFileSync(core, "utf8"),
   source("worker.js"),
 ].join("\n;\n");
@@ -56,8 +55,6 @@ copyFolder(help, path.join(out, "help"), (name) => /\.(html|css|png)$/.test(name
 fs.writeFileSync(path.join(out, "LICENSES.txt"), [
   "Kelvane Converter: Expat licence (see the project's copyright file).",
   "",
-  "The page carries fflate (ZIP writing):",
-  fs.readFileSync(path.join(fflate, "LICENSE"), "utf8"),
   "The core carries zlib (compiled to WebAssembly):",
   fs.readFileSync(path.join(zlib, "LICENSE"), "utf8"),
 ].join("\n"));

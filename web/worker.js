@@ -242,7 +242,7 @@ function zipOf(files) {
     // Local header and central record share these fields, from version needed on.
     const common = new DataView(new ArrayBuffer(26));
     common.setUint16(0, 20, true);                                   // version needed: 2.0
-    common.setUint16(2, /[^\x00-\x7f]/.test(file.name) ? 0x800 : 0, true);  // names in UTF-8
+    common.setUint16(2, /[\u0080-\uffff]/.test(file.name) ? 0x800 : 0, true);  // names in UTF-8
     common.setUint16(4, stored ? 0 : 8, true);                       // stored or deflated
     common.setUint16(6, time, true);
     common.setUint16(8, date, true);

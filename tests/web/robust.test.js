@@ -11,7 +11,7 @@ const zlib = require("node:zlib");
 const { after, before, describe, test } = require("node:test");
 const { unzipSync } = require("fflate");
 const {
-  converter, packer, samples, temporaryFolder, serve, webFolder, launch, PageDriver, run, assertSameFiles,
+  converter, samples, temporaryFolder, serve, webFolder, launch, PageDriver, run, assertSameFiles,
   spriteOf,
 } = require("./support");
 
