@@ -205,8 +205,8 @@ void kelvane_string_free(char* text) { std::free(text); }
 
 void kelvane_bytes_free(uint8_t* bytes) { std::free(bytes); }
 
-int kelvane_write(const kelvane_sprite_in* in, kelvane_notice_fn notice, void* context, uint8_t** out,
-                  size_t* out_size, char** reason) {
+int kelvane_write(const kelvane_sprite_in* in, kelvane_notice_fn notice, void* context, uint8_t** out, size_t* out_size,
+                  char** reason) {
     (void)notice;
     (void)context;
     if (reason != nullptr) *reason = nullptr;
@@ -256,8 +256,7 @@ int kelvane_write(const kelvane_sprite_in* in, kelvane_notice_fn notice, void* c
         OriginalFrame originalFrame;
         if (original.sprite && static_cast<std::size_t>(n) < original.sprite->frames.size()) {
             const Dc6Frame& o = original.sprite->frames[static_cast<std::size_t>(n)];
-            if (o.present && o.length == o.storedLength && o.width == f.width && o.height == f.height &&
-                pixels > 0) {
+            if (o.present && o.length == o.storedLength && o.width == f.width && o.height == f.height && pixels > 0) {
                 originalPixels.assign(pixels + kCanvasSlack, 0);
                 originalOpaque.assign(pixels + kCanvasSlack, 0);
                 DecodeWatch watch;

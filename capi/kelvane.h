@@ -25,7 +25,7 @@ extern "C" {
 typedef void (*kelvane_notice_fn)(void* context, int32_t frame, const char* text);
 
 typedef struct kelvane_frame {
-    int32_t width, height;     /* as the frame header gives them */
+    int32_t width, height; /* as the frame header gives them */
     int32_t x_offset, y_offset;
     uint32_t header0to3, header20to23, header24to27; /* kept, not interpreted */
     /* 1 when the pixels were decoded; 0 when the frame header lies outside
@@ -44,8 +44,8 @@ typedef struct kelvane_frame {
 typedef struct kelvane_sprite {
     uint32_t header4to7, header8to11, header16to19; /* kept, not interpreted */
     uint8_t terminator[4];
-    int32_t separate;       /* 1: some frame has a non-zero offset (frames are written one image each) */
-    int32_t frame_count;    /* 1..12 */
+    int32_t separate;    /* 1: some frame has a non-zero offset (frames are written one image each) */
+    int32_t frame_count; /* 1..12 */
     kelvane_frame* frames;
     /* The stitched picture the converter draws; stitched_cuts is 1 when it
      * would cut a frame (the converter then writes one image per frame). */
@@ -74,13 +74,13 @@ KELVANE_API void kelvane_string_free(char* text);
  * the indices are the sprite palette's) or as rgba (4 bytes a pixel, alpha
  * 0 transparent, 255 opaque, nothing between). */
 typedef struct kelvane_frame_in {
-    int32_t width, height;     /* 0..65535 */
+    int32_t width, height; /* 0..65535 */
     int32_t x_offset, y_offset;
     uint32_t header0to3, header20to23, header24to27;
     const uint8_t* indices;
     const uint8_t* opaque;
-    const uint8_t* image_palette;   /* red, green, blue per entry */
-    size_t image_palette_entries;   /* 1..256 */
+    const uint8_t* image_palette; /* red, green, blue per entry */
+    size_t image_palette_entries; /* 1..256 */
     const uint8_t* rgba;
 } kelvane_frame_in;
 
@@ -89,10 +89,10 @@ typedef struct kelvane_sprite_in {
     uint8_t terminator[4];
     int32_t frame_count; /* 1..12 */
     const kelvane_frame_in* frames;
-    const uint8_t* palette;      /* the sprite's palette, 768 bytes red, green, blue; NULL: the built-in one */
-    const uint8_t* original;     /* the sprite the frames came from, or NULL */
+    const uint8_t* palette;  /* the sprite's palette, 768 bytes red, green, blue; NULL: the built-in one */
+    const uint8_t* original; /* the sprite the frames came from, or NULL */
     size_t original_size;
-    int32_t nearest;             /* 1: a colour the palette lacks takes the nearest one */
+    int32_t nearest; /* 1: a colour the palette lacks takes the nearest one */
 } kelvane_sprite_in;
 
 /* Packs the frames into DC6 bytes as kelvane-pack does: indices of an image
