@@ -90,19 +90,23 @@ def _frame_of(im):
 
 
 def _save(im, fp, filename, save_all=False):
-    images = [im]
+    # An opened sprite saved as it is keeps its frames' pixels exactly (an
+    # opaque pixel of the fill index stays opaque); other images are packed
+    # from what they show.
+    if isinstance(im, Dc6ImageFile):
+        frames = list(im._frames) if save_all else [im._frames[im.tell()]]
+        original = im._sprite.original
+        terminator = im._sprite.terminator
+    else:
+        frames = [_frame_of(im)]
+        original = None
+        terminator = b"\xee\xee\xee\xee"
     if save_all:
-        images += list(im.encoderinfo.get("append_images", []))
-        if hasattr(im, "n_frames") and im.n_frames > 1:
-            images = []
-            for n in range(im.n_frames):
-                im.seek(n)
-                images.append(im.copy())
-            images += list(im.encoderinfo.get("append_images", []))
-    sprite = kelvane.Sprite([_frame_of(i) for i in images])
-    sprite.terminator = bytes(im.encoderinfo.get("terminator", b"\xee\xee\xee\xee"))
+        frames += [_frame_of(i) for i in im.encoderinfo.get("append_images", [])]
+    sprite = kelvane.Sprite(frames)
+    sprite.terminator = bytes(im.encoderinfo.get("terminator", terminator))
     sprite.palette = im.encoderinfo.get("sprite_palette", palette)
-    sprite.original = im.encoderinfo.get("original")
+    sprite.original = im.encoderinfo.get("original", original)
     fp.write(kelvane.write(sprite))
 
 

@@ -53,6 +53,16 @@ class RoundTrip(unittest.TestCase):
 
 
 class PillowAgainstConverter(unittest.TestCase):
+    def test_pillow_saving_an_opened_sprite_keeps_every_frame(self):
+        for path in SPRITES:
+            if "damaged" in path:
+                continue
+            with tempfile.TemporaryDirectory() as out:
+                im = Image.open(path)
+                im.save(os.path.join(out, "again.dc6"), save_all=True)
+                for a, b in zip(kelvane.read(path).frames, kelvane.read(os.path.join(out, "again.dc6")).frames):
+                    self.assertTrue(same(a, b), path)
+
     def test_every_frame_equals_the_converters_png(self):
         with tempfile.TemporaryDirectory() as out:
             names = [os.path.basename(p) for p in SPRITES if "damaged" not in p]
