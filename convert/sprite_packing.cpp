@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "convert/frame_coding.h"
 #include "convert/manifest.h"
 #include "convert/pack_image.h"
 #include "convert/palette_reading.h"
@@ -24,16 +25,6 @@ bool Refuse(PackReport* report, const std::string& subject, const std::string& r
     report->subject = subject;
     report->reason = reason;
     return false;
-}
-
-std::string Hex(std::uint32_t value, int digits) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%0*X", digits, value);
-    return text;
-}
-
-std::string TerminatorText(const std::array<std::uint8_t, 4>& t) {
-    return Hex(t[0], 2) + " " + Hex(t[1], 2) + " " + Hex(t[2], 2) + " " + Hex(t[3], 2);
 }
 
 std::string SizeText(std::int64_t width, std::int64_t height) {
@@ -59,19 +50,6 @@ PaletteRgb PaddedPalette(const std::vector<std::uint8_t>& rgb) {
 // A frame without pixels: the end of the bottom row ends it.
 std::vector<std::uint8_t> EmptyFrameCoding(const std::array<std::uint8_t, 4>& terminator) {
     return {0x80, terminator[0], terminator[1], terminator[2], terminator[3]};
-}
-
-// Codes a frame cut out of an image. False with *reason when it cannot be.
-bool CodeFrame(const FramePixels& frame, Dc6FrameRecord* record, const std::array<std::uint8_t, 4>& terminator,
-               std::size_t number, std::string* reason) {
-    record->coded = EncodeFrame(frame.pixels.get(), frame.opaque.get(), record->width, record->height, record->width,
-                                terminator.data());
-    if (record->coded.empty()) {
-        *reason = "frame " + std::to_string(number) + " cannot be coded with the terminator " +
-                  TerminatorText(terminator) + ": a row would read as the frame's end; change its first pixels";
-        return false;
-    }
-    return true;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -203,7 +181,7 @@ public:
         counts->ambiguous += mapper.ambiguousPixels();
         counts->nearest += mapper.nearestPixels();
         counts->restored += mapper.restoredPixels();
-        return CodeFrame(pixels, record, terminator_, job.number, reason);
+        return CodePackedFrame(pixels.pixels.get(), pixels.opaque.get(), record, terminator_, job.number, reason);
     }
 
 private:
