@@ -208,7 +208,7 @@ static gint32 load_image(const gchar* filename, GError** error) {
 
 /* Reads a layer's pixels as indices and mask: directly from an indexed
  * image, through the packer's colour rules from an RGB one. */
-static gboolean read_layer(gint32 image, gint32 layer, const guint8 palette[768], SpriteFrame* frame, GError** error) {
+static gboolean read_layer(gint32 image, gint32 layer, SpriteFrame* frame) {
     gint width = gimp_drawable_width(layer);
     gint height = gimp_drawable_height(layer);
     gsize n = (gsize)width * (gsize)height;
@@ -229,17 +229,14 @@ static gboolean read_layer(gint32 image, gint32 layer, const guint8 palette[768]
         }
         g_free(pixels);
     } else {
-        guint8* rgba = g_malloc(n * 4 + 1);
-        gegl_buffer_get(buffer, GEGL_RECTANGLE(0, 0, width, height), 1.0, babl_format("R'G'B'A u8"), rgba,
+        /* The packer maps colours to indices and refuses one the palette lacks. */
+        frame->rgba = g_malloc(n * 4 + 1);
+        gegl_buffer_get(buffer, GEGL_RECTANGLE(0, 0, width, height), 1.0, babl_format("R'G'B'A u8"), frame->rgba,
                         GEGL_AUTO_ROWSTRIDE, GEGL_ABYSS_NONE);
-        char reason[512];
-        int rc = sprite_map_colours(rgba, n, palette, frame->indices, frame->opaque, reason, sizeof reason);
-        g_free(rgba);
-        if (rc != 0) {
-            g_object_unref(buffer);
-            g_set_error(error, G_FILE_ERROR, G_FILE_ERROR_FAILED, "%s: %s", gimp_item_get_name(layer), reason);
-            return FALSE;
-        }
+        g_free(frame->indices);
+        g_free(frame->opaque);
+        frame->indices = NULL;
+        frame->opaque = NULL;
     }
     g_object_unref(buffer);
 
@@ -248,6 +245,9 @@ static gboolean read_layer(gint32 image, gint32 layer, const guint8 palette[768]
         get_word(gimp_parasite_data(parasite)) == PARASITE_VERSION) {
         const guint8* w = gimp_parasite_data(parasite);
         for (int k = 0; k < 3; k++) frame->kept[k] = get_word(w + 4 + 4 * k);
+        /* The offsets it was opened with: a stitched sprite's frames keep them. */
+        frame->x_offset = (gint32)get_word(w + 16);
+        frame->y_offset = (gint32)get_word(w + 20);
     }
     if (parasite != NULL) gimp_parasite_free(parasite);
     return TRUE;
@@ -297,9 +297,7 @@ static gboolean save_image(const gchar* filename, gint32 image, GError** error) 
         gimp_drawable_offsets(layer, &x, &y);
         frame->place_x = x;
         frame->place_y = y;
-        frame->x_offset = x - sprite.origin_x;
-        frame->y_offset = y - sprite.origin_y;
-        ok = read_layer(image, layer, palette, frame, error);
+        ok = read_layer(image, layer, frame);
     }
     g_free(layers);
 
@@ -314,7 +312,7 @@ static gboolean save_image(const gchar* filename, gint32 image, GError** error) 
         uint8_t* bytes = NULL;
         size_t size = 0;
         char reason[512];
-        if (sprite_write(&sprite, original, original_size, &bytes, &size, reason, sizeof reason) != 0) {
+        if (sprite_write(&sprite, palette, original, original_size, &bytes, &size, reason, sizeof reason) != 0) {
             g_set_error(error, G_FILE_ERROR, G_FILE_ERROR_FAILED, "%s", reason);
             ok = FALSE;
         } else {
@@ -326,6 +324,7 @@ static gboolean save_image(const gchar* filename, gint32 image, GError** error) 
     for (size_t i = 0; i < sprite.frame_count; i++) {
         g_free(sprite.frames[i].indices);
         g_free(sprite.frames[i].opaque);
+        g_free(sprite.frames[i].rgba);
     }
     g_free(sprite.frames);
     return ok;

@@ -24,6 +24,7 @@ typedef struct {
     uint32_t kept[3]; /* frame header bytes 0..3, 20..23, 24..27 */
     uint8_t* indices; /* width * height, rows top first */
     uint8_t* opaque;  /* width * height, 1 where the sprite draws the pixel */
+    uint8_t* rgba;    /* instead of indices: 4 bytes a pixel, mapped by colour */
 } SpriteFrame;
 
 typedef struct {
@@ -46,16 +47,12 @@ typedef void (*SpriteNoticeFn)(const char* text, void* context);
 int sprite_read(const uint8_t* bytes, size_t size, SpriteImage* image, SpriteNoticeFn notice, void* context,
                 char* reason, size_t reason_size);
 
-/* Writes image by the packer's rules into a buffer the caller frees with
- * sprite_free_bytes. original (may be null) is the file the image was opened
- * from, whose indices win where two palette entries share a colour. */
-int sprite_write(const SpriteImage* image, const uint8_t* original, size_t original_size, uint8_t** bytes, size_t* size,
-                 char* reason, size_t reason_size);
-
-/* Maps an RGBA pixel run to palette indices by the packer's rules; refuses a
- * colour the palette lacks. */
-int sprite_map_colours(const uint8_t* rgba, size_t pixels, const uint8_t palette[768], uint8_t* indices,
-                       uint8_t* opaque, char* reason, size_t reason_size);
+/* Writes image by the packer's rules, palette (768 bytes) being the
+ * sprite's, into a buffer the caller frees with sprite_free_bytes. original
+ * (may be null) is the file the image was opened from, whose indices win
+ * where two palette entries share a colour. */
+int sprite_write(const SpriteImage* image, const uint8_t* palette, const uint8_t* original, size_t original_size,
+                 uint8_t** bytes, size_t* size, char* reason, size_t reason_size);
 
 /* The built-in palette, or the palette file at path (any format the
  * converter's -p reads). */
