@@ -28,7 +28,7 @@ WEB_PORT ?= 8000
 EMENV   := NODE_PATH=/usr/share/nodejs
 
 .PHONY: all setup native asan tsan win release check check-native check-asan check-tsan check-win run dist bench clean \
-        fuzzers fuzz check-fuzz memcheck deb check-deb web web-setup web-serve check-web format format-check tidy
+        fuzzers fuzz check-fuzz memcheck deb check-deb web web-setup web-serve check-web format format-check tidy gimp-plugin-install
 
 all: native win
 
@@ -176,6 +176,13 @@ deb: $(PACKAGE)/CMakeCache.txt $(WIN)/CMakeCache.txt
 	cmake --build $(PACKAGE) -j $(JOBS)
 	cd $(PACKAGE) && cpack -G DEB
 	@echo $(DEB)
+
+# The GIMP plug-in into the user's own GIMP 2.10.
+GIMP_PLUGINS ?= $(HOME)/.config/GIMP/2.10/plug-ins
+gimp-plugin-install: native
+	cmake --build $(NATIVE) -j $(JOBS) --target file-kelvane-dc6
+	install -D -m 755 $(NATIVE)/gimp/plug-ins/file-kelvane-dc6/file-kelvane-dc6 \
+	  $(GIMP_PLUGINS)/file-kelvane-dc6/file-kelvane-dc6
 
 bench: release web
 	NODE_PATH=$(abspath $(WEBDEPS))/npm/node_modules bench/run $(RELEASE) $(WEB)
