@@ -12,7 +12,7 @@
 #include "image/png_writer.h"
 #include "platform/heap_block.h"
 #include "sprite/dc6_encoder.h"
-#include "sprite/dc6_file.h"
+#include "ui/program/dc6_file.h"
 #include "sprite/frame_decoder.h"
 
 namespace {

@@ -1,5 +1,6 @@
 #include "cli/batch.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,18 +15,16 @@
 #include "cli/printable.h"
 #include "cli/progress_bar.h"
 #include "cli/run_plan.h"
-#include "convert/frame_placement.h"
+#include "convert/output_names.h"
 #include "convert/output_options.h"
 #include "convert/palette_reading.h"
-#include "convert/sprite_conversion.h"
+#include "convert/run_settings.h"
 #include "image/palette.h"
 #include "image/palette_files.h"
-#include "notice/error_notifier.h"
 #include "platform/directory.h"
 #include "platform/files.h"
 #include "platform/output_file.h"
 #include "platform/terminal.h"
-#include "sprite/dc6_file.h"
 
 namespace {
 
@@ -40,36 +39,34 @@ std::string BaseName(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-// Reads a palette file of any format the editors write; false after saying
-// why it was refused. A palette of fewer than 256 colours is padded with black.
-bool LoadAnyPalette(const std::string& path) {
+using PaletteBytes = std::array<std::uint8_t, kPaletteSize>;
+
+// Reads a palette file of any format the editors write into colours (stored
+// order); false after saying why it was refused. A palette of fewer than 256
+// colours is padded with black.
+bool LoadAnyPalette(const std::string& path, PaletteBytes* colours) {
     PaletteFile palette;
     std::string reason;
     if (!ReadPaletteFile(path, &palette, &reason)) return Refuse(path, reason) == 0;
     if (palette.colours < 256)
         std::fprintf(stderr, "%s: %s: holds %d colours; the other %d entries are black\n", programName,
                      Printable(path).c_str(), palette.colours, 256 - palette.colours);
-    auto* block = static_cast<std::uint8_t*>(std::malloc(kPaletteSize));
-    if (block == nullptr) return Refuse(path, "cannot be read: not enough memory") == 0;
-    std::memcpy(block, palette.storedBgr, kPaletteSize);
-    currentPalette = block;
-    paletteIsBuiltIn = false;
+    std::memcpy(colours->data(), palette.storedBgr, kPaletteSize);
     return true;
 }
 
-// Makes the run's palette current, reordered once, as a run of the program
-// does. Returns false after saying why the palette file was refused.
-bool SettlePalette(const std::optional<std::string>& file) {
-    ReleasePalette();
-    paletteIsBuiltIn = true;
+// The run's palette into colours, reordered once, as a run of the program
+// does, and its name into the options. Returns false after saying why the
+// palette file was refused.
+bool SettlePalette(const std::optional<std::string>& file, PaletteBytes* colours, OutputOptions* options) {
     if (!file) {
-        UseBuiltInPalette();
-        outputOptions.paletteName = "built-in";
+        std::memcpy(colours->data(), builtInPalette, kPaletteSize);
+        options->paletteName = "built-in";
     } else {
-        if (!LoadAnyPalette(*file)) return false;
-        outputOptions.paletteName = BaseName(*file);
+        if (!LoadAnyPalette(*file, colours)) return false;
+        options->paletteName = BaseName(*file);
     }
-    ReorderPalette();
+    ReorderPalette(colours->data());
     return true;
 }
 
@@ -77,7 +74,7 @@ bool SettlePalette(const std::optional<std::string>& file) {
 // into its temporary file but not yet in place: everything else that can
 // refuse the run is settled first. False after saying why it was refused: an
 // unknown format, or a name that leads to a file the run reads.
-bool PrepareExport(const std::string& path, const std::optional<std::string>& palette,
+bool PrepareExport(const std::string& path, const std::optional<std::string>& palette, const std::uint8_t* colours,
                    const std::vector<std::string>& sprites, platform::OutputFile& file) {
     PaletteFormat format;
     if (!PaletteFormatForName(path, &format))
@@ -91,29 +88,25 @@ bool PrepareExport(const std::string& path, const std::optional<std::string>& pa
             if (platform::Identify(sprite.c_str(), &input) && input == target)
                 return Refuse(path, "is the sprite file " + Printable(sprite) + " of the run; it is not replaced") == 0;
     }
-    if (!file.Open(path.c_str()) || !WritePaletteFile(file, format, currentPalette))
+    if (!file.Open(path.c_str()) || !WritePaletteFile(file, format, colours))
         return Refuse(path, "cannot be written: " + file.Reason()) == 0;
     return true;
 }
 
 // The output choices of the command line, for the conversion's core.
-void ChooseOutput(const Options& options) {
-    outputOptions = OutputOptions();
-    if (options.output) outputOptions.folder = *options.output;
-    outputOptions.folderNamed = options.output.has_value();
-    outputOptions.format = options.format && *options.format == "png" ? ImageFormat::Png : ImageFormat::Pcx;
-    outputOptions.transparency = !options.noTransparency;
-    outputOptions.manifest = options.manifest;
-    outputOptions.sheet = options.sheet;
+OutputOptions ChooseOutput(const Options& options) {
+    OutputOptions chosen;
+    if (options.output) chosen.folder = *options.output;
+    chosen.folderNamed = options.output.has_value();
+    chosen.format = options.format && *options.format == "png" ? ImageFormat::Png : ImageFormat::Pcx;
+    chosen.transparency = !options.noTransparency;
+    chosen.manifest = options.manifest;
+    chosen.sheet = options.sheet;
     if (options.animation)
-        outputOptions.animation = *options.animation == "gif" ? AnimationFormat::Gif : AnimationFormat::Apng;
-    outputOptions.fps = options.fps;
+        chosen.animation = *options.animation == "gif" ? AnimationFormat::Gif : AnimationFormat::Apng;
+    chosen.fps = options.fps;
+    return chosen;
 }
-
-// What a run leaves behind, whether it converts or is refused: nothing held.
-struct RunEnd {
-    ~RunEnd() { ReleasePalette(); }
-};
 
 // Threads for the run: as asked, or one per processor; never more than files.
 unsigned JobsFor(const Options& options, std::size_t files) {
@@ -136,16 +129,21 @@ int RunBatch(const Options& options) {
         return Refuse(*options.folder, std::string("cannot enter folder: ") + std::strerror(errno));
 
     // Everything that can refuse the run, before anything is written.
-    const RunEnd end;
-    ChooseOutput(options);
-    if (!SettlePalette(options.palette)) return kExitRefused;
+    OutputClaims claims;
+    PaletteBytes colours{};
+    RunSettings settings;
+    settings.options = ChooseOutput(options);
+    settings.palette = colours.data();
+    settings.claims = &claims;
+    if (!SettlePalette(options.palette, &colours, &settings.options)) return kExitRefused;
     RunPlan plan;
     std::string subject, reason;
     if (!plan.List(options, &subject, &reason)) return Refuse(subject, reason);
     std::vector<std::string> sprites;
     for (const RunFile& file : plan.files) sprites.push_back(file.path);
     platform::OutputFile exported;
-    if (options.exportPalette && !PrepareExport(*options.exportPalette, options.palette, sprites, exported))
+    if (options.exportPalette &&
+        !PrepareExport(*options.exportPalette, options.palette, colours.data(), sprites, exported))
         return kExitRefused;
     if (!plan.PrepareFolders(&subject, &reason)) return Refuse(subject, reason);
     if (options.exportPalette && !exported.Commit())
@@ -153,8 +151,6 @@ int RunBatch(const Options& options) {
 
     ProgressBar progress(!options.quiet && platform::IsTerminal(stderr));
     NoticePrinter notices(progress);
-    showErrors = true;
-    StartConversionRun();
     const std::size_t count = plan.files.size();
     const bool checkNames = !options.files.empty();
     std::int64_t images = 0;
@@ -170,18 +166,17 @@ int RunBatch(const Options& options) {
         // One file after the other on this thread; no thread is started.
         for (std::size_t i = 0; i < count; ++i) {
             progress.Show(i, count, plan.files[i].path);
-            FileResult result = ConvertFile(plan, i, checkNames);
+            FileResult result = ConvertFile(plan, i, checkNames, settings);
             deliver(i, result);
         }
     } else {
         RunInParallel(
-            count, jobs, [&](std::size_t i, RunOrder* order) { return ConvertFile(plan, i, checkNames, order); },
+            count, jobs, claims,
+            [&](std::size_t i, RunOrder* order) { return ConvertFile(plan, i, checkNames, settings, order); },
             [&](std::size_t i, std::size_t done) { progress.Show(done, count, plan.files[i].path); }, deliver);
     }
     progress.Clear();
-    imagesWritten = static_cast<std::int32_t>(images);
-
-    std::printf("Successfully converted %d files\n", imagesWritten);
+    std::printf("Successfully converted %d files\n", static_cast<std::int32_t>(images));
     if (!StandardOutputWritten()) return kExitNotices;
     return skipped || notices.count() > 0 ? kExitNotices : kExitClean;
 }

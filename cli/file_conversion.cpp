@@ -8,10 +8,10 @@
 
 #include "convert/frame_placement.h"
 #include "convert/output_names.h"
-#include "convert/output_options.h"
-#include "convert/placement_notices.h"
 #include "convert/sprite_conversion.h"
 #include "platform/files.h"
+#include "platform/heap_block.h"
+#include "sprite/file_bytes.h"
 #ifdef _WIN32
 #include "platform/win32.h"
 #endif
@@ -22,15 +22,7 @@ namespace {
 enum class Room { Enough, Memory, Disk };
 
 Room RoomIn(const Notice& notice) {
-    // The text before the path in a "Not enough memory" notice.
-    static const std::string noMemory = [] {
-        Diagnostic marked;
-        marked.code = kNoMemory;
-        marked.path = "\x01";
-        const std::string text = NoticeText(marked);
-        return text.substr(0, text.find('\x01'));
-    }();
-    if (notice.text.compare(0, noMemory.size(), noMemory) == 0) return Room::Memory;
+    if (notice.code == NoticeCode::kNoMemory) return Room::Memory;
     if (notice.reason.empty()) return Room::Enough;
 #ifdef _WIN32
     for (const unsigned long error : {ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL})
@@ -45,59 +37,60 @@ Room RoomIn(const Notice& notice) {
     return Room::Enough;
 }
 
-void Converted(RunPlan& plan, std::size_t index, const char* name, FileResult& result, NoticeCollector& notices,
-               RunOrder* order) {
+void Converted(RunPlan& plan, std::size_t index, const std::string& name, const RunSettings& run, FileResult& result,
+               NoticeCollector& notices, RunOrder* order) {
     std::string notice;
     const RunFolder* folder = plan.Reach(index, &result.subject, &notice);
     if (folder == nullptr) {
-        if (!notice.empty()) notices.Add(Notice::Kind::Notice, notice.c_str());
+        if (!notice.empty()) notices.Add(Notice::Kind::Refusal, notice.c_str());
         result.skipped = true;
         return;
     }
-    char buffer[kNameBufferSize] = {};
-    std::memcpy(buffer, name, std::strlen(name));
     std::optional<HeldFolder> held;
     if (order != nullptr) held.emplace(*folder->output, *order, index);
-    outputFolder = held ? static_cast<platform::OutputFolder*>(&*held) : folder->output.get();
-    imagesWritten = 0;
+    RunSettings settings = run;
+    settings.folder = held ? static_cast<platform::OutputFolder*>(&*held) : folder->output.get();
     std::function<bool(std::uint64_t)> admit;
     if (order != nullptr) admit = [&](std::uint64_t need) { return order->Admit(index, need); };
     bool missing = false;
     errno = 0;
-    if (ConvertSpriteFileIn(folder->input, plan.files[index].name.c_str(), buffer, &missing, admit) ==
-        SpriteOutcome::Unreadable) {
+    std::uint32_t size = 0;
+    const HeapBlock block(ReadFileWithSlackIn(folder->input, name.c_str(), &size, &missing));
+    if (!block) {
         result.ranShort = errno == ENOMEM;
-        notices.Add(Notice::Kind::Notice, missing ? "does not exist" : "cannot be read");
+        notices.Add(Notice::Kind::Refusal, missing ? "does not exist" : "cannot be read");
         result.skipped = true;
+        return;
     }
-    result.images = imagesWritten;
-    outputFolder = nullptr;
+    result.images = ConvertSprite(block.get(), size, name, settings, index, notices, admit).imagesWritten;
 }
 
 }  // namespace
 
-FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames, RunOrder* order) {
+FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames, const RunSettings& settings,
+                       RunOrder* order) {
     FileResult result;
     {
-        const ConvertingFile place(index);
+        std::optional<FileClaims> place;
+        if (settings.claims != nullptr) place.emplace(*settings.claims, index);
         NoticeCollector notices;
         const RunFile& file = plan.files[index];
         const std::string& name = file.name;
         if (order != nullptr && order->Abandoned()) {
             // Given up before it began: it will be converted again.
         } else if (!file.notice.empty()) {
-            notices.Add(Notice::Kind::Notice, file.notice.c_str());
+            notices.Add(Notice::Kind::Refusal, file.notice.c_str());
             result.skipped = true;
         } else if (name.size() >= static_cast<std::size_t>(kNameBufferSize)) {
-            notices.Add(Notice::Kind::Notice, "name is too long");
+            notices.Add(Notice::Kind::Refusal, "name is too long");
             result.skipped = true;
         } else if (checkNames && name.find_first_of("/" KV_PATH_SEPARATOR) != std::string::npos) {
             // The output name is the sprite's name in the output folder, so a
             // path would name a folder there that does not exist.
-            notices.Add(Notice::Kind::Notice, "is not a name in the folder; use -C to work in its folder");
+            notices.Add(Notice::Kind::Refusal, "is not a name in the folder; use -C to work in its folder");
             result.skipped = true;
         } else {
-            Converted(plan, index, name.c_str(), result, notices, order);
+            Converted(plan, index, name, settings, result, notices, order);
         }
         result.notices = std::move(notices.notices);
     }

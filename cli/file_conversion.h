@@ -9,6 +9,7 @@
 
 #include "cli/run_order.h"
 #include "cli/run_plan.h"
+#include "convert/run_settings.h"
 #include "notice/notice_collector.h"
 
 struct FileResult {
@@ -20,12 +21,15 @@ struct FileResult {
     bool diskFull = false;        // ... of disk space
 };
 
-// Converts file index of the plan into its output folder, as the program's
-// Convert would (the place in the run's order decides whose image keeps a
+// Converts file index of the plan into its output folder with the run's
+// settings (their folder aside: the file's own), as the program's Convert
+// would (the place in the run's order decides whose image keeps a
 // name two files would write). checkNames: the file was named on the command
 // line and must be a plain name of the folder. With an order, the file waits
 // for the memory it needs and its images are held by the order, to be put in
 // place when the run gives the file out; without, they are put in place at
 // once. A step that is a folder the listing could not read gives its notice.
 // The caller tells the plan when the file is Done.
-FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames, RunOrder* order = nullptr);
+// Whatever becomes of it, the file is finished in the settings' claims.
+FileResult ConvertFile(RunPlan& plan, std::size_t index, bool checkNames, const RunSettings& settings,
+                       RunOrder* order = nullptr);

@@ -113,7 +113,8 @@ std::size_t ConvertSideBySide(std::size_t first, std::size_t count, unsigned job
 
 }  // namespace
 
-void RunInParallel(std::size_t count, unsigned jobs, const std::function<FileResult(std::size_t, RunOrder*)>& convert,
+void RunInParallel(std::size_t count, unsigned jobs, OutputClaims& claims,
+                   const std::function<FileResult(std::size_t, RunOrder*)>& convert,
                    const std::function<void(std::size_t, std::size_t)>& finished,
                    const std::function<void(std::size_t, FileResult&)>& deliver) {
 #if defined(__GLIBC__)
@@ -136,7 +137,7 @@ void RunInParallel(std::size_t count, unsigned jobs, const std::function<FileRes
         bool space = false;
         const std::size_t again = ConvertSideBySide(first, count, jobs, convert, finishedOne, deliver, &space);
         if (again == count) return;
-        ForgetOutputPathsFrom(again);
+        claims.ForgetFrom(again);
         done = again;
         alone(again);
         first = again + 1;

@@ -8,6 +8,7 @@
 
 #include "cli/file_conversion.h"
 #include "cli/run_order.h"
+#include "convert/output_names.h"
 
 // Runs convert(i, order) for every i below count on jobs threads (jobs > 1;
 // the calling thread only waits and reports). Each thread takes the next
@@ -17,9 +18,11 @@
 // finished and file i's images are in place. A file that ran short of memory
 // or space, or whose images could not be put in place, is converted again
 // by convertAlone(i) on the calling thread, with nothing else in flight,
-// before it is delivered; the files after it are converted again too. The
+// before it is delivered; the files after it are converted again too, once
+// what they claimed of the run's output paths (claims) is forgotten. The
 // threads do not take the signals that end the process: the calling thread
 // does.
-void RunInParallel(std::size_t count, unsigned jobs, const std::function<FileResult(std::size_t, RunOrder*)>& convert,
+void RunInParallel(std::size_t count, unsigned jobs, OutputClaims& claims,
+                   const std::function<FileResult(std::size_t, RunOrder*)>& convert,
                    const std::function<void(std::size_t, std::size_t)>& finished,
                    const std::function<void(std::size_t, FileResult&)>& deliver);

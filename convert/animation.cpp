@@ -8,27 +8,23 @@
 #include <vector>
 
 #include "convert/index_use.h"
-#include "convert/output_options.h"
 #include "convert/placement_notices.h"
 #include "convert/transparency.h"
 #include "image/apng_writer.h"
 #include "image/gif_writer.h"
-#include "image/palette.h"
 #include "platform/heap_block.h"
-#include "sprite/dc6_file.h"
 #include "sprite/frame_decoder.h"
 
 namespace {
 
-const char kAnimationPath[] = "%s" KV_PATH_SEPARATOR "%s.%s";
 const char kNoIndexForGif[] =
     "a frame uses every colour of the palette, which leaves GIF no index to mark the transparent pixels around "
     "and inside it";
 
 // A frame as the animation places it.
 struct Frame {
-    std::int32_t entry = 0;  // in frameTable
-    std::int32_t width = 0;  // 0 x 0 when the frame has no pixel
+    const Dc6Frame* coded = nullptr;  // the sprite's
+    std::int32_t width = 0;           // 0 x 0 when the frame has no pixel
     std::int32_t height = 0;
     std::int32_t x = 0;  // on the canvas
     std::int32_t y = 0;
@@ -44,18 +40,17 @@ struct Decoded {
     bool listing = false;
 };
 
-bool Decode(const Frame& frame, const TransparencyPlan& plan, Decoded* out) {
+bool Decode(const SpriteJob& job, const Frame& frame, const TransparencyPlan& plan, Decoded* out) {
     out->fill = plan.fill;
     out->listing = plan.index == kNoIndexLeft;
     out->marked.clear();
     out->pixels.reset(AllocateCanvas(frame.width, frame.height, plan.fill));
     if (!out->pixels) return false;
     DecodeWatch watch;
-    watch.quiet = true;  // the faults were shown with the frame's image
     watch.marker = plan.fill;
     watch.marked = out->listing ? &out->marked : nullptr;
-    SelectFrame(frameTable[frame.entry]);
-    DecodeFrame(frameData, frameLength, frameWidth, frameHeight, out->pixels.get(), frame.width, frame.height, 0, 0,
+    // Quietly: the faults were told with the frame's image.
+    DecodeFrame(*frame.coded, job.sprite.terminator, {out->pixels.get(), frame.width, frame.height}, 0, 0, nullptr,
                 &watch);
     std::sort(out->marked.begin(), out->marked.end());
     out->marked.erase(std::unique(out->marked.begin(), out->marked.end()), out->marked.end());
@@ -77,22 +72,17 @@ void RowOpacity(const Decoded& frame, std::int32_t width, std::int32_t row, std:
     }
 }
 
-std::vector<Frame> FramesOn(const AnimationCanvas& canvas) {
+std::vector<Frame> FramesOn(const SpriteJob& job, const AnimationCanvas& canvas) {
     std::vector<Frame> frames;
-    for (std::int32_t i = 0; i < blockCount; ++i) {
-        const std::uint8_t* header = frameTable[i];
+    for (const Dc6Frame& coded : job.sprite.frames) {
         Frame frame;
-        frame.entry = i;
-        const std::int32_t width = ReadInt32(header + kFrameWidthOffset);
-        const std::int32_t height = ReadInt32(header + kFrameHeightOffset);
-        if (width >= 1 && height >= 1) {
-            frame.width = width;
-            frame.height = height;
-            frame.x = static_cast<std::int32_t>(ReadInt32(header + kFrameXOffset) - canvas.x);
-            frame.y = static_cast<std::int32_t>(ReadInt32(header + kFrameYOffset) - canvas.y);
-            SelectFrame(header);
-            CountFrameIndices(frameData, frameLength, frameWidth, frameHeight, width, height, 0, 0,
-                              frame.use.count.data());
+        frame.coded = &coded;
+        if (coded.width >= 1 && coded.height >= 1) {
+            frame.width = coded.width;
+            frame.height = coded.height;
+            frame.x = static_cast<std::int32_t>(coded.xOffset - canvas.x);
+            frame.y = static_cast<std::int32_t>(coded.yOffset - canvas.y);
+            CountFrameIndices(coded, job.sprite.terminator, coded.width, coded.height, 0, 0, frame.use.count.data());
         }
         frames.push_back(frame);
     }
@@ -108,21 +98,22 @@ bool FramesFit(const std::vector<Frame>& frames, const AnimationCanvas& canvas) 
     return true;
 }
 
-bool EncodeApng(platform::PendingFile& file, const std::vector<Frame>& frames, const AnimationCanvas& canvas,
-                const IndexUse& all, bool* noMemory) {
-    const TransparencyPlan plan = PlanTransparency(all, terminator[3]);
+bool EncodeApng(const SpriteJob& job, platform::PendingFile& file, const std::vector<Frame>& frames,
+                const AnimationCanvas& canvas, const IndexUse& all, bool* noMemory) {
+    const TransparencyPlan plan = PlanTransparency(all, job.sprite.terminator[3]);
     const bool rgba = plan.index == kNoIndexLeft;
     const auto width = static_cast<std::int32_t>(canvas.width);
     const auto height = static_cast<std::int32_t>(canvas.height);
     ApngWriter apng(file);
     if (!apng.Start(width, height, static_cast<std::uint32_t>(frames.size()), 1,
-                    static_cast<std::uint16_t>(outputOptions.fps), rgba, currentPalette, rgba ? -1 : plan.index))
+                    static_cast<std::uint16_t>(job.settings.options.fps), rgba, job.settings.palette,
+                    rgba ? -1 : plan.index))
         return false;
     std::vector<std::uint8_t> indices(static_cast<std::size_t>(width)), opaque(static_cast<std::size_t>(width));
     for (std::size_t k = 0; k < frames.size(); ++k) {
         const Frame& frame = frames[k];
         Decoded decoded;
-        if (frame.width > 0 && !Decode(frame, plan, &decoded)) {
+        if (frame.width > 0 && !Decode(job, frame, plan, &decoded)) {
             *noMemory = true;
             return false;
         }
@@ -183,12 +174,12 @@ bool SpareEntry(const std::uint8_t* paletteRgb, int* keep, int* spare) {
 // The index a GIF frame names transparent: the plan's, or for a frame that
 // leaves no index free, the spare of two palette entries of one colour
 // (*keep is then the entry its pixels take); -1 when the palette has none.
-int GifTransparentIndex(const Frame& frame, const TransparencyPlan& plan, int* keep) {
+int GifTransparentIndex(const SpriteJob& job, const Frame& frame, const TransparencyPlan& plan, int* keep) {
     *keep = -1;
-    if (frame.width == 0) return terminator[3];  // no opaque pixel: any index marks it
+    if (frame.width == 0) return job.sprite.terminator[3];  // no opaque pixel: any index marks it
     if (plan.index >= 0) return plan.index;
     int spare = -1;
-    return SpareEntry(currentPalette, keep, &spare) ? spare : -1;
+    return SpareEntry(job.settings.palette, keep, &spare) ? spare : -1;
 }
 
 // The frame covers the whole canvas with opaque pixels.
@@ -210,16 +201,17 @@ bool CoversCanvas(const Frame& frame, const AnimationCanvas& canvas) {
 // pair, a later frame names none and is restored to what was there before it
 // (the transparent canvas); an animation whose first frame is left without
 // one cannot be written, unless it shows no transparent pixel at all.
-bool EncodeGif(platform::PendingFile& file, const std::vector<Frame>& frames, const AnimationCanvas& canvas,
-               const IndexUse& all, bool* noMemory, std::string* reason) {
+bool EncodeGif(const SpriteJob& job, platform::PendingFile& file, const std::vector<Frame>& frames,
+               const AnimationCanvas& canvas, const IndexUse& all, bool* noMemory, std::string* reason) {
     // One index for every frame where one is free; else each frame its own.
-    const TransparencyPlan shared = PlanTransparency(all, terminator[3]);
+    const std::uint8_t fill = job.sprite.terminator[3];
+    const TransparencyPlan shared = PlanTransparency(all, fill);
     const auto planFor = [&](const Frame& frame) {
-        return shared.index != kNoIndexLeft ? shared : PlanTransparency(frame.use, terminator[3]);
+        return shared.index != kNoIndexLeft ? shared : PlanTransparency(frame.use, fill);
     };
-    const auto delay = static_cast<std::uint16_t>(std::lround(100.0 / outputOptions.fps));
+    const auto delay = static_cast<std::uint16_t>(std::lround(100.0 / job.settings.options.fps));
     int keep = -1;
-    int background = frames.empty() ? 0 : GifTransparentIndex(frames.front(), planFor(frames.front()), &keep);
+    int background = frames.empty() ? 0 : GifTransparentIndex(job, frames.front(), planFor(frames.front()), &keep);
     const bool opaque =
         std::all_of(frames.begin(), frames.end(), [&](const Frame& f) { return CoversCanvas(f, canvas); });
     if (background < 0 && !opaque) {
@@ -228,13 +220,13 @@ bool EncodeGif(platform::PendingFile& file, const std::vector<Frame>& frames, co
     }
     if (background < 0) background = 0;  // nothing is transparent: no index is needed
     GifWriter gif(file);
-    if (!gif.Start(static_cast<std::int32_t>(canvas.width), static_cast<std::int32_t>(canvas.height), currentPalette,
-                   static_cast<std::uint8_t>(background)))
+    if (!gif.Start(static_cast<std::int32_t>(canvas.width), static_cast<std::int32_t>(canvas.height),
+                   job.settings.palette, static_cast<std::uint8_t>(background)))
         return false;
     std::vector<std::uint8_t> row, opacity;
     for (const Frame& frame : frames) {
         const TransparencyPlan plan = planFor(frame);
-        const int index = GifTransparentIndex(frame, plan, &keep);
+        const int index = GifTransparentIndex(job, frame, plan, &keep);
         if (frame.width == 0) {
             const auto none = static_cast<std::uint8_t>(index);
             if (!gif.AddFrame(0, 0, 1, 1, delay, index, [&](std::int32_t, const std::uint8_t** i) {
@@ -245,13 +237,13 @@ bool EncodeGif(platform::PendingFile& file, const std::vector<Frame>& frames, co
             continue;
         }
         Decoded decoded;
-        if (!Decode(frame, plan, &decoded)) {
+        if (!Decode(job, frame, plan, &decoded)) {
             *noMemory = true;
             return false;
         }
         const CanvasTransparency settled =
             SettleTransparency(plan, decoded.pixels.get(), static_cast<std::size_t>(frame.width) * frame.height,
-                               decoded.marked, false, terminator[3]);
+                               decoded.marked, false, fill);
         if (settled.rgba && index < 0) {
             *reason = kNoIndexForGif;
             return false;
@@ -286,63 +278,31 @@ bool EncodeGif(platform::PendingFile& file, const std::vector<Frame>& frames, co
 
 }  // namespace
 
-AnimationCanvas CanvasOfFrames() {
-    AnimationCanvas canvas;
-    std::int64_t right = 0, bottom = 0;
-    bool any = false;
-    for (std::int32_t i = 0; i < blockCount; ++i) {
-        const std::uint8_t* header = frameTable[i];
-        const std::int64_t width = ReadInt32(header + kFrameWidthOffset);
-        const std::int64_t height = ReadInt32(header + kFrameHeightOffset);
-        if (width < 1 || height < 1) continue;
-        const std::int64_t x = ReadInt32(header + kFrameXOffset);
-        const std::int64_t y = ReadInt32(header + kFrameYOffset);
-        canvas.x = any ? std::min(canvas.x, x) : x;
-        canvas.y = any ? std::min(canvas.y, y) : y;
-        right = any ? std::max(right, x + width) : x + width;
-        bottom = any ? std::max(bottom, y + height) : y + height;
-        any = true;
-    }
-    if (!any) return {0, 0, 1, 1};
-    canvas.width = right - canvas.x;
-    canvas.height = bottom - canvas.y;
-    return canvas;
-}
-
-OutputPath AnimationPath(const char* name) {
-    OutputPath path;
-    std::snprintf(path.text, sizeof path.text, kAnimationPath, FolderPath(), name,
-                  outputOptions.animation == AnimationFormat::Gif ? "gif" : "apng");
-    return path;
-}
-
-bool WantsAnimation() { return outputOptions.animation != AnimationFormat::None && separateFrames && blockCount >= 2; }
-
-void WriteAnimation(const OutputPath& path, const AnimationCanvas& canvas) {
-    const std::vector<Frame> frames = FramesOn(canvas);
+void WriteAnimation(const SpriteJob& job, const OutputPath& path, const AnimationCanvas& canvas) {
+    const std::vector<Frame> frames = FramesOn(job, canvas);
     if (!FramesFit(frames, canvas)) {
-        Notify(kInvalidSize, path.text);
+        Notify(job.diagnostics, kInvalidSize, path.text);
         return;
     }
-    if (!ClaimPath(path)) return;
+    if (!ClaimPath(job, path)) return;
     IndexUse all;
     for (const Frame& frame : frames)
         for (std::size_t i = 0; i < all.count.size(); ++i) all.count[i] += frame.use.count[i];
     std::string reason;
-    std::unique_ptr<platform::PendingFile> file = outputFolder->Begin(path.Name(), &reason);
+    std::unique_ptr<platform::PendingFile> file = job.settings.folder->Begin(path.Name(), &reason);
     bool noMemory = false;
     bool written = file != nullptr;
     if (written) {
-        written = outputOptions.animation == AnimationFormat::Gif
-                      ? EncodeGif(*file, frames, canvas, all, &noMemory, &reason)
-                      : EncodeApng(*file, frames, canvas, all, &noMemory);
+        written = job.settings.options.animation == AnimationFormat::Gif
+                      ? EncodeGif(job, *file, frames, canvas, all, &noMemory, &reason)
+                      : EncodeApng(job, *file, frames, canvas, all, &noMemory);
         if (!written && reason.empty()) reason = file->Reason().empty() ? "the image cannot be coded" : file->Reason();
         written = written && file->Commit();
         if (!written && reason.empty()) reason = file->Reason();
     }
-    SettlePath(path, written);
+    SettlePath(job, path, written);
     if (noMemory)
-        Notify(kNoMemory, path.text);
+        Notify(job.diagnostics, kNoMemory, path.text);
     else if (!written)
-        Notify(kUnableToWrite, path.text, reason.c_str());
+        Notify(job.diagnostics, kUnableToWrite, path.text, reason.c_str());
 }

@@ -25,21 +25,11 @@ struct AnimationCanvas {
     std::int64_t height = 0;
 };
 
-// The canvas of the current sprite's frames (frames without a pixel take no
-// room; one of 1 x 1 at 0, 0 when no frame has any). Reads the frame headers
-// only.
-AnimationCanvas CanvasOfFrames();
+// The canvas of the sprite's frames (frames without a pixel take no room;
+// one of 1 x 1 at 0, 0 when no frame has any). Reads the frame headers only.
 AnimationCanvas CanvasOfFrames(const Dc6Sprite& sprite);
 
-// The path of the current sprite's animation, named after name (without its
-// extension) in the output folder, in the run's animation format.
-OutputPath AnimationPath(const char* name);
-
-// Whether the current sprite gets an animation: the run asks for one, and
-// the sprite's frames have offsets and are two or more.
-bool WantsAnimation();
-
-// Writes the current sprite's animation to path (claimed here; a notice when
-// it cannot be written). The frames are decoded again, quietly: their faults
-// were shown with their images.
-void WriteAnimation(const OutputPath& path, const AnimationCanvas& canvas);
+// Writes the animation of the job's sprite to path on canvas (claimed here;
+// a notice when it cannot be written), as the job's settings say. The frames
+// are decoded again, quietly: their faults were told with their images.
+void WriteAnimation(const SpriteJob& job, const OutputPath& path, const AnimationCanvas& canvas);

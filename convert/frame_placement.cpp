@@ -14,19 +14,12 @@
 #include "convert/index_use.h"
 #include "convert/manifest.h"
 #include "convert/output_names.h"
-#include "convert/output_options.h"
 #include "convert/output_paths.h"
 #include "convert/placement_notices.h"
 #include "convert/transparency.h"
-#include "image/palette.h"
-#include "notice/error_notifier.h"
 #include "platform/files.h"
 #include "platform/heap_block.h"
 #include "sprite/frame_decoder.h"
-
-thread_local std::int64_t frameX[kMaxBlocks] = {};
-thread_local std::int64_t frameY[kMaxBlocks] = {};
-thread_local std::int32_t imagesWritten = 0;
 
 namespace {
 
@@ -131,9 +124,9 @@ bool WritePlannedImage(const SpriteJob& job, const PlannedImage& image, WrittenI
         Notify(job.diagnostics, kInvalidSize, image.path.text);
         return false;
     }
-    if (!ClaimPath(job.settings.folder, job.diagnostics, image.path)) return false;
+    if (!ClaimPath(job, image.path)) return false;
     const bool done = DecodeAndWrite(job, image, written, opaqueFill);
-    SettlePath(image.path, done);
+    SettlePath(job, image.path, done);
     return done;
 }
 
@@ -200,10 +193,10 @@ std::vector<PlannedImage> PlanSheet(const SpriteJob& job, std::vector<PlannedIma
 void WriteManifest(const SpriteJob& job, const char* spriteName, const OutputPath& path, ManifestLayout layout,
                    const std::vector<FrameOutcome>& outcomes) {
     const RunSettings& settings = job.settings;
-    if (!ClaimPath(settings.folder, job.diagnostics, path)) return;
+    if (!ClaimPath(job, path)) return;
     if (!IsManifestFileName(spriteName) || !IsManifestFileName(path.Name())) {
         Notify(job.diagnostics, kUnableToWrite, path.text, "the name cannot stand in a manifest");
-        SettlePath(path, false);
+        SettlePath(job, path, false);
         return;
     }
     SpriteManifest manifest;
@@ -263,10 +256,10 @@ void WriteManifest(const SpriteJob& job, const char* spriteName, const OutputPat
     std::unique_ptr<platform::PendingFile> file = settings.folder->Begin(path.Name(), &reason);
     if (!file || !file->Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()) || !file->Commit()) {
         Notify(job.diagnostics, kUnableToWrite, path.text, file ? file->Reason().c_str() : reason.c_str());
-        SettlePath(path, false);
+        SettlePath(job, path, false);
         return;
     }
-    SettlePath(path, true);
+    SettlePath(job, path, true);
 }
 
 // The frames that a stitched picture cuts: rows of uneven width reach past
@@ -306,7 +299,7 @@ bool PlanStitchedPicture(const Dc6Sprite& sprite, std::int64_t* width, std::int6
                          std::vector<std::pair<std::int64_t, std::int64_t>>* places) {
     const RunSettings settings;
     DiagnosticList none;  // planning says nothing
-    const SpriteJob job{sprite, settings, none, nullptr};
+    const SpriteJob job{sprite, settings, none};
     PlacementReport report;
     const std::vector<PlannedImage> images = PlanStitched(job, "", &report);
     const PlannedImage& picture = images.front();
@@ -317,16 +310,7 @@ bool PlanStitchedPicture(const Dc6Sprite& sprite, std::int64_t* width, std::int6
     return FramesCut(job, picture).empty();
 }
 
-void StartConversionRun() {
-    imagesWritten = 0;
-    ForgetOutputPaths();
-}
-
 PlacementReport WriteSpriteImages(const SpriteJob& job, const std::string& spriteName, const char* name) {
-    // On one thread each sprite is the file after the last; a run on several
-    // threads says which file of the run this is.
-    std::optional<ConvertingFile> file;
-    if (!ConvertingAFile()) file.emplace();
     const OutputOptions& options = job.settings.options;
     PlacementReport report;
     ManifestLayout layout = ManifestLayout::kSeparate;
@@ -336,14 +320,14 @@ PlacementReport WriteSpriteImages(const SpriteJob& job, const std::string& sprit
     const OutputPath manifest = ManifestPath(job.settings, name);
     // An animation: the run asks for one, and the sprite's frames have
     // offsets and are two or more.
-    const bool animated = job.animation && options.animation != AnimationFormat::None && job.sprite.separateFrames &&
-                          job.sprite.frames.size() >= 2;
+    const bool animated =
+        options.animation != AnimationFormat::None && job.sprite.separateFrames && job.sprite.frames.size() >= 2;
     const OutputPath animation = animated ? AnimationPath(job.settings, name) : OutputPath{};
     std::vector<std::string> keys;
     for (const PlannedImage& image : images) keys.push_back(OutputPathKey(image.path.text));
     if (animated) keys.push_back(OutputPathKey(animation.text));
     if (options.manifest) keys.push_back(OutputPathKey(manifest.text));
-    PlanOutputPaths(keys);
+    if (job.settings.claims != nullptr) job.settings.claims->Plan(job.file, keys);
 
     std::vector<FrameOutcome> outcomes(job.sprite.frames.size());
     for (const PlannedImage& image : images) {
@@ -357,54 +341,33 @@ PlacementReport WriteSpriteImages(const SpriteJob& job, const std::string& sprit
         }
         for (const std::int32_t frame : opaqueFill) outcomes[static_cast<std::size_t>(frame)].opaqueFillIndex = true;
     }
-    if (animated) job.animation(animation, CanvasOfFrames(job.sprite));
+    if (animated) WriteAnimation(job, animation, CanvasOfFrames(job.sprite));
     if (options.manifest) WriteManifest(job, spriteName.c_str(), manifest, layout, outcomes);
     return report;
 }
 
-void WriteSpriteImages(char* name) {
-    // GetFileInfoDC6 accepted the current sprite: it parses again without a word.
-    DiagnosticList none;
-    const std::optional<Dc6Sprite> sprite = ParseDc6(spriteData, spriteSize, none);
-    const std::string spriteName = name;
-    StripExtension(name);
-    if (!sprite) return;
-    RunSettings settings;
-    settings.options = outputOptions;
-    settings.palette = currentPalette;
-    settings.folder = outputFolder;
-    const SpriteJob job{*sprite, settings, ProgramDiagnostics(),
-                        [](const OutputPath& path, const AnimationCanvas& canvas) { WriteAnimation(path, canvas); }};
-    const PlacementReport report = WriteSpriteImages(job, spriteName, name);
-    imagesWritten += report.imagesWritten;
-    if (!sprite->separateFrames) {
-        std::copy(report.frameX.begin(), report.frameX.end(), frameX);
-        std::copy(report.frameY.begin(), report.frameY.end(), frameY);
-    }
-}
-
-std::uint64_t LargestCanvasBytes() {
+std::uint64_t LargestCanvasBytes(const Dc6Sprite& sprite, const OutputOptions& options) {
     const auto bytes = [](std::int64_t width, std::int64_t height) {
         return ValidImageSize(width, height) ? static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height)
                                              : std::uint64_t{0};
     };
     std::uint64_t largest = 0;
     std::int64_t x = 0, height = 0, sheetWidth = 0, sheetHeight = 0;
-    frameWidth = 0;
-    for (std::int32_t i = 0; i < blockCount; ++i) {
+    std::int32_t previousWidth = 0;
+    for (const Dc6Frame& frame : sprite.frames) {
         // The stitched picture's rows, as PlanStitched lays them out.
-        if (frameWidth != kTileWidth) x = 0;
-        SelectFrame(frameTable[i]);
-        if (x == 0) height += frameHeight;
-        x += frameWidth;
-        largest = std::max(largest, bytes(frameWidth, frameHeight));
-        if (ValidImageSize(frameWidth, frameHeight)) {
-            sheetWidth += frameWidth;
-            sheetHeight = std::max<std::int64_t>(sheetHeight, frameHeight);
+        if (previousWidth != kTileWidth) x = 0;
+        if (x == 0) height += frame.height;
+        x += frame.width;
+        previousWidth = frame.width;
+        largest = std::max(largest, bytes(frame.width, frame.height));
+        if (ValidImageSize(frame.width, frame.height)) {
+            sheetWidth += frame.width;
+            sheetHeight = std::max<std::int64_t>(sheetHeight, frame.height);
         }
     }
-    if (!separateFrames) largest = std::max(largest, bytes(x, height));
-    if (outputOptions.sheet) largest = std::max(largest, bytes(sheetWidth, sheetHeight));
+    if (!sprite.separateFrames) largest = std::max(largest, bytes(x, height));
+    if (options.sheet) largest = std::max(largest, bytes(sheetWidth, sheetHeight));
     return largest;
 }
 

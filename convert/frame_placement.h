@@ -1,6 +1,7 @@
 // How the frames of one accepted sprite file become images (PCX, or PNG
 // where the command line asks), and what else the run writes beside them: a
-// sheet, an animation, a manifest.
+// sheet, an animation, a manifest. The program's own path over this, with
+// its current sprite, is ui/program/frame_placement.h.
 //
 // Stitched mode (every frame has zero x and y offsets): all frames go onto one
 // canvas in rows; a frame continues its predecessor's row only when that
@@ -18,19 +19,7 @@
 #include <vector>
 
 #include "convert/run_settings.h"
-#include "sprite/dc6_file.h"
-
-// Canvas column and row of each frame's top-left pixel in stitched mode.
-extern thread_local std::int64_t frameX[kMaxBlocks];
-extern thread_local std::int64_t frameY[kMaxBlocks];
-
-// PCX files written since the run began; the run resets it.
-extern thread_local std::int32_t imagesWritten;
-
-// Begins a conversion run: imagesWritten goes to 0, and the run forgets the
-// images it wrote (each run may replace what earlier runs wrote, but not what
-// it wrote itself).
-void StartConversionRun();
+#include "sprite/dc6_sprite.h"
 
 // Name buffers hold 259 characters and a terminating zero.
 inline constexpr int kNameBufferSize = 260;
@@ -49,18 +38,9 @@ struct PlacementReport {
 // pixel or too large, whose output path does not fit 259 characters or was
 // already written in this run, whose canvas cannot be obtained, or which
 // cannot be written gives a notice to the job's diagnostics and is not
-// counted.
+// counted. Where the run's settings have claims, the paths are claimed for
+// the job's file; the caller finishes the file (FileClaims).
 PlacementReport WriteSpriteImages(const SpriteJob& job, const std::string& spriteName, const char* baseName);
-
-// The program's conversion of the current sprite file (as accepted by
-// GetFileInfoDC6) with currentPalette, outputOptions and outputFolder, over
-// the one above; frameX and frameY are set from its report. name is the sprite file's
-// name in a writable buffer; its extension is cut in place. Each image on disk
-// adds one to imagesWritten. An image without a pixel or too large, whose
-// output path does not fit 259 characters or was already written in this run,
-// whose canvas cannot be obtained, or which cannot be written gives a notice
-// (owner progressWindow) and is not counted.
-void WriteSpriteImages(char* name);
 
 // The stitched picture of the sprite as WriteSpriteImages plans it, for a viewer that draws it
 // without converting: its size and each frame's top-left pixel, in frame
@@ -71,9 +51,9 @@ bool PlanStitchedPicture(const Dc6Sprite& sprite, std::int64_t* width, std::int6
                          std::vector<std::pair<std::int64_t, std::int64_t>>* places);
 
 // The bytes of the largest canvas WriteSpriteImages would hold at once for
-// the current sprite file: its stitched picture, its largest frame, or its
-// sheet. Images too large to be written count as nothing.
-std::uint64_t LargestCanvasBytes();
+// the sprite with the options: its stitched picture, its largest frame, or
+// its sheet. Images too large to be written count as nothing.
+std::uint64_t LargestCanvasBytes(const Dc6Sprite& sprite, const OutputOptions& options);
 
 // Cuts the last extension from name in place. The first character is never
 // cut (".dc6" stays), and a dot before a path separator is not an extension.

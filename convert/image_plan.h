@@ -21,7 +21,7 @@ struct OutputPath {
     }
 };
 
-// One frame of an image: which frame (an entry of frameTable), and where its
+// One frame of an image: which frame (its place in the sprite's frames), and where its
 // top-left pixel lies in the image.
 struct Placement {
     std::int32_t frame;

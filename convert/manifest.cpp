@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "convert/colour_mapping.h"
-#include "sprite/dc6_file.h"
+#include "sprite/dc6_sprite.h"
 
 using Json = nlohmann::ordered_json;
 

@@ -1,153 +1,104 @@
 #include "convert/output_names.h"
 
-#include <condition_variable>
-#include <mutex>
-#include <unordered_map>
-
-namespace {
-
-enum class State { Pending, Written, GivenUp };
-
-struct Claim {
-    std::size_t file;
-    State state;
-};
-
-std::mutex guard;
-std::condition_variable changed;
-// Every path some file of the run planned or wrote, with the files that did,
-// in the order they came. Looked up by key, never walked whole: a run of
-// many thousand files must cost each file its own paths only.
-std::unordered_map<std::string, std::vector<Claim>> claims;
-std::vector<bool> planned;     // by file
-std::size_t plannedBelow = 0;  // every file before this one has planned
-std::size_t nextImplicit = 0;  // the next file of a run on one thread
-
-constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
-thread_local std::size_t currentFile = kNoFile;
-// The thread's ConvertingFile, which keeps the keys its file planned or
-// settled, so that it gives up only its own when it ends. A plain pointer on
-// purpose: a thread_local object with a destructor (the keys themselves)
-// crashed the Windows build at thread exit, where the thread runtime ran its
-// destructor on storage that was no longer its own.
-thread_local ConvertingFile* currentConverting = nullptr;
-
-// Marks file as planned; under guard.
-void MarkPlanned(std::size_t file) {
-    if (planned.size() <= file) planned.resize(file + 1, false);
-    planned[file] = true;
-    while (plannedBelow < planned.size() && planned[plannedBelow]) ++plannedBelow;
+void OutputClaims::MarkPlanned(std::size_t file) {
+    if (planned_.size() <= file) planned_.resize(file + 1, false);
+    planned_[file] = true;
+    while (plannedBelow_ < planned_.size() && planned_[plannedBelow_]) ++plannedBelow_;
 }
 
-Claim* OwnClaim(std::vector<Claim>& list, std::size_t file) {
-    for (Claim& claim : list)
-        if (claim.file == file) return &claim;
+OutputClaims::Entry* OutputClaims::OwnEntry(std::vector<Entry>& list, std::size_t file) {
+    for (Entry& entry : list)
+        if (entry.file == file) return &entry;
     return nullptr;
 }
 
-}  // namespace
+void OutputClaims::Remember(std::size_t file, const std::string& key) { keysOf_[file].push_back(key); }
 
-// Keeps key with the thread's file, when one is being converted; under guard.
-void RememberKey(const std::string& key) {
-    if (currentConverting != nullptr) currentConverting->keys_.push_back(key);
+void OutputClaims::Forget() {
+    const std::lock_guard<std::mutex> lock(guard_);
+    claims_.clear();
+    keysOf_.clear();
+    planned_.clear();
+    plannedBelow_ = 0;
 }
 
-void ForgetOutputPaths() {
-    const std::lock_guard<std::mutex> lock(guard);
-    claims.clear();
-    planned.clear();
-    plannedBelow = 0;
-    nextImplicit = 0;
-}
-
-void ForgetOutputPathsFrom(std::size_t file) {
-    const std::lock_guard<std::mutex> lock(guard);
-    for (auto& [key, list] : claims) {
-        std::vector<Claim> kept;
-        for (const Claim& claim : list)
-            if (claim.file < file) kept.push_back(claim);
+void OutputClaims::ForgetFrom(std::size_t file) {
+    const std::lock_guard<std::mutex> lock(guard_);
+    for (auto& [key, list] : claims_) {
+        std::vector<Entry> kept;
+        for (const Entry& entry : list)
+            if (entry.file < file) kept.push_back(entry);
         list = std::move(kept);
     }
-    if (planned.size() > file) planned.resize(file);
-    if (plannedBelow > file) plannedBelow = file;
+    for (auto it = keysOf_.begin(); it != keysOf_.end();) it = it->first >= file ? keysOf_.erase(it) : std::next(it);
+    if (planned_.size() > file) planned_.resize(file);
+    if (plannedBelow_ > file) plannedBelow_ = file;
 }
 
-ConvertingFile::ConvertingFile() {
-    const std::lock_guard<std::mutex> lock(guard);
-    currentFile = nextImplicit++;
-    outer_ = currentConverting;
-    currentConverting = this;
-}
-
-ConvertingFile::ConvertingFile(std::size_t index) {
-    currentFile = index;
-    outer_ = currentConverting;
-    currentConverting = this;
-}
-
-ConvertingFile::~ConvertingFile() {
+void OutputClaims::Plan(std::size_t file, const std::vector<std::string>& keys) {
     {
-        const std::lock_guard<std::mutex> lock(guard);
-        MarkPlanned(currentFile);
-        for (const std::string& key : keys_) {
-            const auto found = claims.find(key);
-            if (found == claims.end()) continue;
-            if (Claim* own = OwnClaim(found->second, currentFile); own != nullptr && own->state == State::Pending)
-                own->state = State::GivenUp;
-        }
-    }
-    changed.notify_all();
-    currentFile = kNoFile;
-    currentConverting = outer_;
-}
-
-void PlanOutputPaths(const std::vector<std::string>& keys) {
-    {
-        const std::lock_guard<std::mutex> lock(guard);
+        const std::lock_guard<std::mutex> lock(guard_);
         for (const std::string& key : keys) {
-            std::vector<Claim>& list = claims[key];
-            if (OwnClaim(list, currentFile) == nullptr) {
-                list.push_back({currentFile, State::Pending});
-                RememberKey(key);
+            std::vector<Entry>& list = claims_[key];
+            if (OwnEntry(list, file) == nullptr) {
+                list.push_back({file, State::Pending});
+                Remember(file, key);
             }
         }
-        MarkPlanned(currentFile);
+        MarkPlanned(file);
     }
-    changed.notify_all();
+    changed_.notify_all();
 }
 
-bool ClaimOutputPath(const std::string& key) {
-    std::unique_lock<std::mutex> lock(guard);
-    const std::size_t file = currentFile;
+bool OutputClaims::Claim(std::size_t file, const std::string& key) {
+    std::unique_lock<std::mutex> lock(guard_);
     const auto earlierUndecided = [&] {
-        if (plannedBelow < file) return true;
-        const auto found = claims.find(key);
-        if (found == claims.end()) return false;
-        for (const Claim& claim : found->second)
-            if (claim.file < file && claim.state == State::Pending) return true;
+        if (plannedBelow_ < file) return true;
+        const auto found = claims_.find(key);
+        if (found == claims_.end()) return false;
+        for (const Entry& entry : found->second)
+            if (entry.file < file && entry.state == State::Pending) return true;
         return false;
     };
-    changed.wait(lock, [&] { return !earlierUndecided(); });
-    const auto found = claims.find(key);
-    if (found == claims.end()) return true;
-    for (const Claim& claim : found->second)
-        if (claim.file < file && claim.state == State::Written) return false;
+    changed_.wait(lock, [&] { return !earlierUndecided(); });
+    const auto found = claims_.find(key);
+    if (found == claims_.end()) return true;
+    for (const Entry& entry : found->second)
+        if (entry.file < file && entry.state == State::Written) return false;
     return true;
 }
 
-void SettleOutputPath(const std::string& key, bool written) {
+void OutputClaims::Settle(std::size_t file, const std::string& key, bool written) {
     {
-        const std::lock_guard<std::mutex> lock(guard);
-        std::vector<Claim>& list = claims[key];
-        Claim* own = OwnClaim(list, currentFile);
+        const std::lock_guard<std::mutex> lock(guard_);
+        std::vector<Entry>& list = claims_[key];
+        Entry* own = OwnEntry(list, file);
         if (own == nullptr) {
-            list.push_back({currentFile, State::Pending});
+            list.push_back({file, State::Pending});
             own = &list.back();
-            RememberKey(key);
+            Remember(file, key);
         }
         own->state = written ? State::Written : State::GivenUp;
     }
-    changed.notify_all();
+    changed_.notify_all();
+}
+
+void OutputClaims::Finish(std::size_t file) {
+    {
+        const std::lock_guard<std::mutex> lock(guard_);
+        MarkPlanned(file);
+        const auto keys = keysOf_.find(file);
+        if (keys != keysOf_.end()) {
+            for (const std::string& key : keys->second) {
+                const auto found = claims_.find(key);
+                if (found == claims_.end()) continue;
+                if (Entry* own = OwnEntry(found->second, file); own != nullptr && own->state == State::Pending)
+                    own->state = State::GivenUp;
+            }
+            keysOf_.erase(keys);
+        }
+    }
+    changed_.notify_all();
 }
 
 std::string OutputPathKey(const char* path) {
@@ -159,5 +110,3 @@ std::string OutputPathKey(const char* path) {
 #endif
     return key;
 }
-
-bool ConvertingAFile() { return currentFile != kNoFile; }

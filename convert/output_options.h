@@ -6,8 +6,6 @@
 
 #include <string>
 
-#include "platform/output_folder.h"
-
 enum class ImageFormat { Pcx, Png };
 enum class AnimationFormat { None, Apng, Gif };
 
@@ -22,13 +20,6 @@ struct OutputOptions {
     int fps = 10;                                       // animation frames a second, 1..100
     std::string paletteName = "built-in";               // what the manifest says the palette was
 };
-
-extern OutputOptions outputOptions;
-
-// The folder the current sprite's files go to (on this thread), while a run
-// has one open (EnsureOutputFolder); none otherwise, and then nothing is
-// written.
-extern thread_local platform::OutputFolder* outputFolder;
 
 // The file name extension of the format: "pcx" or "png".
 const char* ImageExtension(ImageFormat format);

@@ -6,7 +6,8 @@
 
 #include "image/pcx_writer.h"
 #include "platform/files.h"
-#include "sprite/dc6_file.h"
+#include "sprite/dc6_sprite.h"
+#include "sprite/file_bytes.h"
 #include "sprite/frame_decoder.h"
 
 const PackWording kCommandLineWording = {
@@ -154,7 +155,7 @@ bool AllocateFrame(std::int32_t width, std::int32_t height, FramePixels* frame, 
 }
 
 bool PackImage::Open(const std::string& path, std::string* reason) {
-    bytes_.reset(LoadWholeFile(path.c_str(), &length_));
+    bytes_.reset(ReadFileWithSlack(path.c_str(), &length_));
     if (!bytes_) {
         *reason = platform::PathExists(path.c_str()) ? "cannot be read" : "does not exist";
         return false;

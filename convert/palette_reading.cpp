@@ -4,7 +4,8 @@
 
 #include "platform/files.h"
 #include "platform/heap_block.h"
-#include "sprite/dc6_file.h"
+#include "sprite/dc6_sprite.h"
+#include "sprite/file_bytes.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ bool ReadPaletteFile(const std::string& path, PaletteFile* out, std::string* rea
         return false;
     }
     std::uint32_t length = 0;
-    HeapBlock bytes(LoadWholeFile(path.c_str(), &length));
+    HeapBlock bytes(ReadFileWithSlack(path.c_str(), &length));
     if (!bytes) {
         *reason = "cannot be read";
         return false;

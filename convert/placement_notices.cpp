@@ -1,8 +1,6 @@
 #include "convert/placement_notices.h"
 
 #include "convert/output_names.h"
-#include "convert/output_options.h"
-#include "notice/error_notifier.h"
 #include "sprite/frame_decoder.h"
 
 namespace {
@@ -17,10 +15,6 @@ const char* FolderPath(const RunSettings& settings) {
     return settings.folder != nullptr ? settings.folder->path().c_str() : settings.options.folder.c_str();
 }
 
-const char* FolderPath() {
-    return outputFolder != nullptr ? outputFolder->path().c_str() : outputOptions.folder.c_str();
-}
-
 void Notify(Diagnostics& diagnostics, NoticeCode code, const char* path, const char* reason) {
     Diagnostic notice;
     notice.code = code;
@@ -28,8 +22,6 @@ void Notify(Diagnostics& diagnostics, NoticeCode code, const char* path, const c
     if (reason != nullptr) notice.reason = reason;
     diagnostics.Report(notice);
 }
-
-void Notify(NoticeCode code, const char* path, const char* reason) { Notify(ProgramDiagnostics(), code, path, reason); }
 
 void NotifyRemark(Diagnostics& diagnostics, const std::string& text) {
     Diagnostic notice;
@@ -43,22 +35,24 @@ bool ValidImageSize(std::int64_t width, std::int64_t height) {
            static_cast<std::uint64_t>(width * height) <= kMaxCanvasPixels;
 }
 
-bool ClaimPath(const platform::OutputFolder* folder, Diagnostics& diagnostics, const OutputPath& path) {
+bool ClaimPath(const SpriteJob& job, const OutputPath& path) {
+    Diagnostics& diagnostics = job.diagnostics;
     if (!path.Fits()) {
         Notify(diagnostics, kUnableToWrite, path.text, kPathTooLong);
         return false;
     }
-    if (folder == nullptr) {
+    if (job.settings.folder == nullptr) {
         Notify(diagnostics, kUnableToWrite, path.text, kNoFolder);
         return false;
     }
-    if (!ClaimOutputPath(OutputPathKey(path.text))) {
+    OutputClaims* claims = job.settings.claims;
+    if (claims != nullptr && !claims->Claim(job.file, OutputPathKey(path.text))) {
         Notify(diagnostics, kAlreadyWritten, path.text);
         return false;
     }
     return true;
 }
 
-bool ClaimPath(const OutputPath& path) { return ClaimPath(outputFolder, ProgramDiagnostics(), path); }
-
-void SettlePath(const OutputPath& path, bool written) { SettleOutputPath(OutputPathKey(path.text), written); }
+void SettlePath(const SpriteJob& job, const OutputPath& path, bool written) {
+    if (job.settings.claims != nullptr) job.settings.claims->Settle(job.file, OutputPathKey(path.text), written);
+}

@@ -15,26 +15,22 @@ inline constexpr NoticeCode kAlreadyWritten = NoticeCode::kAlreadyWritten;
 inline constexpr NoticeCode kNoMemory = NoticeCode::kNoMemory;
 
 // Reports the notice code about path (with the system's reason, if any) to
-// diagnostics; without them, to the program's (ProgramDiagnostics).
+// diagnostics.
 void Notify(Diagnostics& diagnostics, NoticeCode code, const char* path, const char* reason = nullptr);
-void Notify(NoticeCode code, const char* path, const char* reason = nullptr);
 
 // Reports a remark (worth knowing, no fault).
 void NotifyRemark(Diagnostics& diagnostics, const std::string& text);
 
 // The folder part of the output paths: the open folder's, or what it would
-// be; without settings, the current run's (outputFolder, outputOptions).
+// be.
 const char* FolderPath(const RunSettings& settings);
-const char* FolderPath();
 
 // An image needs at least one pixel each way (a PCX header cannot describe
 // fewer) and at most what 16-bit fields can.
 bool ValidImageSize(std::int64_t width, std::int64_t height);
 
-// Checks an output path and claims it for the current file: it fits, the run
+// Checks an output path and claims it for the job's file: it fits, the run
 // has a folder for it, and no earlier file of the run wrote it. False after
-// a notice; after true, the caller settles the claim. Without a folder and
-// diagnostics, the current run's and the program's.
-bool ClaimPath(const platform::OutputFolder* folder, Diagnostics& diagnostics, const OutputPath& path);
-bool ClaimPath(const OutputPath& path);
-void SettlePath(const OutputPath& path, bool written);
+// a notice; after true, the caller settles the claim.
+bool ClaimPath(const SpriteJob& job, const OutputPath& path);
+void SettlePath(const SpriteJob& job, const OutputPath& path, bool written);

@@ -3,16 +3,15 @@
 // whatever it made is in the report it returns.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <functional>
 
 #include "convert/output_options.h"
 #include "notice/diagnostics.h"
 #include "platform/output_folder.h"
 #include "sprite/dc6_sprite.h"
 
-struct OutputPath;
-struct AnimationCanvas;
+class OutputClaims;
 
 struct RunSettings {
     OutputOptions options;
@@ -20,15 +19,14 @@ struct RunSettings {
     const std::uint8_t* palette = nullptr;
     // Where the files go; none: nothing is written, every file gets a notice.
     platform::OutputFolder* folder = nullptr;
+    // The run's output paths, which the run owns (convert/output_names.h);
+    // none: the sprite is converted as if it were the run's only file.
+    OutputClaims* claims = nullptr;
 };
-
-// Writes the animation of the job's sprite at path on canvas; the caller
-// has checked that the run wants one.
-using AnimationStep = std::function<void(const OutputPath& path, const AnimationCanvas& canvas)>;
 
 struct SpriteJob {
     const Dc6Sprite& sprite;
     const RunSettings& settings;
     Diagnostics& diagnostics;
-    AnimationStep animation;  // none: no animation is written
+    std::size_t file = 0;  // the sprite file's place in the run's order
 };

@@ -1,63 +1,30 @@
 #include "convert/sprite_conversion.h"
 
-#include <memory>
+#include <cstring>
+#include <optional>
 
 #include "convert/frame_placement.h"
-#include "convert/output_options.h"
 #include "platform/files.h"
-#include "platform/heap_block.h"
-#include "sprite/dc6_file.h"
 
-namespace {
-
-std::unique_ptr<platform::DiskFolder> runFolder;
-
-}  // namespace
-
-bool EnsureOutputFolder(std::string* reason) {
-    const char* folder = outputOptions.folder.c_str();
+std::unique_ptr<platform::DiskFolder> OpenOutputFolder(const OutputOptions& options, bool* opened) {
+    const char* folder = options.folder.c_str();
     if (!platform::PathExists(folder)) platform::MakeDirectory(folder);
-    runFolder = std::make_unique<platform::DiskFolder>(outputOptions.folder);
-    outputFolder = runFolder.get();
-    const bool open =
-        runFolder->Open(outputOptions.folderNamed ? platform::FolderLink::Follow : platform::FolderLink::Refuse);
-    if (!open && reason != nullptr) *reason = runFolder->Reason();
+    auto open = std::make_unique<platform::DiskFolder>(options.folder);
+    *opened = open->Open(options.folderNamed ? platform::FolderLink::Follow : platform::FolderLink::Refuse);
     return open;
 }
 
-void CloseOutputFolder() {
-    outputFolder = nullptr;
-    runFolder.reset();
-}
-
-SpriteOutcome ConvertSpriteFile(char* name) { return ConvertSpriteFile(name, name); }
-
-namespace {
-
-// Validates the sprite read whole into block and writes its images, once
-// admit (when given) lets it.
-SpriteOutcome ConvertLoaded(HeapBlock block, char* name, const std::function<bool(std::uint64_t)>& admit) {
-    spriteData = block.get();
-    SpriteOutcome outcome = SpriteOutcome::Rejected;
-    if (GetFileInfoDC6() && (!admit || admit(spriteSize + LargestCanvasBytes()))) {
-        WriteSpriteImages(name);
-        outcome = SpriteOutcome::Converted;
-    }
-    spriteData = nullptr;
-    return outcome;
-}
-
-}  // namespace
-
-SpriteOutcome ConvertSpriteFile(const char* path, char* name) {
-    HeapBlock block(LoadWholeFile(path, &spriteSize));
-    if (!block) return SpriteOutcome::Unreadable;
-    return ConvertLoaded(std::move(block), name, nullptr);
-}
-
-SpriteOutcome ConvertSpriteFileIn(const platform::FolderHandle& folder, const char* fileName, char* name, bool* missing,
-                                  const std::function<bool(std::uint64_t)>& admit) {
-    HeapBlock block(LoadWholeFileIn(folder, fileName, &spriteSize, missing));
-    if (!block) return SpriteOutcome::Unreadable;
-    return ConvertLoaded(std::move(block), name, admit);
+SpriteReport ConvertSprite(const std::uint8_t* bytes, std::uint32_t size, const std::string& fileName,
+                           const RunSettings& settings, std::size_t file, Diagnostics& diagnostics,
+                           const std::function<bool(std::uint64_t)>& admit) {
+    SpriteReport report;
+    const std::optional<Dc6Sprite> sprite = ParseDc6(bytes, size, diagnostics);
+    if (!sprite) return report;
+    if (admit && !admit(size + LargestCanvasBytes(*sprite, settings.options))) return report;
+    char name[kNameBufferSize] = {};
+    std::strncpy(name, fileName.c_str(), sizeof name - 1);
+    StripExtension(name);
+    report.imagesWritten = WriteSpriteImages({*sprite, settings, diagnostics, file}, fileName, name).imagesWritten;
+    report.outcome = SpriteOutcome::Converted;
+    return report;
 }

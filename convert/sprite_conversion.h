@@ -1,26 +1,25 @@
-// One sprite file through the conversion: read, validate, write its images.
-// The program's Convert and the command-line converter both go through here,
-// so they write the same bytes under the same names.
+// One sprite file through the conversion: validate, write its images. The
+// program's Convert (ui/program/sprite_conversion.h) and the command-line
+// converter both go through here, so they write the same bytes under the
+// same names.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
-namespace platform {
-class FolderHandle;
-}
+#include "convert/output_options.h"
+#include "convert/run_settings.h"
+#include "platform/output_folder.h"
 
-// Creates the output folder (outputOptions.folder, "PCXFiles" unless the
-// command line chose another) when nothing of that name exists, and opens it
-// as the run's outputFolder. A folder the user did not name must be a folder
-// of its own, not a link. Returns false, with the reason when asked, when the
-// folder cannot be opened; the images of the run then fail to be written,
+// Creates the output folder options.folder ("PCXFiles" unless the command
+// line chose another) when nothing of that name exists, and opens it. A
+// folder the user did not name must be a folder of its own, not a link.
+// Returns the folder, open or not (*opened tells); when it cannot be opened,
+// its Reason says why, and the images of the run then fail to be written,
 // each with that reason.
-bool EnsureOutputFolder(std::string* reason = nullptr);
-
-// Ends the run's hold on its output folder: outputFolder becomes none.
-void CloseOutputFolder();
+std::unique_ptr<platform::DiskFolder> OpenOutputFolder(const OutputOptions& options, bool* opened);
 
 enum class SpriteOutcome {
     Unreadable,  // could not be read whole; nothing was shown
@@ -28,22 +27,20 @@ enum class SpriteOutcome {
     Converted,   // its images went through WriteSpriteImages
 };
 
-// Reads the file name (relative to the current directory) into spriteData,
-// validates it with GetFileInfoDC6, hands an accepted file to
-// WriteSpriteImages, and releases spriteData. name is a writable buffer of
-// kNameBufferSize bytes; its extension is cut when the file is converted.
-SpriteOutcome ConvertSpriteFile(char* name);
+struct SpriteReport {
+    SpriteOutcome outcome = SpriteOutcome::Rejected;
+    std::int32_t imagesWritten = 0;
+};
 
-// The same for the file at path, whose images are named after name (the
-// file's name without its folder).
-SpriteOutcome ConvertSpriteFile(const char* path, char* name);
-
-// The same for the file fileName inside folder, which the caller holds open;
-// *missing tells, when the file is unreadable, whether it was not there.
-// admit (when given) is asked, once the header is accepted and before any
-// image is made, with the bytes the file needs at most at any moment (the
-// file itself and its largest canvas); it may wait. When it says false,
-// nothing is written and the outcome is Rejected, without a notice: the
-// caller has given the file up.
-SpriteOutcome ConvertSpriteFileIn(const platform::FolderHandle& folder, const char* fileName, char* name, bool* missing,
-                                  const std::function<bool(std::uint64_t)>& admit = nullptr);
+// Validates the sprite file of size bytes at bytes (followed by kFileSlack
+// readable bytes) and writes its images with the settings as file of the
+// run, its notices to diagnostics. fileName is the file's name (without its
+// folder); its images are named after it without its extension. admit (when
+// given) is asked, once the header is accepted and before any image is made,
+// with the bytes the file needs at most at any moment (the file itself and
+// its largest canvas); it may wait. When it says false, nothing is written
+// and the outcome is Rejected, without a notice: the caller has given the
+// file up.
+SpriteReport ConvertSprite(const std::uint8_t* bytes, std::uint32_t size, const std::string& fileName,
+                           const RunSettings& settings, std::size_t file, Diagnostics& diagnostics,
+                           const std::function<bool(std::uint64_t)>& admit = nullptr);

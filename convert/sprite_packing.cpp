@@ -16,7 +16,8 @@
 #include "platform/files.h"
 #include "platform/heap_block.h"
 #include "sprite/dc6_encoder.h"
-#include "sprite/dc6_file.h"
+#include "sprite/dc6_sprite.h"
+#include "sprite/file_bytes.h"
 #include "sprite/frame_decoder.h"
 
 namespace {
@@ -90,7 +91,7 @@ bool ReadManifest(const std::string& path, SpriteManifest* manifest, std::string
 class OriginalSprite {
 public:
     bool Load(const std::string& path) {
-        bytes_.reset(LoadWholeFile(path.c_str(), &length_));
+        bytes_.reset(ReadFileWithSlack(path.c_str(), &length_));
         if (!bytes_) return false;
         DiagnosticList ignored;
         sprite_ = ParseDc6(bytes_.get(), length_, ignored, Dc6Damage::kTolerate);
@@ -231,7 +232,7 @@ bool IsSpriteFileName(const std::string& name) {
 
 bool ReadSpriteTemplate(const std::string& path, SpriteTemplate* out, std::string* reason) {
     std::uint32_t length = 0;
-    HeapBlock bytes(LoadWholeFile(path.c_str(), &length));
+    HeapBlock bytes(ReadFileWithSlack(path.c_str(), &length));
     if (!bytes) {
         *reason = platform::PathExists(path.c_str()) ? "cannot be read" : "does not exist";
         return false;

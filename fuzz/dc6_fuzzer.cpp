@@ -27,15 +27,15 @@
 
 #include <sanitizer/asan_interface.h>
 
-#include "convert/frame_placement.h"
-#include "convert/output_options.h"
-#include "image/palette.h"
+#include "ui/program/frame_placement.h"
+#include "ui/program/output_options.h"
+#include "ui/program/current_palette.h"
 #include "image/pcx_writer.h"
-#include "notice/error_notifier.h"
+#include "ui/program/error_notifier.h"
 #include "platform/files.h"
 #include "platform/heap_block.h"
 #include "platform/output_folder.h"
-#include "sprite/dc6_file.h"
+#include "ui/program/dc6_file.h"
 #include "sprite/frame_decoder.h"
 #include "tests/support/scripted_message_boxes.h"
 #include "tests/support/temp_folder.h"

@@ -1,11 +1,6 @@
 #include "image/palette.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <utility>
-
-#include "platform/heap_block.h"
-#include "sprite/dc6_file.h"
 
 // A general-purpose palette. Seven entries are fixed: 0 black, 1 dark red,
 // 12 a warm sand, 32 a light grey, 172 a near-black grey, 225 a purple-red
@@ -84,39 +79,6 @@ const std::uint8_t builtInPalette[kPaletteSize] = {
 };
 // clang-format on
 
-std::uint8_t* currentPalette = nullptr;
-bool paletteIsBuiltIn = false;
-
-namespace {
-
-// The built-in entries of the current run, reordered there, never in the table.
-std::uint8_t builtInWorkingCopy[kPaletteSize];
-
-}  // namespace
-
-void ReleasePalette() {
-    if (paletteIsBuiltIn) return;
-    std::free(currentPalette);
-    currentPalette = nullptr;
-}
-
-void UseBuiltInPalette() {
-    std::memcpy(builtInWorkingCopy, builtInPalette, kPaletteSize);
-    currentPalette = builtInWorkingCopy;
-    paletteIsBuiltIn = true;
-}
-
-PaletteLoad LoadPaletteFile(const char* path) {
-    std::uint32_t size = 0;
-    HeapBlock block(LoadWholeFile(path, &size));
-    if (!block) return PaletteLoad::Unreadable;
-    if (size != kPaletteSize) return PaletteLoad::WrongSize;
-    currentPalette = block.release();
-    paletteIsBuiltIn = false;
-    return PaletteLoad::Loaded;
-}
-
-void ReorderPalette() {
-    for (std::size_t entry = 0; entry < kPaletteSize; entry += 3)
-        std::swap(currentPalette[entry], currentPalette[entry + 2]);
+void ReorderPalette(std::uint8_t* palette) {
+    for (std::size_t entry = 0; entry < kPaletteSize; entry += 3) std::swap(palette[entry], palette[entry + 2]);
 }

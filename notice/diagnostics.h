@@ -39,12 +39,14 @@ struct Diagnostic {
 // program shows them in a plain box whatever the user chose about notices.
 bool IsCodingFault(NoticeCode code);
 
-// The question that closes every notice the user can silence.
-extern const char kFurtherNotices[];
+// True for the notices that say a file, or one of its images, is not
+// converted: the ones the program lets the user silence.
+bool IsRefusal(NoticeCode code);
 
-// The text of a notice as the program's message box shows it: for the
-// notices the user can silence, closed by "\n\n" and kFurtherNotices. The
-// reason is not part of it; a front end that has room for it adds it.
+// The text of a notice, one sentence or two, without line breaks or any
+// front end's wording (the program's question whether further notices are
+// wanted, a line's prefix). The reason is not part of it; a front end that
+// has room for it adds it.
 std::string NoticeText(const Diagnostic& notice);
 
 // Where the core's notices go. Report is called on the thread that does the

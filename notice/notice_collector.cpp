@@ -1,21 +1,16 @@
 #include "notice/notice_collector.h"
 
-namespace {
-
-thread_local NoticeCollector* current = nullptr;
-
-}  // namespace
-
-NoticeCollector::NoticeCollector() : previous_(current) { current = this; }
-
-NoticeCollector::~NoticeCollector() { current = previous_; }
-
-NoticeCollector* NoticeCollector::Current() { return current; }
-
-void NoticeCollector::Add(Notice::Kind kind, const char* text, const char* reason) {
-    notices.push_back({kind, text != nullptr ? text : "", reason != nullptr ? reason : ""});
+void NoticeCollector::Report(const Diagnostic& notice) {
+    Notice held;
+    held.kind = notice.code == NoticeCode::kRemark ? Notice::Kind::Remark
+                : IsCodingFault(notice.code)       ? Notice::Kind::Fault
+                                                   : Notice::Kind::Refusal;
+    held.text = NoticeText(notice);
+    held.reason = notice.reason;
+    held.code = notice.code;
+    notices.push_back(std::move(held));
 }
 
-void Remark(const std::string& text) {
-    if (current != nullptr) current->Add(Notice::Kind::Remark, text.c_str());
+void NoticeCollector::Add(Notice::Kind kind, const char* text, const char* reason) {
+    notices.push_back({kind, text != nullptr ? text : "", reason != nullptr ? reason : "", std::nullopt});
 }

@@ -1,46 +1,35 @@
-// The messages the core gives about one sprite file, held instead of shown.
+// The notices about one sprite file, held instead of shown.
 //
-// The program shows each message in a box as it comes. A batch run that
-// converts several files at once cannot: it gives each file a collector on
-// the thread that converts it, and the run gives out the notices of the
-// files in their order once each file is done. While a collector is in
-// place, nothing the core says about the file reaches a message box.
+// A batch run that converts several files at once cannot show each notice
+// as it comes: it gives each file a collector as the file's Diagnostics sink,
+// and gives out the notices of the files in their order once each file is
+// done.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "notice/diagnostics.h"
+
 struct Notice {
     enum class Kind {
-        Notice,  // a notice of the ErrorNotifier (the file, or one of its images, is not converted)
-        Fault,   // a fault in a frame's coded data; the image is written with what was decoded
-        Remark,  // worth knowing, no fault (an image written as RGBA)
+        Refusal,  // the file, or one of its images, is not converted
+        Fault,    // a fault in a frame's coded data; the image is written with what was decoded
+        Remark,   // worth knowing, no fault (an image written as RGBA)
     };
-    Kind kind = Kind::Notice;
-    std::string text;    // as a message box would show it
-    std::string reason;  // the system's reason, when there is one
+    Kind kind = Kind::Refusal;
+    std::string text;                // NoticeText's, or the front end's own
+    std::string reason;              // the system's reason, when there is one
+    std::optional<NoticeCode> code;  // the core's code; none for a front end's own notice
 };
 
-class NoticeCollector {
+class NoticeCollector final : public Diagnostics {
 public:
-    // Collects the calling thread's messages for the collector's lifetime;
-    // the collector it replaces comes back afterwards.
-    NoticeCollector();
-    ~NoticeCollector();
-    NoticeCollector(const NoticeCollector&) = delete;
-    NoticeCollector& operator=(const NoticeCollector&) = delete;
+    void Report(const Diagnostic& notice) override;
 
-    // The calling thread's collector, or null.
-    static NoticeCollector* Current();
-
+    // A notice of the front end's own.
     void Add(Notice::Kind kind, const char* text, const char* reason = nullptr);
 
     std::vector<Notice> notices;
-
-private:
-    NoticeCollector* previous_;
 };
-
-// A remark of the conversion (worth knowing, no fault): to the thread's
-// collector; without one it goes nowhere, as the program has no place for it.
-void Remark(const std::string& text);

@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "sprite/dc6_file.h"
+#include "sprite/dc6_sprite.h"
 
 namespace {
 

@@ -39,7 +39,7 @@ std::uint8_t* AllocateCanvas(std::int32_t width, std::int32_t height, std::uint8
 // What the decoder does beside copying pixels.
 struct DecodeWatch {
     // Faults are not shown: the frame was decoded, and they shown, before
-    // (for the current sprite's DecodeFrame of sprite/dc6_file.h).
+    // (for the program's DecodeFrame of ui/program/dc6_file.h).
     bool quiet = false;
     // When marked is given, the canvas offset (row x canvasWidth + column) of
     // every pixel a literal run writes with the index marker is appended to

@@ -3,10 +3,10 @@
 
 #include <cstdio>
 
-#include "convert/frame_placement.h"
-#include "convert/sprite_conversion.h"
-#include "image/palette.h"
-#include "notice/error_notifier.h"
+#include "ui/program/frame_placement.h"
+#include "ui/program/sprite_conversion.h"
+#include "ui/program/current_palette.h"
+#include "ui/program/error_notifier.h"
 #include "res/resource.h"
 #include "ui/framework/win_app.h"
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "convert/frame_placement.h"
-#include "convert/output_options.h"
+#include "ui/program/output_options.h"
 #include "convert/output_paths.h"
 #include "convert/sprite_conversion.h"
 #include "platform/files.h"

@@ -1,7 +1,7 @@
 // The palette file a conversion run may write with instead of the built-in one.
 #include "ui/main_window.h"
 
-#include "image/palette.h"
+#include "ui/program/current_palette.h"
 #include "ui/framework/file_dialog.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <iterator>
 
-#include "image/palette.h"
-#include "notice/error_notifier.h"
+#include "ui/program/current_palette.h"
+#include "ui/program/error_notifier.h"
 #include "res/resource.h"
 #include "ui/application.h"
 #include "ui/converted_image.h"

@@ -1,6 +1,6 @@
 #include "ui/progress_window.h"
 
-#include "notice/error_notifier.h"
+#include "ui/program/error_notifier.h"
 #include "res/resource.h"
 
 // The window handles no events of its own: its event table is CDialog's.

@@ -13,7 +13,8 @@
 #include "convert/frame_placement.h"
 #include "notice/diagnostics.h"
 #include "platform/heap_block.h"
-#include "sprite/dc6_file.h"
+#include "sprite/dc6_sprite.h"
+#include "sprite/file_bytes.h"
 #include "sprite/frame_decoder.h"
 #include "web/bridge.h"
 
@@ -38,7 +39,7 @@ private:
 // A sprite file read whole and parsed, for as long as it lives.
 class LoadedSprite {
 public:
-    LoadedSprite(const char* path, Diagnostics& notices) : block_(LoadWholeFile(path, &size_)) {
+    LoadedSprite(const char* path, Diagnostics& notices) : block_(ReadFileWithSlack(path, &size_)) {
         if (block_) sprite_ = ParseDc6(block_.get(), size_, notices);
     }
 

@@ -14,9 +14,9 @@
 #include <map>
 #include <sstream>
 
-#include "convert/sprite_conversion.h"
-#include "convert/frame_placement.h"
-#include "image/palette.h"
+#include "ui/program/sprite_conversion.h"
+#include "ui/program/frame_placement.h"
+#include "ui/program/current_palette.h"
 #include "platform/files.h"
 #include "tests/cli/converter_process.h"
 #include "tests/support/core_state.h"

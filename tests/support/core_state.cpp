@@ -2,12 +2,12 @@
 
 #include <cstring>
 
-#include "convert/frame_placement.h"
-#include "convert/output_options.h"
-#include "convert/sprite_conversion.h"
-#include "image/palette.h"
-#include "notice/error_notifier.h"
-#include "sprite/dc6_file.h"
+#include "ui/program/frame_placement.h"
+#include "ui/program/output_options.h"
+#include "ui/program/sprite_conversion.h"
+#include "ui/program/current_palette.h"
+#include "ui/program/error_notifier.h"
+#include "ui/program/dc6_file.h"
 
 namespace test {
 

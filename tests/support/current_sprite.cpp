@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "sprite/dc6_file.h"
+#include "ui/program/dc6_file.h"
 
 namespace test {
 

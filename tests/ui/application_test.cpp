@@ -10,7 +10,7 @@
 #include <iterator>
 #include <string>
 
-#include "image/palette.h"
+#include "ui/program/current_palette.h"
 #include "res/resource.h"
 #include "tests/support/dc6_builder.h"
 #include "tests/support/temp_folder.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "notice/error_notifier.h"
+#include "ui/program/error_notifier.h"
 #include "res/resource.h"
 #include "tests/support/temp_folder.h"
 

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "convert/frame_placement.h"
-#include "convert/sprite_conversion.h"
-#include "image/palette.h"
+#include "ui/program/sprite_conversion.h"
+#include "ui/program/current_palette.h"
 #include "image/pcx_writer.h"
 #include "platform/application_title.h"
 #include "res/resource.h"

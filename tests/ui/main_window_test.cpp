@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "image/palette.h"
-#include "notice/error_notifier.h"
+#include "ui/program/current_palette.h"
+#include "ui/program/error_notifier.h"
 #include "res/resource.h"
 #include "tests/support/dc6_builder.h"
 #include "tests/support/temp_folder.h"

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <mutex>
 
-#include "notice/error_notifier.h"
+#include "ui/program/error_notifier.h"
 #include "res/resource.h"
 #include "tests/support/core_state.h"
 #include "ui/application.h"

@@ -8,7 +8,7 @@
 #include <set>
 #include <utility>
 
-#include "sprite/dc6_file.h"
+#include "ui/program/dc6_file.h"
 #include "sprite/dc6_writer.h"
 #include "sprite/frame_decoder.h"
 #include "tests/support/core_state.h"

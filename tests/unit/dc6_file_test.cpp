@@ -1,9 +1,9 @@
-#include "sprite/dc6_file.h"
+#include "ui/program/dc6_file.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "notice/error_notifier.h"
+#include "ui/program/error_notifier.h"
 #include "platform/heap_block.h"
 #include "tests/support/core_state.h"
 #include "tests/support/current_sprite.h"
@@ -19,7 +19,7 @@ using ::testing::IsEmpty;
 std::string Text(NoticeCode code) {
     Diagnostic notice;
     notice.code = code;
-    return NoticeText(notice);
+    return BoxText(notice);
 }
 const std::string kNotVersion6 = Text(NoticeCode::kNotVersion6);
 const std::string kInvalidBlockCount = Text(NoticeCode::kInvalidBlockCount);

@@ -1,4 +1,4 @@
-#include "notice/error_notifier.h"
+#include "ui/program/error_notifier.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "notice/error_notifier.h"
-#include "sprite/dc6_file.h"
+#include "ui/program/error_notifier.h"
+#include "ui/program/dc6_file.h"
 #include "tests/support/core_state.h"
 #include "tests/support/current_sprite.h"
 

@@ -1,4 +1,4 @@
-#include "convert/frame_placement.h"
+#include "ui/program/frame_placement.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -7,14 +7,14 @@
 #include <cstring>
 #include <filesystem>
 
-#include "convert/output_options.h"
+#include "ui/program/output_options.h"
 #include "convert/run_settings.h"
 #include "platform/heap_block.h"
 #include "platform/output_folder.h"
-#include "convert/sprite_conversion.h"
-#include "image/palette.h"
+#include "ui/program/sprite_conversion.h"
+#include "ui/program/current_palette.h"
 #include "image/png_reader.h"
-#include "notice/error_notifier.h"
+#include "ui/program/error_notifier.h"
 #include "platform/files.h"
 #include "tests/support/core_state.h"
 #include "tests/support/current_sprite.h"
@@ -353,7 +353,7 @@ TEST_F(FramePlacementTest, TheSpriteGivenAsAValueLeavesTheCurrentOneAlone) {
     RunSettings settings;
     settings.palette = currentPalette;
     settings.folder = &out;
-    const PlacementReport report = WriteSpriteImages({*sprite, settings, notices, nullptr}, "other.dc6", "other");
+    const PlacementReport report = WriteSpriteImages({*sprite, settings, notices, 0}, "other.dc6", "other");
 
     EXPECT_EQ(report.imagesWritten, 1);
     EXPECT_EQ(imagesWritten, 0);

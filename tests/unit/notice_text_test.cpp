@@ -2,6 +2,8 @@
 // of the command line and the page's list are all made from these.
 #include "notice/diagnostics.h"
 
+#include "ui/program/error_notifier.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -39,7 +41,11 @@ TEST(NoticeTextTest, EachCodeHasItsText) {
         {NoticeCode::kRemark, "worth knowing", false},
     };
     for (const auto& expected : cases) {
-        EXPECT_EQ(NoticeText(Notice(expected.code)), expected.text);
+        // The program's box adds its own wording; the text itself has none.
+        EXPECT_EQ(BoxText(Notice(expected.code)), expected.text);
+        const std::string text = NoticeText(Notice(expected.code));
+        EXPECT_EQ(expected.text.compare(0, text.size(), text), 0) << text;
+        EXPECT_EQ(text.find('\n'), std::string::npos) << text;
         EXPECT_EQ(IsCodingFault(expected.code), expected.fault) << expected.text;
     }
     EXPECT_EQ(further, std::string("\n\n") + kFurtherNotices);

@@ -15,26 +15,25 @@ namespace {
 TEST(OutputNames, ThreadsThatEndAfterConvertingLeaveTheBookkeepingWhole) {
     constexpr std::size_t kRounds = 200;
     constexpr std::size_t kThreads = 2;
-    ForgetOutputPaths();
+    OutputClaims claims;
     for (std::size_t round = 0; round < kRounds; ++round) {
         std::vector<std::thread> workers;
         for (std::size_t t = 0; t < kThreads; ++t) {
             const std::size_t file = round * kThreads + t;
-            workers.emplace_back([file] {
-                const ConvertingFile converting(file);
+            workers.emplace_back([file, &claims] {
+                const FileClaims converting(claims, file);
                 const std::string own = OutputPathKey(("PCXFiles/file" + std::to_string(file) + ".pcx").c_str());
-                PlanOutputPaths({own, OutputPathKey("PCXFiles/shared.pcx")});
-                SettleOutputPath(own, true);
+                claims.Plan(file, {own, OutputPathKey("PCXFiles/shared.pcx")});
+                claims.Settle(file, own, true);
             });
         }
         for (std::thread& worker : workers) worker.join();
     }
     // Every file gave up the shared path unwritten, so a later one may have it;
     // one another file wrote may not be written again.
-    const ConvertingFile later(kRounds * kThreads);
-    EXPECT_TRUE(ClaimOutputPath(OutputPathKey("PCXFiles/shared.pcx")));
-    EXPECT_FALSE(ClaimOutputPath(OutputPathKey("PCXFiles/file7.pcx")));
-    ForgetOutputPaths();
+    const std::size_t later = kRounds * kThreads;
+    EXPECT_TRUE(claims.Claim(later, OutputPathKey("PCXFiles/shared.pcx")));
+    EXPECT_FALSE(claims.Claim(later, OutputPathKey("PCXFiles/file7.pcx")));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "image/palette.h"
+#include "ui/program/current_palette.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "convert/sprite_conversion.h"
+#include "ui/program/sprite_conversion.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -6,9 +6,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "convert/frame_placement.h"
-#include "image/palette.h"
-#include "sprite/dc6_file.h"
+#include "ui/program/frame_placement.h"
+#include "ui/program/current_palette.h"
+#include "ui/program/dc6_file.h"
 #include "tests/support/core_state.h"
 #include "tests/support/temp_folder.h"
 

@@ -8,10 +8,10 @@
 #include <map>
 #include <random>
 
-#include "convert/frame_placement.h"
-#include "convert/output_options.h"
-#include "convert/sprite_conversion.h"
-#include "image/palette.h"
+#include "ui/program/frame_placement.h"
+#include "ui/program/output_options.h"
+#include "ui/program/sprite_conversion.h"
+#include "ui/program/current_palette.h"
 #include "tests/support/core_state.h"
 #include "tests/support/png_assembler.h"
 #include "tests/support/temp_folder.h"

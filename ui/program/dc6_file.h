@@ -3,9 +3,8 @@
 // function (LoadWholeFile, GetFileInfoDC6, SelectFrame), filled from the
 // value parser of sprite/dc6_sprite.h. The file layout is described there.
 //
-// One sprite file is current at a time on each thread; its parsed values are
-// the thread's own (the program converts on one thread; a batch run may
-// convert a file on each of several).
+// One sprite file is current at a time: the program converts on one thread.
+// Everything else converts through the value core and never touches these.
 #pragma once
 
 #include <cstdint>
@@ -13,23 +12,19 @@
 #include "sprite/dc6_sprite.h"
 #include "sprite/frame_decoder.h"
 
-namespace platform {
-class FolderHandle;
-}
-
 // The current sprite file.
-extern thread_local std::uint8_t* spriteData;              // the whole file and its slack, or null
-extern thread_local std::uint32_t spriteSize;              // the file's length in bytes
-extern thread_local std::uint8_t terminator[4];            // header bytes 12..15
-extern thread_local std::int32_t blockCount;               // 1..12 once accepted
-extern thread_local std::uint8_t* frameTable[kMaxBlocks];  // frame header addresses
-extern thread_local bool separateFrames;                   // some frame has a non-zero x or y offset
+extern std::uint8_t* spriteData;              // the whole file and its slack, or null
+extern std::uint32_t spriteSize;              // the file's length in bytes
+extern std::uint8_t terminator[4];            // header bytes 12..15
+extern std::int32_t blockCount;               // 1..12 once accepted
+extern std::uint8_t* frameTable[kMaxBlocks];  // frame header addresses
+extern bool separateFrames;                   // some frame has a non-zero x or y offset
 
 // The current frame, set by SelectFrame.
-extern thread_local std::int32_t frameWidth;
-extern thread_local std::int32_t frameHeight;
-extern thread_local std::uint8_t* frameData;    // first coded byte
-extern thread_local std::uint32_t frameLength;  // coded bytes, cut to the file's end
+extern std::int32_t frameWidth;
+extern std::int32_t frameHeight;
+extern std::uint8_t* frameData;    // first coded byte
+extern std::uint32_t frameLength;  // coded bytes, cut to the file's end
 
 // Reads the file at path (relative to the current directory or absolute) into
 // a new block of its size + kFileSlack bytes, the slack zero-filled. Returns
@@ -37,11 +32,6 @@ extern thread_local std::uint32_t frameLength;  // coded bytes, cut to the file'
 // memory) returns null, leaves size untouched and shows nothing. The caller
 // owns the block and releases it with std::free (or holds it in a HeapBlock).
 std::uint8_t* LoadWholeFile(const char* path, std::uint32_t* size);
-
-// The same for the file name inside the open folder; *missing tells, on
-// failure, whether nothing of that name was there.
-std::uint8_t* LoadWholeFileIn(const platform::FolderHandle& folder, const char* name, std::uint32_t* size,
-                              bool* missing);
 
 // Validates the header of the file in spriteData (spriteSize bytes) and builds
 // the frame table. Returns 1 when accepted, with terminator, blockCount,

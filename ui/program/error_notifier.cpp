@@ -1,7 +1,8 @@
-#include "notice/error_notifier.h"
+#include "ui/program/error_notifier.h"
 
-#include "notice/notice_collector.h"
 #include "platform/seam.h"
+
+const char kFurtherNotices[] = "Do you wish to receive further error notification?";
 
 bool showErrors = true;
 HWND errorsCheckBox = nullptr;
@@ -11,11 +12,8 @@ HWND progressWindow = nullptr;
 void NotifyError(HWND owner, const char* text) { NotifyError(owner, text, nullptr); }
 
 void NotifyError(HWND owner, const char* text, const char* reason) {
+    (void)reason;  // the box has no room for it
     if (!showErrors) return;
-    if (NoticeCollector* collector = NoticeCollector::Current()) {
-        collector->Add(Notice::Kind::Notice, text, reason);
-        return;
-    }
     if (owner == nullptr) owner = ownerFallbackWindow;
     const int answer = platform::MessageBoxA(owner, text, kConverterCaption, MB_YESNO | MB_ICONINFORMATION);
     if (answer == IDNO) {
@@ -27,11 +25,14 @@ void NotifyError(HWND owner, const char* text, const char* reason) {
 }
 
 void ShowFault(HWND owner, const char* text) {
-    if (NoticeCollector* collector = NoticeCollector::Current()) {
-        collector->Add(Notice::Kind::Fault, text);
-        return;
-    }
     platform::MessageBoxA(owner, text, kConverterCaption, MB_OK | MB_ICONINFORMATION);
+}
+
+std::string BoxText(const Diagnostic& notice) {
+    std::string text = NoticeText(notice);
+    if (notice.code == NoticeCode::kSpanOverrun) text += "\n";
+    if (IsRefusal(notice.code)) text = text + "\n\n" + kFurtherNotices;
+    return text;
 }
 
 namespace {
@@ -39,10 +40,9 @@ namespace {
 class ProgramNotices final : public Diagnostics {
 public:
     void Report(const Diagnostic& notice) override {
-        const std::string text = NoticeText(notice);
-        if (notice.code == NoticeCode::kRemark)
-            Remark(text);
-        else if (IsCodingFault(notice.code))
+        const std::string text = BoxText(notice);
+        if (notice.code == NoticeCode::kRemark) return;
+        if (IsCodingFault(notice.code))
             ShowFault(progressWindow, text.c_str());
         else
             NotifyError(progressWindow, text.c_str(), notice.reason.empty() ? nullptr : notice.reason.c_str());

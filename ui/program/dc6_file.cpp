@@ -1,45 +1,23 @@
-#include "sprite/dc6_file.h"
+#include "ui/program/dc6_file.h"
 
 #include <cstring>
 
-#include "notice/error_notifier.h"
-#include "platform/directory.h"
-#include "platform/files.h"
+#include "sprite/file_bytes.h"
+#include "ui/program/error_notifier.h"
 
-thread_local std::uint8_t* spriteData = nullptr;
-thread_local std::uint32_t spriteSize = 0;
-thread_local std::uint8_t terminator[4] = {0, 0, 0, 0};
-thread_local std::int32_t blockCount = 0;
-thread_local std::uint8_t* frameTable[kMaxBlocks] = {};
-thread_local bool separateFrames = false;
+std::uint8_t* spriteData = nullptr;
+std::uint32_t spriteSize = 0;
+std::uint8_t terminator[4] = {0, 0, 0, 0};
+std::int32_t blockCount = 0;
+std::uint8_t* frameTable[kMaxBlocks] = {};
+bool separateFrames = false;
 
-thread_local std::int32_t frameWidth = 0;
-thread_local std::int32_t frameHeight = 0;
-thread_local std::uint8_t* frameData = nullptr;
-thread_local std::uint32_t frameLength = 0;
+std::int32_t frameWidth = 0;
+std::int32_t frameHeight = 0;
+std::uint8_t* frameData = nullptr;
+std::uint32_t frameLength = 0;
 
-namespace {
-
-// Files larger than this are not read: offsets and lengths are 32-bit, and
-// the block must also hold the slack.
-constexpr std::uint64_t kMaxFileSize = 0xFFFFFFFFull - kFileSlack;
-
-}  // namespace
-
-std::uint8_t* LoadWholeFile(const char* path, std::uint32_t* size) {
-    std::uint64_t length = 0;
-    std::uint8_t* block = platform::ReadWholeFile(path, kFileSlack, kMaxFileSize, &length);
-    if (block != nullptr) *size = static_cast<std::uint32_t>(length);
-    return block;
-}
-
-std::uint8_t* LoadWholeFileIn(const platform::FolderHandle& folder, const char* name, std::uint32_t* size,
-                              bool* missing) {
-    std::uint64_t length = 0;
-    std::uint8_t* block = folder.ReadWholeFile(name, kFileSlack, kMaxFileSize, &length, missing);
-    if (block != nullptr) *size = static_cast<std::uint32_t>(length);
-    return block;
-}
+std::uint8_t* LoadWholeFile(const char* path, std::uint32_t* size) { return ReadFileWithSlack(path, size); }
 
 int GetFileInfoDC6() {
     // The terminator is taken as soon as the version is right, whatever the

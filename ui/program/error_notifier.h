@@ -1,10 +1,16 @@
-// Notices about sprite files that cannot be converted, which the user can
-// silence for the rest of the session: by answering No in a notice, or with
-// the main window's "Do not show &errors" check box.
+// The program's notices: message boxes over the core's notices, which the
+// user can silence for the rest of the session by answering No in a notice,
+// or with the main window's "Do not show &errors" check box. The program runs
+// on one thread; these values are its own.
 #pragma once
+
+#include <string>
 
 #include "notice/diagnostics.h"
 #include "platform/win32.h"
+
+// The question that closes every notice the user can silence.
+extern const char kFurtherNotices[];
 
 // The caption of every message box of the conversion and of help.
 inline constexpr const char kConverterCaption[] = "Kelvane Converter";
@@ -25,23 +31,24 @@ extern HWND progressWindow;
 // Shows text (which ends in the question whether further notices are wanted)
 // in a Yes/No box captioned "Kelvane Converter", owned by owner, or by
 // ownerFallbackWindow when owner is none. Does nothing while showErrors is
-// false. A No answer turns showErrors off and ticks errorsCheckBox. Where the
-// calling thread has a NoticeCollector, the notice goes there instead, as if
-// answered Yes.
+// false. A No answer turns showErrors off and ticks errorsCheckBox.
 void NotifyError(HWND owner, const char* text);
 
 // The same for a notice with a reason the system gave (why a file could not
-// be written). The message box shows the text alone; a collector keeps the
-// reason beside it.
+// be written). The message box shows the text alone.
 void NotifyError(HWND owner, const char* text, const char* reason);
 
 // A fault in a frame's coded data: a plain box (OK, information icon)
 // captioned "Kelvane Converter" and owned by owner, shown whatever showErrors
-// says; or, where the calling thread has a NoticeCollector, kept there.
+// says.
 void ShowFault(HWND owner, const char* text);
 
+// The text of a core notice as the program's box shows it: a refusal closed
+// by "\n\n" and kFurtherNotices, a span overrun by a line break.
+std::string BoxText(const Diagnostic& notice);
+
 // The program's way with the core's notices: a coding fault through
-// ShowFault, a remark to the thread's NoticeCollector (Remark), any other
-// notice through NotifyError, owned by progressWindow. Holds nothing of its
+// ShowFault, any other notice but a remark (the program has no place for
+// those) through NotifyError, owned by progressWindow. Holds nothing of its
 // own.
 Diagnostics& ProgramDiagnostics();

@@ -1,0 +1,42 @@
+#include "ui/program/sprite_conversion.h"
+
+#include <memory>
+
+#include "platform/heap_block.h"
+#include "ui/program/dc6_file.h"
+#include "ui/program/frame_placement.h"
+#include "ui/program/output_options.h"
+
+namespace {
+
+std::unique_ptr<platform::DiskFolder> runFolder;
+
+}  // namespace
+
+bool EnsureOutputFolder(std::string* reason) {
+    bool open = false;
+    runFolder = OpenOutputFolder(outputOptions, &open);
+    outputFolder = runFolder.get();
+    if (!open && reason != nullptr) *reason = runFolder->Reason();
+    return open;
+}
+
+void CloseOutputFolder() {
+    outputFolder = nullptr;
+    runFolder.reset();
+}
+
+SpriteOutcome ConvertSpriteFile(char* name) { return ConvertSpriteFile(name, name); }
+
+SpriteOutcome ConvertSpriteFile(const char* path, char* name) {
+    HeapBlock block(LoadWholeFile(path, &spriteSize));
+    if (!block) return SpriteOutcome::Unreadable;
+    spriteData = block.get();
+    SpriteOutcome outcome = SpriteOutcome::Rejected;
+    if (GetFileInfoDC6()) {
+        WriteSpriteImages(name);
+        outcome = SpriteOutcome::Converted;
+    }
+    spriteData = nullptr;
+    return outcome;
+}
