@@ -34,14 +34,10 @@ void SetReason(char** reason, const std::string& text) {
     if (reason != nullptr) *reason = CopyText(text);
 }
 
-// A notice as the command-line tools print it: the message box's text
-// without its closing question, and the reason after a colon.
+// A notice as the command-line tools print it: its text, and the reason
+// after a colon.
 std::string NoticeLineText(const Diagnostic& notice) {
     std::string body = NoticeText(notice);
-    const std::size_t question = std::strlen(kFurtherNotices);
-    if (body.size() >= question && body.compare(body.size() - question, question, kFurtherNotices) == 0)
-        body.erase(body.size() - question);
-    while (!body.empty() && (body.back() == '\n' || body.back() == '\r' || body.back() == ' ')) body.pop_back();
     if (!notice.reason.empty()) body += ": " + notice.reason;
     return body;
 }
