@@ -7,11 +7,10 @@
 #ifdef _WIN32
 #include <io.h>
 #else
-#include <pthread.h>
 #include <unistd.h>
 #endif
 
-#include "cli/command_line.h"
+#include "run/command_line.h"
 #include "platform/output_file.h"
 
 namespace {
@@ -40,15 +39,6 @@ extern "C" void OnInterruption(int signal) {
 }  // namespace
 
 void SetProgressLineDrawn(bool drawn) { progressLineDrawn = drawn ? 1 : 0; }
-
-void KeepInterruptionsOffThisThread() {
-#ifndef _WIN32
-    sigset_t signals;
-    sigemptyset(&signals);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, signal);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-#endif
-}
 
 void HandleInterruptions() {
 #ifdef _WIN32

@@ -5,8 +5,10 @@
 #include <malloc.h>
 #endif
 
-#include "cli/convert_command.h"
+#include "run/convert_command.h"
 #include "cli/interruption.h"
+#include "cli/progress_bar.h"
+#include "platform/terminal.h"
 
 namespace {
 
@@ -29,5 +31,7 @@ void KeepFreedBlocks() {
 int main(int argc, char** argv) {
     KeepFreedBlocks();
     HandleInterruptions();
-    return RunConvertCommand(argc, argv);
+    // The bar is drawn on a terminal only; in a pipe or a file nothing at all.
+    ProgressBar progress(platform::IsTerminal(stderr));
+    return RunConvertCommand(argc, argv, &progress);
 }

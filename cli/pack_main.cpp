@@ -1,7 +1,7 @@
 // kelvane-pack: the process around the command (cli/pack_command.h).
-#include "cli/command_line.h"
+#include "run/command_line.h"
 #include "cli/interruption.h"
-#include "cli/pack_command.h"
+#include "run/pack_command.h"
 
 int main(int argc, char** argv) {
     programName = "kelvane-pack";

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "cli/interruption.h"
-#include "cli/printable.h"
+#include "run/printable.h"
 #include "platform/terminal.h"
 
 namespace {

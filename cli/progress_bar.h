@@ -6,17 +6,20 @@
 #include <cstddef>
 #include <string>
 
-class ProgressBar {
+#include "run/run_progress.h"
+
+class ProgressBar final : public RunProgress {
 public:
-    // enabled: standard error is a terminal and the user did not ask for quiet.
+    // enabled: standard error is a terminal (the run asks for no progress
+    // at all when the user asks for quiet).
     explicit ProgressBar(bool enabled);
 
     // Redraws the line: done files of total finished, name in hand.
-    void Show(std::size_t done, std::size_t total, const std::string& name);
+    void Show(std::size_t done, std::size_t total, const std::string& name) override;
 
     // Erases the line, if one is drawn, so that other output starts at the
     // left margin. The next Show draws it again.
-    void Clear();
+    void Clear() override;
 
 private:
     bool enabled_;

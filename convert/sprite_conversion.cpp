@@ -4,15 +4,6 @@
 #include <optional>
 
 #include "convert/frame_placement.h"
-#include "platform/files.h"
-
-std::unique_ptr<platform::DiskFolder> OpenOutputFolder(const OutputOptions& options, bool* opened) {
-    const char* folder = options.folder.c_str();
-    if (!platform::PathExists(folder)) platform::MakeDirectory(folder);
-    auto open = std::make_unique<platform::DiskFolder>(options.folder);
-    *opened = open->Open(options.folderNamed ? platform::FolderLink::Follow : platform::FolderLink::Refuse);
-    return open;
-}
 
 SpriteReport ConvertSprite(const std::uint8_t* bytes, std::uint32_t size, const std::string& fileName,
                            const RunSettings& settings, std::size_t file, Diagnostics& diagnostics,

@@ -13,14 +13,6 @@
 #include "convert/run_settings.h"
 #include "platform/output_folder.h"
 
-// Creates the output folder options.folder ("PCXFiles" unless the command
-// line chose another) when nothing of that name exists, and opens it. A
-// folder the user did not name must be a folder of its own, not a link.
-// Returns the folder, open or not (*opened tells); when it cannot be opened,
-// its Reason says why, and the images of the run then fail to be written,
-// each with that reason.
-std::unique_ptr<platform::DiskFolder> OpenOutputFolder(const OutputOptions& options, bool* opened);
-
 enum class SpriteOutcome {
     Unreadable,  // could not be read whole; nothing was shown
     Rejected,    // the header was refused; the notice has been given

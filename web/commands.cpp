@@ -2,9 +2,9 @@
 #include <cstdio>
 #include <new>
 
-#include "cli/command_line.h"
-#include "cli/convert_command.h"
-#include "cli/pack_command.h"
+#include "run/command_line.h"
+#include "run/convert_command.h"
+#include "run/pack_command.h"
 #include "web/bridge.h"
 
 namespace {

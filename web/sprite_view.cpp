@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/notice_printer.h"
+#include "run/notice_printer.h"
 #include "convert/frame_placement.h"
 #include "notice/diagnostics.h"
 #include "platform/heap_block.h"

@@ -1,6 +1,6 @@
 // kelvane-convert's command called twice in one process, as the web page
 // calls it: each call works as the first, and the caller's folder stays.
-#include "cli/convert_command.h"
+#include "run/convert_command.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "cli/pack_command.h"
+#include "run/pack_command.h"
 #include "tests/cli/converter_process.h"
 #include "tests/support/png_assembler.h"
 #include "tests/support/temp_folder.h"

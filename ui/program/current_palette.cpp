@@ -2,9 +2,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/heap_block.h"
-#include "sprite/file_bytes.h"
+#include "run/run_palette.h"
 
 std::uint8_t* currentPalette = nullptr;
 bool paletteIsBuiltIn = false;
@@ -29,10 +30,19 @@ void UseBuiltInPalette() {
 }
 
 PaletteLoad LoadPaletteFile(const char* path) {
-    std::uint32_t size = 0;
-    HeapBlock block(ReadFileWithSlack(path, &size));
+    PaletteFile palette;
+    std::string reason;
+    switch (ReadRunPalette(path, PaletteFiles::Raw768, &palette, &reason)) {
+        case RunPaletteRead::Read:
+            break;
+        case RunPaletteRead::WrongSize:
+            return PaletteLoad::WrongSize;
+        default:
+            return PaletteLoad::Unreadable;
+    }
+    HeapBlock block(static_cast<std::uint8_t*>(std::malloc(kPaletteSize)));
     if (!block) return PaletteLoad::Unreadable;
-    if (size != kPaletteSize) return PaletteLoad::WrongSize;
+    std::memcpy(block.get(), palette.storedBgr, kPaletteSize);
     currentPalette = block.release();
     paletteIsBuiltIn = false;
     return PaletteLoad::Loaded;

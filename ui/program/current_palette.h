@@ -24,7 +24,8 @@ void UseBuiltInPalette();
 
 enum class PaletteLoad { Loaded, Unreadable, WrongSize };
 
-// Reads a palette file: any file of exactly 768 bytes. On Loaded,
+// Reads a palette file as the program takes them (run/run_palette.h): any
+// file of exactly 768 bytes. On Loaded,
 // currentPalette owns the new block and paletteIsBuiltIn is false; otherwise
 // nothing new is held and both are unchanged.
 PaletteLoad LoadPaletteFile(const char* path);

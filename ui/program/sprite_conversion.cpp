@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/heap_block.h"
+#include "run/run_output_folder.h"
 #include "ui/program/dc6_file.h"
 #include "ui/program/frame_placement.h"
 #include "ui/program/output_options.h"
@@ -14,11 +15,11 @@ std::unique_ptr<platform::DiskFolder> runFolder;
 }  // namespace
 
 bool EnsureOutputFolder(std::string* reason) {
-    bool open = false;
-    runFolder = OpenOutputFolder(outputOptions, &open);
+    RunOutputFolder opened = OpenRunOutputFolder(outputOptions.folder, outputOptions.folderNamed, nullptr);
+    runFolder = std::move(opened.folder);
     outputFolder = runFolder.get();
-    if (!open && reason != nullptr) *reason = runFolder->Reason();
-    return open;
+    if (!opened.opened && reason != nullptr) *reason = opened.reason;
+    return opened.opened;
 }
 
 void CloseOutputFolder() {

@@ -8,7 +8,7 @@
 #include "convert/sprite_conversion.h"
 
 // Creates the output folder (outputOptions.folder) when nothing of that name
-// exists, and opens it as the run's outputFolder (OpenOutputFolder). Returns
+// exists, and opens it as the run's outputFolder (OpenRunOutputFolder). Returns
 // false, with the reason when asked, when the folder cannot be opened; the
 // images of the run then fail to be written, each with that reason.
 bool EnsureOutputFolder(std::string* reason = nullptr);

@@ -1,4 +1,4 @@
-#include "cli/batch.h"
+#include "run/batch.h"
 
 #include <array>
 #include <cerrno>
@@ -9,22 +9,21 @@
 #include <thread>
 #include <vector>
 
-#include "cli/file_conversion.h"
-#include "cli/notice_printer.h"
-#include "cli/parallel_run.h"
-#include "cli/printable.h"
-#include "cli/progress_bar.h"
-#include "cli/run_plan.h"
+#include "run/file_conversion.h"
+#include "run/notice_printer.h"
+#include "run/parallel_run.h"
+#include "run/printable.h"
+#include "run/run_palette.h"
+#include "run/run_plan.h"
+#include "run/run_progress.h"
 #include "convert/output_names.h"
 #include "convert/output_options.h"
-#include "convert/palette_reading.h"
 #include "convert/run_settings.h"
 #include "image/palette.h"
 #include "image/palette_files.h"
 #include "platform/directory.h"
 #include "platform/files.h"
 #include "platform/output_file.h"
-#include "platform/terminal.h"
 
 namespace {
 
@@ -47,7 +46,8 @@ using PaletteBytes = std::array<std::uint8_t, kPaletteSize>;
 bool LoadAnyPalette(const std::string& path, PaletteBytes* colours) {
     PaletteFile palette;
     std::string reason;
-    if (!ReadPaletteFile(path, &palette, &reason)) return Refuse(path, reason) == 0;
+    if (ReadRunPalette(path, PaletteFiles::AnyFormat, &palette, &reason) != RunPaletteRead::Read)
+        return Refuse(path, reason) == 0;
     if (palette.colours < 256)
         std::fprintf(stderr, "%s: %s: holds %d colours; the other %d entries are black\n", programName,
                      Printable(path).c_str(), palette.colours, 256 - palette.colours);
@@ -108,6 +108,14 @@ OutputOptions ChooseOutput(const Options& options) {
     return chosen;
 }
 
+// What a run shows when the front end shows nothing, or the user asked for
+// quiet.
+class NoProgress final : public RunProgress {
+public:
+    void Show(std::size_t, std::size_t, const std::string&) override {}
+    void Clear() override {}
+};
+
 // Threads for the run: as asked, or one per processor; never more than files.
 unsigned JobsFor(const Options& options, std::size_t files) {
     unsigned jobs = options.jobs != 0 ? options.jobs : std::thread::hardware_concurrency();
@@ -119,7 +127,7 @@ unsigned JobsFor(const Options& options, std::size_t files) {
 
 }  // namespace
 
-int RunBatch(const Options& options) {
+int RunBatch(const Options& options, RunProgress* shown) {
     // The command may run again in the same process: the caller gets its
     // folder back.
     const platform::DirectoryKeeper caller;
@@ -149,7 +157,8 @@ int RunBatch(const Options& options) {
     if (options.exportPalette && !exported.Commit())
         return Refuse(*options.exportPalette, "cannot be written: " + exported.Reason());
 
-    ProgressBar progress(!options.quiet && platform::IsTerminal(stderr));
+    NoProgress none;
+    RunProgress& progress = shown != nullptr && !options.quiet ? *shown : none;
     NoticePrinter notices(progress);
     const std::size_t count = plan.files.size();
     const bool checkNames = !options.files.empty();

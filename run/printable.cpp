@@ -1,4 +1,4 @@
-#include "cli/printable.h"
+#include "run/printable.h"
 
 #include <cstddef>
 

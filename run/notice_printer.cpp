@@ -1,10 +1,10 @@
-#include "cli/notice_printer.h"
+#include "run/notice_printer.h"
 
 #include <cstdio>
 
-#include "cli/options.h"
-#include "cli/printable.h"
-#include "cli/progress_bar.h"
+#include "run/options.h"
+#include "run/printable.h"
+#include "run/run_progress.h"
 
 std::string NoticeLine(const std::string& name, const char* text, const char* reason) {
     std::string body(text);

@@ -1,4 +1,4 @@
-#include "cli/options.h"
+#include "run/options.h"
 
 #include <cstdio>
 #include <cstring>

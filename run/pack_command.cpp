@@ -1,6 +1,6 @@
 // kelvane-pack: images (and the manifest kelvane-convert writes beside them)
 // back into a DC6 sprite file.
-#include "cli/pack_command.h"
+#include "run/pack_command.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,9 +9,9 @@
 #include <set>
 #include <string>
 
-#include "cli/command_line.h"
-#include "cli/pack_options.h"
-#include "cli/printable.h"
+#include "run/command_line.h"
+#include "run/pack_options.h"
+#include "run/printable.h"
 #include "convert/sprite_packing.h"
 #include "platform/directory.h"
 #include "platform/files.h"

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/run_order.h"
-#include "cli/run_plan.h"
+#include "run/run_order.h"
+#include "run/run_plan.h"
 #include "convert/run_settings.h"
 #include "notice/notice_collector.h"
 

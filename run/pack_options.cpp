@@ -1,11 +1,11 @@
-#include "cli/pack_options.h"
+#include "run/pack_options.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/command_line.h"
+#include "run/command_line.h"
 
 const char kPackUsage[] =
     "Usage: kelvane-pack [-C DIR] [-o OUT.dc6] [--like ORIGINAL.dc6] [OPTION...] MANIFEST.json\n"

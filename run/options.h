@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/command_line.h"  // programName, the exit statuses
+#include "run/command_line.h"  // programName, the exit statuses
 #include "run/animation_rate.h"
 
 struct Options {

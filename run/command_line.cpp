@@ -1,4 +1,4 @@
-#include "cli/command_line.h"
+#include "run/command_line.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "cli/run_order.h"
+#include "run/run_order.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,10 +1,11 @@
-#include "cli/run_plan.h"
+#include "run/run_plan.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 
 #include "platform/files.h"
+#include "run/run_output_folder.h"
 #include "run/sprite_order.h"
 
 #if defined(KELVANE_TEST_HOOKS) && !defined(_WIN32)
@@ -14,7 +15,6 @@
 namespace {
 
 constexpr char kSpritePattern[] = "*.dc6";
-constexpr char kDefaultFolder[] = "PCXFiles";
 
 // Folders deeper than this below the working folder are not entered: each
 // level holds a handle or two while its files are converted, and the
@@ -23,12 +23,12 @@ constexpr int kDeepestFolder = 128;
 
 bool IsDefaultFolderName(const std::string& name) {
 #ifdef _WIN32
-    if (name.size() != sizeof kDefaultFolder - 1) return false;
+    if (name.size() != sizeof kRunOutputFolder - 1) return false;
     for (std::size_t i = 0; i < name.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(name[i])) != std::tolower(kDefaultFolder[i])) return false;
+        if (std::tolower(static_cast<unsigned char>(name[i])) != std::tolower(kRunOutputFolder[i])) return false;
     return true;
 #else
-    return name == kDefaultFolder;
+    return name == kRunOutputFolder;
 #endif
 }
 
@@ -60,7 +60,7 @@ std::size_t RunPlan::AddFolder(std::size_t parent, const std::string& name) {
     folder.parent = parent;
     folder.name = name;
     folder.path = Joined(folders[parent].path, name);
-    folder.outputPath = mirrored_ ? Joined(output_, folder.path) : Joined(folder.path, kDefaultFolder);
+    folder.outputPath = mirrored_ ? Joined(output_, folder.path) : Joined(folder.path, kRunOutputFolder);
     folders.push_back(std::move(folder));
     return folders.size() - 1;
 }
@@ -111,7 +111,7 @@ bool RunPlan::List(const Options& options, std::string* subject, std::string* re
     folders.clear();
     recursive_ = options.recursive;
     mirrored_ = options.output.has_value();
-    output_ = options.output.value_or(kDefaultFolder);
+    output_ = options.output.value_or(kRunOutputFolder);
     folders.emplace_back();
     folders[0].outputPath = output_;
     std::string why;
@@ -166,19 +166,16 @@ bool RunPlan::PrepareFolders(std::string* subject, std::string* reason) {
     const bool needed = !recursive_ || (mirrored_ ? top.spritesBelow > 0 : top.sprites > 0);
     if (!needed) return true;
     *subject = top.outputPath;
-    auto output = std::make_unique<platform::DiskFolder>(top.outputPath);
-    if (mirrored_) {
-        if (!platform::MakeFolders(top.outputPath, reason)) {
-            *reason = "cannot create folder: " + *reason;
-            return false;
-        }
-        if (!output->Open(platform::FolderLink::Follow)) {
-            *reason = "cannot write into folder: " + output->Reason();
-            return false;
-        }
-    } else if (!output->OpenIn(top.input, kDefaultFolder)) {
-        *reason = output->Reason() == platform::kFolderIsLink ? output->Reason() + "; name it with -o to write there"
-                                                              : "cannot write into folder: " + output->Reason();
+    RunOutputFolder opened = OpenRunOutputFolder(top.outputPath, mirrored_, &top.input);
+    std::unique_ptr<platform::DiskFolder>& output = opened.folder;
+    if (!opened.made) {
+        *reason = "cannot create folder: " + opened.reason;
+        return false;
+    }
+    if (!opened.opened) {
+        *reason = !mirrored_ && opened.reason == platform::kFolderIsLink
+                      ? opened.reason + "; name it with -o to write there"
+                      : "cannot write into folder: " + opened.reason;
         return false;
     }
     // Settled before any image is written: a folder nobody may create files
@@ -217,7 +214,7 @@ std::size_t RunPlan::Open(std::size_t index) {
     if (folder.output || (!mirrored_ && folder.sprites == 0)) return kNoFolder;
     auto output = std::make_unique<platform::DiskFolder>(folder.outputPath);
     const platform::FolderHandle& parent = mirrored_ ? folders[folder.parent].output->handle() : folder.input;
-    if (!output->OpenIn(parent, mirrored_ ? folder.name : kDefaultFolder) || !output->Probe()) {
+    if (!output->OpenIn(parent, mirrored_ ? folder.name : kRunOutputFolder) || !output->Probe()) {
         folder.problem = output->Reason() == platform::kFolderIsLink ? output->Reason() + "; not followed"
                                                                      : "cannot write into folder: " + output->Reason();
         folder.problemAt = folder.outputPath;

@@ -1,20 +1,20 @@
-#include "cli/convert_command.h"
+#include "run/convert_command.h"
 
 #include <string>
 
-#include "cli/batch.h"
-#include "cli/options.h"
+#include "run/batch.h"
+#include "run/options.h"
 
 #ifndef KELVANE_VERSION
 #error "KELVANE_VERSION is set by the build"
 #endif
 
-int RunConvertCommand(int argc, char** argv) {
+int RunConvertCommand(int argc, char** argv, RunProgress* progress) {
     // kelvane-pack's command may have run in this process before.
     programName = "kelvane-convert";
     Options options;
     if (!ParseOptions(argc, argv, options)) return kExitRefused;
     if (options.help) return PrintAndEnd(kUsage);
     if (options.version) return PrintAndEnd(std::string(programName) + " " + KELVANE_VERSION + "\n");
-    return RunBatch(options);
+    return RunBatch(options, progress);
 }

@@ -1,4 +1,4 @@
-#include "cli/parallel_run.h"
+#include "run/parallel_run.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/interruption.h"
+#include "run/worker_signals.h"
 #include "convert/output_names.h"
 
 #if defined(__GLIBC__)
@@ -122,8 +122,8 @@ void RunInParallel(std::size_t count, unsigned jobs, OutputClaims& claims,
     // thread (kept after the thread ends) would take from the canvases what
     // one thread has: the threads share one. Large blocks are mapped apart
     // from it either way.
-    rlimit space{};
-    if (getrlimit(RLIMIT_AS, &space) == 0 && space.rlim_cur != RLIM_INFINITY) mallopt(M_ARENA_MAX, 1);
+    rlimit addressSpace{};
+    if (getrlimit(RLIMIT_AS, &addressSpace) == 0 && addressSpace.rlim_cur != RLIM_INFINITY) mallopt(M_ARENA_MAX, 1);
 #endif
     std::size_t done = 0;
     const auto finishedOne = [&](std::size_t file) { finished(file, std::min(++done, count)); };

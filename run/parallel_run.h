@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <functional>
 
-#include "cli/file_conversion.h"
-#include "cli/run_order.h"
+#include "run/file_conversion.h"
+#include "run/run_order.h"
 #include "convert/output_names.h"
 
 // Runs convert(i, order) for every i below count on jobs threads (jobs > 1;

@@ -1,4 +1,4 @@
-#include "cli/file_conversion.h"
+#include "run/file_conversion.h"
 
 #include <cerrno>
 #include <cstring>

@@ -7,7 +7,7 @@
 
 #include "notice/notice_collector.h"
 
-class ProgressBar;
+class RunProgress;
 
 // "kelvane-convert: NAME: TEXT[: REASON]", REASON the system's reason when
 // there is one; control bytes of the name (and of the path in TEXT) as \xNN.
@@ -15,8 +15,8 @@ std::string NoticeLine(const std::string& name, const char* text, const char* re
 
 class NoticePrinter {
 public:
-    // The progress bar is erased before each line.
-    explicit NoticePrinter(ProgressBar& progress) : progress_(progress) {}
+    // The progress shown is taken away before each line.
+    explicit NoticePrinter(RunProgress& progress) : progress_(progress) {}
 
     // Prints what the core and the converter had to say about the file
     // name, in the order they said it. Remarks are printed but no notices.
@@ -28,6 +28,6 @@ public:
 private:
     void Line(const std::string& name, const char* text, const char* reason);
 
-    ProgressBar& progress_;
+    RunProgress& progress_;
     int count_ = 0;
 };

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/options.h"
+#include "run/options.h"
 #include "platform/directory.h"
 #include "platform/output_folder.h"
 
