@@ -6,10 +6,17 @@
 
 # Makes <build>/include/<name> with a link to each source folder given (a
 # path below the source tree, such as "tests/support"), and sets
-# KELVANE_INCLUDE_<name> to it. Links already there are kept; nothing is ever
-# removed.
+# KELVANE_INCLUDE_<name> to it. Links already there are kept; a link left
+# from an earlier configuration to a folder no longer given is removed, so
+# that what the folder no longer sees does not build.
 function(kelvane_include_folder name)
   set(dir ${CMAKE_BINARY_DIR}/include/${name})
+  file(GLOB_RECURSE present LIST_DIRECTORIES true RELATIVE ${dir} ${dir}/*)
+  foreach(entry IN LISTS present)
+    if(IS_SYMLINK ${dir}/${entry} AND NOT entry IN_LIST ARGN)
+      file(REMOVE ${dir}/${entry})
+    endif()
+  endforeach()
   foreach(folder IN LISTS ARGN)
     set(link ${dir}/${folder})
     get_filename_component(parent ${link} DIRECTORY)
