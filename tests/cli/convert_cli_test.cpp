@@ -19,7 +19,7 @@
 #include "ui/program/current_palette.h"
 #include "platform/files.h"
 #include "tests/cli/converter_process.h"
-#include "tests/support/core_state.h"
+#include "tests/unit/program_test.h"
 #include "tests/support/pcx_image.h"
 #include "tests/support/temp_folder.h"
 
@@ -68,7 +68,7 @@ test::Bytes Palette768() {
     return palette;
 }
 
-class ConverterTest : public test::CoreTest {
+class ConverterTest : public test::ProgramTest {
 protected:
     test::TempFolder folder;
 };

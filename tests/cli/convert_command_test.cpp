@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/core_state.h"
+#include "tests/unit/program_test.h"
 #include "tests/support/pcx_image.h"
 #include "tests/support/temp_folder.h"
 
@@ -24,7 +24,7 @@ int Command(std::vector<std::string> arguments) {
     return RunConvertCommand(static_cast<int>(arguments.size()), argv.data());
 }
 
-class ConvertCommandTest : public test::CoreTest {
+class ConvertCommandTest : public test::ProgramTest {
 protected:
     test::TempFolder folder;
 };

@@ -9,7 +9,7 @@
 
 #include "ui/program/error_notifier.h"
 #include "res/resource.h"
-#include "tests/support/core_state.h"
+#include "ui/program/program_state.h"
 #include "ui/application.h"
 #include "ui/main_window.h"
 
@@ -71,7 +71,7 @@ LRESULT CALLBACK RecordMessage(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 void ResetProcessState() {
-    test::ResetCoreState();
+    ResetProgramState();
     selectedCount = 0;
     folderPath.clear();
     viewPath.clear();

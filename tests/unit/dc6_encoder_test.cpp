@@ -11,7 +11,7 @@
 #include "ui/program/dc6_file.h"
 #include "sprite/dc6_writer.h"
 #include "sprite/frame_decoder.h"
-#include "tests/support/core_state.h"
+#include "tests/unit/program_test.h"
 #include "tests/support/current_sprite.h"
 
 namespace {
@@ -77,7 +77,7 @@ bool AnyCodingExists(const Frame& f, const std::uint8_t t[4]) {
     return false;
 }
 
-class Dc6EncoderTest : public test::CoreTest {
+class Dc6EncoderTest : public test::ProgramTest {
 protected:
     // Decodes coded onto a canvas filled with fill and returns its pixels.
     Bytes Decode(const Bytes& coded, const Frame& f, std::uint8_t fill) {

@@ -5,7 +5,7 @@
 
 #include "ui/program/error_notifier.h"
 #include "platform/heap_block.h"
-#include "tests/support/core_state.h"
+#include "tests/unit/program_test.h"
 #include "tests/support/current_sprite.h"
 #include "tests/support/temp_folder.h"
 
@@ -25,7 +25,7 @@ const std::string kNotVersion6 = Text(NoticeCode::kNotVersion6);
 const std::string kInvalidBlockCount = Text(NoticeCode::kInvalidBlockCount);
 const std::string kInvalidFrameData = Text(NoticeCode::kInvalidFrameData);
 
-class Dc6FileTest : public test::CoreTest {};
+class Dc6FileTest : public test::ProgramTest {};
 
 TEST_F(Dc6FileTest, LoadWholeFileReadsTheFileWithZeroedSlack) {
     test::TempFolder folder;

@@ -3,13 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/support/core_state.h"
+#include "tests/unit/program_test.h"
 
 namespace {
 
 using ::testing::IsEmpty;
 
-class ErrorNotifierTest : public test::CoreTest {
+class ErrorNotifierTest : public test::ProgramTest {
 protected:
     HWND const box = reinterpret_cast<HWND>(0x1003);
     HWND const desktop = reinterpret_cast<HWND>(0x10);

@@ -7,7 +7,7 @@
 
 #include "ui/program/error_notifier.h"
 #include "ui/program/dc6_file.h"
-#include "tests/support/core_state.h"
+#include "tests/unit/program_test.h"
 #include "tests/support/current_sprite.h"
 
 namespace {
@@ -19,7 +19,7 @@ using ::testing::IsEmpty;
 
 constexpr std::uint8_t F = 0x3C;  // the fill value, terminator byte 3
 
-class FrameDecoderTest : public test::CoreTest {
+class FrameDecoderTest : public test::ProgramTest {
 protected:
     FrameDecoderTest() {
         terminator[1] = terminator[2] = 0xEE;

@@ -16,7 +16,7 @@
 #include "image/png_reader.h"
 #include "ui/program/error_notifier.h"
 #include "platform/files.h"
-#include "tests/support/core_state.h"
+#include "tests/unit/program_test.h"
 #include "tests/support/current_sprite.h"
 #include "tests/support/pcx_image.h"
 #include "tests/support/temp_folder.h"
@@ -32,7 +32,7 @@ using ::testing::IsEmpty;
 constexpr int F = 0x3C;  // fill value of these files
 constexpr test::Terminator kTerminator = {0xEE, 0xEE, 0xEE, F};
 
-class FramePlacementTest : public test::CoreTest {
+class FramePlacementTest : public test::ProgramTest {
 protected:
     FramePlacementTest() {
         EnsureOutputFolder();

@@ -6,7 +6,7 @@
 #include <set>
 #include <tuple>
 
-#include "tests/support/core_state.h"
+#include "tests/unit/program_test.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -14,7 +14,7 @@ namespace {
 using test::Bytes;
 using ::testing::ElementsAre;
 
-class PaletteTest : public test::CoreTest {};
+class PaletteTest : public test::ProgramTest {};
 
 Bytes Entry(const std::uint8_t* palette, int k) { return Bytes(palette + 3 * k, palette + 3 * k + 3); }
 

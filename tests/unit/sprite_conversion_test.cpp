@@ -9,7 +9,7 @@
 #include "ui/program/frame_placement.h"
 #include "ui/program/current_palette.h"
 #include "ui/program/dc6_file.h"
-#include "tests/support/core_state.h"
+#include "tests/unit/program_test.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -17,7 +17,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-class SpriteConversionTest : public test::CoreTest {
+class SpriteConversionTest : public test::ProgramTest {
 protected:
     SpriteConversionTest() {
         UseBuiltInPalette();

@@ -12,7 +12,7 @@
 #include "ui/program/output_options.h"
 #include "ui/program/sprite_conversion.h"
 #include "ui/program/current_palette.h"
-#include "tests/support/core_state.h"
+#include "tests/unit/program_test.h"
 #include "tests/support/png_assembler.h"
 #include "tests/support/temp_folder.h"
 
@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 using test::Bytes;
 using ::testing::HasSubstr;
 
-class SpritePackingTest : public test::CoreTest {
+class SpritePackingTest : public test::ProgramTest {
 protected:
     SpritePackingTest() {
         UseBuiltInPalette();

@@ -1,6 +1,8 @@
-#include "tests/support/core_state.h"
+#include "ui/program/program_state.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "ui/program/frame_placement.h"
 #include "ui/program/output_options.h"
@@ -9,9 +11,7 @@
 #include "ui/program/error_notifier.h"
 #include "ui/program/dc6_file.h"
 
-namespace test {
-
-void ResetCoreState() {
+void ResetProgramState() {
     showErrors = true;
     errorsCheckBox = nullptr;
     ownerFallbackWindow = nullptr;
@@ -26,7 +26,12 @@ void ResetCoreState() {
     spriteSize = 0;
     std::memset(terminator, 0, sizeof terminator);
     blockCount = 0;
+    std::fill(std::begin(frameTable), std::end(frameTable), nullptr);
+    std::fill(std::begin(frameX), std::end(frameX), 0);
+    std::fill(std::begin(frameY), std::end(frameY), 0);
     separateFrames = false;
+    frameWidth = 0;
+    frameHeight = 0;
+    frameData = nullptr;
+    frameLength = 0;
 }
-
-}  // namespace test
