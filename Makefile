@@ -82,9 +82,10 @@ check-asan: asan
 
 # kelvane-convert's runs on several threads under ThreadSanitizer: the
 # command-line tests, which run it on four threads and interrupt it there;
-# and the sprite parser and decoder on two threads at once.
+# the sprite parser and decoder on two threads at once; and two conversions
+# with settings of their own at once.
 check-tsan: tsan
-	ctest --test-dir $(TSAN) -R '^(cli|sprite_threads)$$' --output-on-failure
+	ctest --test-dir $(TSAN) -R '^(cli|sprite_threads|conversion_threads)$$' --output-on-failure
 
 # The Windows tests compare kelvane-convert.exe with the native converter.
 check-win: native win
