@@ -25,9 +25,9 @@ Room RoomIn(const Notice& notice) {
     if (notice.code == NoticeCode::kNoMemory) return Room::Memory;
     if (notice.reason.empty()) return Room::Enough;
 #ifdef _WIN32
-    for (const unsigned long error : {ERROR_DISK_FULL, ERROR_HANDLE_DISK_FULL})
+    for (const unsigned long error : {DWORD{ERROR_DISK_FULL}, DWORD{ERROR_HANDLE_DISK_FULL}})
         if (notice.reason == platform::SystemReason(error)) return Room::Disk;
-    for (const unsigned long error : {ERROR_NOT_ENOUGH_MEMORY, ERROR_OUTOFMEMORY})
+    for (const unsigned long error : {DWORD{ERROR_NOT_ENOUGH_MEMORY}, DWORD{ERROR_OUTOFMEMORY}})
         if (notice.reason == platform::SystemReason(error)) return Room::Memory;
 #else
     for (const int error : {ENOSPC, EDQUOT})
