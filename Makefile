@@ -148,7 +148,7 @@ check: format-check check-native tidy check-asan check-tsan check-win check-fuzz
 # The house style (.clang-format, .clang-tidy): the C++ sources as
 # clang-format would lay them out, and clang-tidy's checks on the core.
 CXX_SOURCES = $(shell git ls-files '*.cpp' '*.h')
-CORE_SOURCES = $(shell git ls-files 'platform/*.cpp' 'notice/*.cpp' 'sprite/*.cpp' 'image/*.cpp' 'convert/*.cpp')
+CORE_SOURCES = $(shell git ls-files 'platform/*.cpp' 'notice/*.cpp' 'sprite/*.cpp' 'image/*.cpp' 'convert/*.cpp' 'run/*.cpp')
 
 format-check: setup
 	clang-format --style=file --dry-run --Werror $(CXX_SOURCES)
