@@ -1,4 +1,4 @@
-// kelvane-pack: the process around the command (cli/pack_command.h).
+// kelvane-pack: the process around the command (run/pack_command.h).
 #include "run/command_line.h"
 #include "cli/interruption.h"
 #include "run/pack_command.h"
