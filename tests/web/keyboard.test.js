@@ -229,6 +229,8 @@ describe("keyboard, screen reader and player", () => {
 
       await setField("format", "png");
       await setField("scheme", "dark");
+      // The page stores its settings a moment after the change.
+      await driver.waitFor(() => JSON.parse(window.localStorage.getItem("kelvane-settings") || "{}").scheme === "dark");
       await driver.page.reload();
       await driver.waitFor(() => document.getElementById("palette-name").textContent === "built-in");
       const kept = await driver.page.evaluate(() => ({
