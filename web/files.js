@@ -32,19 +32,20 @@
 
   // Reads the chosen files ({ path, file }) once: the page keeps their bytes,
   // which stay what was chosen whatever happens to the files on disk later.
-  // Gives those read ({ path, bytes }), and says which could not be.
+  // Gives those read ({ path, bytes }) in the order chosen, whichever was read
+  // first (loose images become frames in that order), and says which could
+  // not be.
   async function readFiles(chosen) {
-    const read = [];
-    const lines = [];
-    await Promise.all(chosen.map(async ({ path, file }) => {
+    const outcomes = await Promise.all(chosen.map(async ({ path, file }) => {
       try {
-        read.push({ path, bytes: await file.arrayBuffer() });
+        return { path, bytes: await file.arrayBuffer() };
       } catch (error) {
-        lines.push({ text: `${printable(path)}: cannot be read (${error.name}); left out`, kind: "page" });
+        return { path, error };
       }
     }));
-    page.addNotices(lines);
-    return read;
+    page.addNotices(outcomes.filter((outcome) => outcome.error).map(({ path, error }) =>
+      ({ text: `${printable(path)}: cannot be read (${error.name}); left out`, kind: "page" })));
+    return outcomes.filter((outcome) => !outcome.error);
   }
 
   Object.assign(page, { download, stem, filesForWorker, readFiles });
