@@ -32,8 +32,10 @@
     page.busy(`Converting ${all ? "all sprites" : printable(state.selected)}…`, async (progress) => {
       // Many sprites (flat, or a folder's tree) go in shares to workers of their own.
       const answer = all && state.sprites.size >= page.kPoolSprites
-        ? await page.pool.convert([...state.sprites].map(([name, sprite]) =>
-          [name, sprite.bytes, sprite.description.accepted ? sprite.description.frames.length : 0]), options(), state.palette, progress)
+        ? await page.pool.convert(page.listedNames().map((name) => {
+          const { bytes, description } = state.sprites.get(name);
+          return [name, bytes, description.accepted ? description.frames.length : 0];
+        }), options(), state.palette, progress)
         : await page.client.request("convert", {
           names: all ? null : [state.selected], options: options(), palette: page.palette(), zip: true,
         });

@@ -18,8 +18,9 @@ window.Kelvane = window.Kelvane || {};
 
   const state = {
     sprites: new Map(),   // path -> { bytes, description }: the bytes read, kept for a fresh worker
+    order: [],            // the sprites' paths in the converter's order, as the core last gave it
     selected: null,       // the selected sprite's name
-    view: null,           // its decoded frames: { name, frames, stitched, fillIndex }
+    view: null,           // its decoded frames: { name, frames, stitched, stage, fillIndex }
     frameIndex: 0,        // the frame chosen in the viewer
     palette: null,        // the chosen palette file: { name, bytes }, or null for the built-in one
     paletteRgb: null,     // the run's palette, red, green, blue

@@ -9,10 +9,20 @@
   const printable = Kelvane.printable;
   const kReadBatch = 64;   // sprites read and described at a time
 
-  function compareNames(a, b) {
-    const left = a.toLowerCase(), right = b.toLowerCase();
-    if (left !== right) return left < right ? -1 : 1;
-    return a < b ? -1 : a > b ? 1 : 0;
+  // The sprites' paths as listed: in the converter's order as the core last
+  // gave it, and any it has not ordered yet (its answer cancelled) after them.
+  function listedNames() {
+    const ordered = state.order.filter((name) => state.sprites.has(name));
+    const seen = new Set(ordered);
+    return [...ordered, ...[...state.sprites.keys()].filter((name) => !seen.has(name))];
+  }
+
+  // Asks the core for the order of the sprites the page holds: the order a
+  // run of the converter takes them in, over one folder or a folder's tree.
+  async function reorder() {
+    const names = [...state.sprites.keys()];
+    const { order } = await page.client.request("order", { names });
+    state.order = order ? order.map((index) => names[index]) : names;
   }
 
   function sizesText(frames) {
@@ -53,7 +63,7 @@
   }
 
   function renderList() {
-    const names = [...state.sprites.keys()].sort(compareNames);
+    const names = listedNames();
     const fragment = document.createDocumentFragment();
     for (const name of names) fragment.append(listItem(name, state.sprites.get(name).description));
     $("sprite-list").replaceChildren(fragment);
@@ -116,6 +126,7 @@
         for (const line of description.notices) lines.push({ text: line, kind: "err" });
       }
       page.addNotices(lines);
+      await reorder();
       renderList();
       if (state.selected && chosen.has(state.selected)) page.select(state.selected);
     });
@@ -139,6 +150,7 @@
   $("clear-sprites").addEventListener("click", () => {
     // The worker keeps nothing the page does not list: a fresh one starts empty.
     state.sprites.clear();
+    state.order = [];
     state.selected = null;
     page.showNothing();
     renderList();
@@ -170,5 +182,5 @@
     }
   });
 
-  Object.assign(page, { openSprites, renderList, markSelected });
+  Object.assign(page, { openSprites, renderList, markSelected, listedNames });
 })();

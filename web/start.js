@@ -43,5 +43,7 @@
   page.showNothing();
   page.controls.zoom();
   page.controls.background();
+  // The core's frame rates reach the player before the palette settles.
+  page.client.request("frameRates").then((rates) => page.controls.setRates(rates), () => {});
   page.choosePalette(null);
 })();

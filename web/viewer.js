@@ -7,6 +7,11 @@
   const { $, state } = page;
   const printable = Kelvane.printable;
 
+  // The frame rates the page's field offers, until the core tells its own.
+  function ratesOfField(field) {
+    return { min: Number(field.min), max: Number(field.max), initial: Number(field.defaultValue) };
+  }
+
   const strip = new Kelvane.FrameStrip($("frames"));
   const player = new Kelvane.Player($("animation"), (shown) => {
     $("play").textContent = shown.playing ? "Pause" : "Play";
@@ -17,7 +22,7 @@
     $("step-back").disabled = !shown.animated;
     $("frame-number").textContent = shown.animated ? `frame ${shown.current + 1} of ${shown.frames.length}` : "";
     $("player-note").textContent = shown.note || "";
-  });
+  }, ratesOfField($("fps")));
   const controls = new Kelvane.PlayerControls(player, strip, (index) => { state.frameIndex = index; });
 
   const zoom = () => Number($("zoom").value);
@@ -49,7 +54,7 @@
       const frames = answer.frames.map((frame, index) => ({ ...frame, xOffset: offsets[index].xOffset,
                                                             yOffset: offsets[index].yOffset }));
       const stitched = sprite.description.stitched || null;
-      state.view = { name, frames, stitched, fillIndex: fillIndexOf(frames) };
+      state.view = { name, frames, stitched, stage: answer.canvas, fillIndex: fillIndexOf(frames) };
       state.frameIndex = 0;
       draw();
       $("viewer").dataset.drawn = name;
@@ -68,10 +73,10 @@
   }
 
   function draw() {
-    const { name, frames, stitched } = state.view;
+    const { name, frames, stitched, stage } = state.view;
     $("viewer-title").textContent = printable(name);
     strip.show(frames, state.paletteRgb, zoom());
-    player.show(frames, strip.canvases, stitched, zoom());
+    player.show(frames, strip.canvases, stitched, stage, zoom());
     controls.shown(state.paletteRgb, state.view.fillIndex);
     $("download-image").disabled = false;
   }
