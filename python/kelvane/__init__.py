@@ -155,10 +155,19 @@ def read(source):
         for i in range(s.frame_count):
             f = s.frames[i]
             n = f.width * f.height if f.decoded else 0
-            frame = Frame(f.width, f.height, ctypes.string_at(f.indices, n) if n else b"",
-                          ctypes.string_at(f.opaque, n) if n else b"", f.x_offset, f.y_offset,
+            decoded = bool(f.decoded)
+            try:
+                indices = ctypes.string_at(f.indices, n) if n else b""
+                opaque = ctypes.string_at(f.opaque, n) if n else b""
+            except MemoryError:
+                # The core could hold the frame but Python cannot copy it:
+                # the frame is lost, as the core's own shortage is.
+                indices = opaque = b""
+                decoded = False
+                warnings.warn(Notice("Not enough memory for image frame %d; it was not written." % i), stacklevel=2)
+            frame = Frame(f.width, f.height, indices, opaque, f.x_offset, f.y_offset,
                           f.header0to3, f.header20to23, f.header24to27)
-            frame.decoded = bool(f.decoded)
+            frame.decoded = decoded
             frame.place = (f.place_x, f.place_y)
             sprite.frames.append(frame)
         sprite.original = data
