@@ -177,7 +177,10 @@ def read(source):
 
 
 def write(sprite):
-    """Packs the sprite's frames into DC6 bytes by kelvane-pack's rules; raises kelvane.Error."""
+    """Packs the sprite's frames into DC6 bytes by kelvane-pack's rules; raises kelvane.Error.
+
+    Pixels that did not come out as given (nearest colours, shared colours)
+    are counted in kelvane.Notice warnings, as kelvane-pack prints them."""
     count = len(sprite.frames)
     frames = (_FrameIn * max(count, 1))()
     keep = []
@@ -211,8 +214,13 @@ def write(sprite):
         s.original, s.original_size = bytes(sprite.original), len(sprite.original)
     s.nearest = 1 if sprite.nearest else 0
     out, size, reason = ctypes.c_void_p(), ctypes.c_size_t(), ctypes.c_void_p()
-    if not _lib.kelvane_write(ctypes.byref(s), _NOTICE(lambda *a: None), None, ctypes.byref(out),
-                              ctypes.byref(size), ctypes.byref(reason)):
+    notices = []
+    callback = _NOTICE(lambda _c, frame, text: notices.append(text.decode("utf-8", "replace")))
+    packed = _lib.kelvane_write(ctypes.byref(s), callback, None, ctypes.byref(out), ctypes.byref(size),
+                                ctypes.byref(reason))
+    for text in notices:
+        warnings.warn(Notice(text), stacklevel=2)
+    if not packed:
         raise Error(_take_text(reason) or "the sprite cannot be packed")
     try:
         return ctypes.string_at(out.value, size.value)

@@ -69,6 +69,33 @@ class RoundTrip(unittest.TestCase):
                 for a, b in zip(first.frames, again.frames):
                     self.assertTrue(same(a, b), path)
 
+    def test_write_counts_the_pixels_kelvane_pack_counts(self):
+        # A palette holding one colour twice, and a colour it lacks taken nearest.
+        pal = bytearray(kelvane.builtin_palette())
+        pal[27:30] = pal[15:18]
+        known = {bytes(pal[i:i + 3]) for i in range(0, 768, 3)}
+        missing = next(c.to_bytes(3, "big") for c in range(1 << 24) if c.to_bytes(3, "big") not in known)
+        pixels = bytes(pal[15:18]) + b"\xff" + missing + b"\xff" + bytes(pal[0:3]) + b"\xff"
+        with tempfile.TemporaryDirectory() as out:
+            png, palette_file = os.path.join(out, "frame.png"), os.path.join(out, "shared.pal")
+            Image.frombytes("RGBA", (3, 1), pixels).save(png)
+            with open(palette_file, "wb") as f:  # 768 bytes, blue, green, red
+                f.write(bytes(pal[i + 2 - c] for i in range(0, 768, 3) for c in range(3)))
+            packed = subprocess.run([PACK, "--nearest", "-p", palette_file, "-o", os.path.join(out, "p.dc6"), png],
+                                    capture_output=True, text=True)
+        theirs = [line.split(png + ": ", 1)[1] for line in packed.stderr.splitlines() if png + ": " in line]
+        frame = kelvane.Frame(3, 1, b"", b"")
+        frame.rgba = pixels
+        sprite = kelvane.Sprite([frame])
+        sprite.palette, sprite.nearest = bytes(pal), True
+        with warnings.catch_warnings(record=True) as seen:
+            warnings.simplefilter("always")
+            kelvane.write(sprite)
+        mine = [str(w.message) for w in seen if issubclass(w.category, kelvane.Notice)]
+        # Each front end names its own way of giving the original sprite.
+        self.assertEqual(len(theirs), 2, packed.stderr)
+        self.assertEqual([t.split(";")[0] for t in mine], [t.split(";")[0] for t in theirs])
+
     def test_colour_not_in_palette_is_refused_with_the_packers_reason(self):
         frame = kelvane.Frame(2, 1, b"", b"")
         pal = kelvane.builtin_palette()
