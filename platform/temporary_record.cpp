@@ -25,6 +25,8 @@ constexpr char kTemporaryPrefix[] = "~kelvane";
 constexpr char kTemporarySuffix[] = ".tmp";
 
 constexpr int kRecordEntries = 256;
+// How long (in milliseconds) the handler waits for a file being moved into place.
+constexpr int kMovingWaitMs = 2000;
 #ifdef _WIN32
 constexpr std::size_t kRecordedName = 4096;  // the whole path
 #else
@@ -144,8 +146,8 @@ void RemoveTemporaryFilesInProgress() {
         // A file being moved into place by another thread arrives whole in a
         // moment; one being moved by the thread this handler interrupted
         // never will.
-        for (int waited = 0; waited < 2000 && entry.state.load() == kMoving && entry.owner.load() != &threadTag;
-             ++waited)
+        for (int waited = 0;
+             waited < kMovingWaitMs && entry.state.load() == kMoving && entry.owner.load() != &threadTag; ++waited)
             Pause();
         const int state = entry.state.load();
         if (state == kRemovable || state == kMoving) RemoveRecorded(entry);
