@@ -24,6 +24,13 @@
 
 namespace {
 
+// What the packer's notices tell the user to do: the callers of this
+// interface (Python, the GIMP plug-in) name their own settings.
+const PackWording kInterfaceWording = {
+    "give the original sprite", "ask for the nearest", "give the sprite's palette",
+    "name the sprite",          "keep the fill index",
+};
+
 char* CopyText(const std::string& text) {
     char* copy = static_cast<char*>(std::malloc(text.size() + 1));
     if (copy != nullptr) std::memcpy(copy, text.c_str(), text.size() + 1);
@@ -57,16 +64,6 @@ private:
     kelvane_notice_fn notice_;
     void* context_;
 };
-
-PaletteRgb BuiltInRgb() {
-    PaletteRgb rgb{};
-    for (std::size_t i = 0; i < 256; ++i) {
-        rgb[3 * i] = builtInPalette[3 * i + 2];
-        rgb[3 * i + 1] = builtInPalette[3 * i + 1];
-        rgb[3 * i + 2] = builtInPalette[3 * i];
-    }
-    return rgb;
-}
 
 void FreeFrames(kelvane_sprite* sprite) {
     if (sprite->frames == nullptr) return;
@@ -203,8 +200,6 @@ void kelvane_bytes_free(uint8_t* bytes) { std::free(bytes); }
 
 int kelvane_write(const kelvane_sprite_in* in, kelvane_notice_fn notice, void* context, uint8_t** out, size_t* out_size,
                   char** reason) {
-    (void)notice;
-    (void)context;
     if (reason != nullptr) *reason = nullptr;
     if (out != nullptr) *out = nullptr;
     if (out_size != nullptr) *out_size = 0;
@@ -216,7 +211,7 @@ int kelvane_write(const kelvane_sprite_in* in, kelvane_notice_fn notice, void* c
         SetReason(reason, "a sprite holds 1 to 12 frames, not " + std::to_string(in->frame_count));
         return 0;
     }
-    PaletteRgb palette = BuiltInRgb();
+    PaletteRgb palette = BuiltInPaletteRgb();
     if (in->palette != nullptr) std::memcpy(palette.data(), in->palette, palette.size());
     Original original;
     if (in->original != nullptr && in->original_size <= 0xFFFFFFFFull - kFileSlack) {
@@ -228,6 +223,7 @@ int kelvane_write(const kelvane_sprite_in* in, kelvane_notice_fn notice, void* c
                                        Dc6Damage::kTolerate);
         }
     }
+    PixelCounts counts;
     Dc6File file;
     std::memcpy(file.terminator.data(), in->terminator, 4);
     file.header4to7 = in->header4to7;
@@ -276,17 +272,15 @@ int kelvane_write(const kelvane_sprite_in* in, kelvane_notice_fn notice, void* c
                 mapper.UseImagePalette(palette.data(), 256);
         }
         for (std::size_t at = 0; at < pixels; ++at) {
-            const std::size_t column = at % static_cast<std::size_t>(f.width);
-            const std::size_t row = at / static_cast<std::size_t>(f.width);
+            const auto column = static_cast<std::int64_t>(at % static_cast<std::size_t>(f.width));
+            const auto row = static_cast<std::int64_t>(at / static_cast<std::size_t>(f.width));
             int index = 0;
             std::uint32_t colour = 0;
             if (f.rgba != nullptr) {
                 const std::uint8_t* p = f.rgba + 4 * at;
                 if (p[3] == 0) continue;
                 if (p[3] != 255) {
-                    SetReason(reason, frameName + ": pixel " + std::to_string(column) + "," + std::to_string(row) +
-                                          " is partly transparent; save it with every transparent pixel fully "
-                                          "transparent");
+                    SetReason(reason, frameName + ": " + PartlyTransparentText(column, row));
                     return 0;
                 }
                 colour = ColourOf(p);
@@ -303,15 +297,13 @@ int kelvane_write(const kelvane_sprite_in* in, kelvane_notice_fn notice, void* c
                 index = mapper.MapIndex(value, at, originalFrame);
             }
             if (index < 0) {
-                SetReason(reason, frameName + ": colour " + ColourText(colour) + " (pixel " + std::to_string(column) +
-                                      "," + std::to_string(row) +
-                                      ") is not in the sprite's palette; paint with the palette's colours, or "
-                                      "ask for the nearest to take the nearest of them");
+                SetReason(reason, frameName + ": " + NotInPaletteText(colour, column, row, kInterfaceWording));
                 return 0;
             }
             indices[at] = static_cast<std::uint8_t>(index);
             opaque[at] = 1;
         }
+        counts.Add(mapper);
         Dc6FrameRecord record;
         record.width = f.width;
         record.height = f.height;
@@ -334,6 +326,10 @@ int kelvane_write(const kelvane_sprite_in* in, kelvane_notice_fn notice, void* c
         SetReason(reason, why);
         return 0;
     }
+    // The pixels that did not come out as given, as kelvane-pack counts them.
+    if (notice != nullptr)
+        for (const std::string& text : CountedNoticeTexts(counts, original.sprite.has_value(), kInterfaceWording))
+            notice(context, -1, text.c_str());
     auto* bytes = static_cast<std::uint8_t*>(std::malloc(sink.data.size() + 1));
     if (bytes == nullptr) {
         SetReason(reason, "not enough memory for the sprite");
@@ -346,7 +342,7 @@ int kelvane_write(const kelvane_sprite_in* in, kelvane_notice_fn notice, void* c
 }
 
 void kelvane_builtin_palette(uint8_t rgb[768]) {
-    const PaletteRgb palette = BuiltInRgb();
+    const PaletteRgb palette = BuiltInPaletteRgb();
     std::memcpy(rgb, palette.data(), palette.size());
 }
 

@@ -102,7 +102,11 @@ typedef struct kelvane_sprite_in {
  * lowest. Returns 1 with *out (release with kelvane_bytes_free) and
  * *out_size; 0 with *reason (release with kelvane_string_free) when the
  * sprite cannot be packed (a colour not in the palette, a partly transparent
- * pixel, a frame that cannot be coded with the terminator, bad sizes). */
+ * pixel, a frame that cannot be coded with the terminator, bad sizes).
+ * A sprite packed gives kelvane-pack's notices of the pixels that did not
+ * come out as given (the lowest of several indices of their colour, the
+ * nearest colour, the original's index) through notice (may be NULL), with
+ * frame -1. */
 KELVANE_API int kelvane_write(const kelvane_sprite_in* sprite, kelvane_notice_fn notice, void* context, uint8_t** out,
                               size_t* out_size, char** reason);
 KELVANE_API void kelvane_bytes_free(uint8_t* bytes);

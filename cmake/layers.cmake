@@ -28,9 +28,6 @@ function(kelvane_include_folder name)
   set(KELVANE_INCLUDE_${name} ${dir} PARENT_SCOPE)
 endfunction()
 
-# Layers whose warnings do not yet stop the build.
-set(KELVANE_WARNINGS_NOT_ERRORS convert)
-
 # kelvane_layer(NAME FOLDERS folder... SOURCES file... LINKS target...):
 # the static library kelvane_NAME of the sources, whose include folder links
 # the folders (its own and those of the layers below), linked to the layers
@@ -42,7 +39,7 @@ function(kelvane_layer name)
   # A value that changes in a conversion, or a name that hides another, is
   # a fault in a codec: with g++, an error.
   target_compile_options(kelvane_${name} PRIVATE -Wshadow -Wconversion -Wsign-conversion)
-  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND NOT name IN_LIST KELVANE_WARNINGS_NOT_ERRORS)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     target_compile_options(kelvane_${name} PRIVATE -Werror)
   endif()
   target_include_directories(kelvane_${name} PUBLIC ${CMAKE_BINARY_DIR}/include/${name})

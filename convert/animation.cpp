@@ -59,7 +59,7 @@ bool Decode(const SpriteJob& job, const Frame& frame, const TransparencyPlan& pl
 
 // The opacity of row row of a decoded frame (width pixels) into opaque.
 void RowOpacity(const Decoded& frame, std::int32_t width, std::int32_t row, std::uint8_t* opaque) {
-    const std::uint8_t* pixels = frame.pixels.get() + static_cast<std::size_t>(row) * width;
+    const std::uint8_t* pixels = frame.pixels.get() + static_cast<std::size_t>(row) * static_cast<std::size_t>(width);
     const std::uint64_t start = static_cast<std::uint64_t>(row) * static_cast<std::uint64_t>(width);
     auto next = std::lower_bound(frame.marked.begin(), frame.marked.end(), start);
     for (std::int32_t x = 0; x < width; ++x) {
@@ -118,7 +118,8 @@ bool EncodeApng(const SpriteJob& job, platform::PendingFile& file, const std::ve
             return false;
         }
         const auto frameRow = [&](std::int32_t row, std::uint8_t* toIndices, std::uint8_t* toOpaque) {
-            std::copy_n(decoded.pixels.get() + static_cast<std::size_t>(row) * frame.width, frame.width, toIndices);
+            std::copy_n(decoded.pixels.get() + static_cast<std::size_t>(row) * static_cast<std::size_t>(frame.width),
+                        frame.width, toIndices);
             if (rgba) RowOpacity(decoded, frame.width, row, toOpaque);
         };
         bool added;
@@ -241,16 +242,16 @@ bool EncodeGif(const SpriteJob& job, platform::PendingFile& file, const std::vec
             *noMemory = true;
             return false;
         }
-        const CanvasTransparency settled =
-            SettleTransparency(plan, decoded.pixels.get(), static_cast<std::size_t>(frame.width) * frame.height,
-                               decoded.marked, false, fill);
+        const CanvasTransparency settled = SettleTransparency(
+            plan, decoded.pixels.get(), static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(frame.height),
+            decoded.marked, false, fill);
         if (settled.rgba && index < 0) {
             *reason = kNoIndexForGif;
             return false;
         }
         const std::uint8_t* pixels = decoded.pixels.get();
         GifWriter::RowSource source = [&](std::int32_t r, const std::uint8_t** i) {
-            *i = pixels + static_cast<std::size_t>(r) * frame.width;
+            *i = pixels + static_cast<std::size_t>(r) * static_cast<std::size_t>(frame.width);
             return true;
         };
         if (keep >= 0) {
@@ -260,7 +261,7 @@ bool EncodeGif(const SpriteJob& job, platform::PendingFile& file, const std::vec
             row.resize(static_cast<std::size_t>(frame.width));
             opacity.resize(static_cast<std::size_t>(frame.width));
             source = [&](std::int32_t r, const std::uint8_t** i) {
-                const std::uint8_t* in = pixels + static_cast<std::size_t>(r) * frame.width;
+                const std::uint8_t* in = pixels + static_cast<std::size_t>(r) * static_cast<std::size_t>(frame.width);
                 RowOpacity(decoded, frame.width, r, opacity.data());
                 for (std::size_t x = 0; x < row.size(); ++x)
                     row[x] = opacity[x] == 0  ? static_cast<std::uint8_t>(index)

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-using PaletteRgb = std::array<std::uint8_t, 768>;  // 256 x red, green, blue
+#include "image/palette.h"
 
 // A colour as 0xRRGGBB.
 inline std::uint32_t ColourOf(const std::uint8_t* rgb) {

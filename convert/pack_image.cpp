@@ -54,8 +54,7 @@ public:
         const std::size_t at = At(column, row);
         if (rgba[3] == 0) return true;
         if (rgba[3] != 255) {
-            *reason_ = "pixel " + std::to_string(column) + "," + std::to_string(row) + " is partly transparent; " +
-                       kSaveFullyTransparent;
+            *reason_ = PartlyTransparentText(column, row);
             return false;
         }
         const std::uint32_t colour = ColourOf(rgba);
@@ -69,9 +68,7 @@ private:
 
     bool Put(std::size_t at, int index, std::int64_t column, std::int64_t row, std::uint32_t colour) {
         if (index < 0) {
-            *reason_ = "colour " + ColourText(colour) + " (pixel " + std::to_string(column) + "," +
-                       std::to_string(row) + ") is not in the sprite's palette; paint with the palette's colours, or " +
-                       wording_.nearest + " to take the nearest of them";
+            *reason_ = NotInPaletteText(colour, column, row, wording_);
             return false;
         }
         frame_->pixels.get()[at] = static_cast<std::uint8_t>(index);
@@ -136,6 +133,17 @@ std::string SizeText(std::int64_t width, std::int64_t height) {
 }
 
 }  // namespace
+
+std::string PartlyTransparentText(std::int64_t column, std::int64_t row) {
+    return "pixel " + std::to_string(column) + "," + std::to_string(row) + " is partly transparent; " +
+           kSaveFullyTransparent;
+}
+
+std::string NotInPaletteText(std::uint32_t colour, std::int64_t column, std::int64_t row, const PackWording& wording) {
+    return "colour " + ColourText(colour) + " (pixel " + std::to_string(column) + "," + std::to_string(row) +
+           ") is not in the sprite's palette; paint with the palette's colours, or " + wording.nearest +
+           " to take the nearest of them";
+}
 
 bool AllocateFrame(std::int32_t width, std::int32_t height, FramePixels* frame, std::string* reason) {
     const std::uint64_t count = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);

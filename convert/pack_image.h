@@ -33,6 +33,11 @@ struct PackWording {
 // The command line's words: its options.
 extern const PackWording kCommandLineWording;
 
+// The refusals of a pixel at image column, row that cannot be packed: one
+// partly transparent, and one of a colour the sprite's palette lacks.
+std::string PartlyTransparentText(std::int64_t column, std::int64_t row);
+std::string NotInPaletteText(std::uint32_t colour, std::int64_t column, std::int64_t row, const PackWording& wording);
+
 // A frame's pixels and opaque marks, width x height, rows top first.
 struct FramePixels {
     HeapBlock pixels;

@@ -32,16 +32,6 @@ std::string SizeText(std::int64_t width, std::int64_t height) {
     return std::to_string(width) + " x " + std::to_string(height);
 }
 
-PaletteRgb BuiltInRgb() {
-    PaletteRgb rgb{};
-    for (std::size_t i = 0; i < 256; ++i) {
-        rgb[3 * i] = builtInPalette[3 * i + 2];
-        rgb[3 * i + 1] = builtInPalette[3 * i + 1];
-        rgb[3 * i + 2] = builtInPalette[3 * i];
-    }
-    return rgb;
-}
-
 PaletteRgb PaddedPalette(const std::vector<std::uint8_t>& rgb) {
     PaletteRgb padded{};
     std::memcpy(padded.data(), rgb.data(), std::min(rgb.size(), padded.size()));
@@ -137,13 +127,6 @@ struct FrameJob {
     std::size_t number;
 };
 
-// Pixels of a sprite that did not come out as their image gave them.
-struct PixelCounts {
-    std::uint64_t ambiguous = 0;  // took the lowest of several indices of their colour
-    std::uint64_t nearest = 0;    // took the nearest colour
-    std::uint64_t restored = 0;   // took the original's index of their colour, not the image's
-};
-
 std::string PixelsText(std::uint64_t count) { return std::to_string(count) + (count == 1 ? " pixel" : " pixels"); }
 
 // Cuts frames out of images and codes them: the part manifests and loose
@@ -179,9 +162,7 @@ public:
                             mapper, originalFrame, *settings_.wording, &pixels, reason))
             return false;
         originalPixels = FramePixels();  // not needed for the coding: freed before it
-        counts->ambiguous += mapper.ambiguousPixels();
-        counts->nearest += mapper.nearestPixels();
-        counts->restored += mapper.restoredPixels();
+        counts->Add(mapper);
         return CodePackedFrame(pixels.pixels.get(), pixels.opaque.get(), record, terminator_, job.number, reason);
     }
 
@@ -193,25 +174,10 @@ private:
     bool shared_;
 };
 
-// The notices of the pixels that took the lowest of several indices, the
-// nearest colour, or the original's index of their colour.
 void CountedNotices(const std::string& subject, const PixelCounts& counts, bool originalAtHand,
                     const PackWording& wording, PackReport* report) {
-    if (counts.restored > 0)
-        report->notices.emplace_back(
-            subject, PixelsText(counts.restored) + (counts.restored == 1 ? " shows" : " show") +
-                         " the original sprite's colour at another index of the palette and kept the original's "
-                         "index (editors do not tell apart palette entries of one colour)");
-    if (counts.ambiguous > 0)
-        report->notices.emplace_back(
-            subject, std::to_string(counts.ambiguous) +
-                         " pixels have a colour the palette holds at several indices and took "
-                         "the lowest of them" +
-                         (originalAtHand ? std::string(" (the original sprite has another colour there)")
-                                         : "; " + std::string(wording.original) + " to take the original sprite's"));
-    if (counts.nearest > 0)
-        report->notices.emplace_back(subject, std::to_string(counts.nearest) +
-                                                  " pixels have a colour not in the palette and took the nearest one");
+    for (std::string& text : CountedNoticeTexts(counts, originalAtHand, wording))
+        report->notices.emplace_back(subject, std::move(text));
 }
 
 // Whether the rectangle lies wholly inside the image.
@@ -221,6 +187,31 @@ bool Inside(const FrameEntry& entry, const PackImage& image) {
 }
 
 }  // namespace
+
+void PixelCounts::Add(const ColourMapper& mapper) {
+    ambiguous += mapper.ambiguousPixels();
+    nearest += mapper.nearestPixels();
+    restored += mapper.restoredPixels();
+}
+
+std::vector<std::string> CountedNoticeTexts(const PixelCounts& counts, bool originalAtHand,
+                                            const PackWording& wording) {
+    std::vector<std::string> texts;
+    if (counts.restored > 0)
+        texts.push_back(PixelsText(counts.restored) + (counts.restored == 1 ? " shows" : " show") +
+                        " the original sprite's colour at another index of the palette and kept the original's "
+                        "index (editors do not tell apart palette entries of one colour)");
+    if (counts.ambiguous > 0)
+        texts.push_back(std::to_string(counts.ambiguous) +
+                        " pixels have a colour the palette holds at several indices and took "
+                        "the lowest of them" +
+                        (originalAtHand ? std::string(" (the original sprite has another colour there)")
+                                        : "; " + std::string(wording.original) + " to take the original sprite's"));
+    if (counts.nearest > 0)
+        texts.push_back(std::to_string(counts.nearest) +
+                        " pixels have a colour not in the palette and took the nearest one");
+    return texts;
+}
 
 bool IsSpriteFileName(const std::string& name) {
     if (!IsManifestFileName(name) || name.size() < 5) return false;
@@ -289,7 +280,7 @@ bool PackManifest(const std::string& manifestPath, const PackSettings& settings,
     // The sprite's palette: the manifest's colours; in earlier manifests the
     // built-in palette, or the first indexed image's.
     std::optional<PaletteRgb> palette = manifest.paletteRgb;
-    if (!palette && manifest.palette == "built-in") palette = BuiltInRgb();
+    if (!palette && manifest.palette == "built-in") palette = BuiltInPaletteRgb();
     for (std::size_t i = 0; !palette && i < manifest.frames.size(); ++i) {
         const FrameEntry& entry = manifest.frames[i];
         PackImage image;

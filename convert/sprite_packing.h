@@ -53,6 +53,22 @@ struct PackSettings {
     const PackWording* wording = &kCommandLineWording;  // how notices tell the user what to do
 };
 
+// Pixels of a sprite that did not come out as their image gave them.
+struct PixelCounts {
+    std::uint64_t ambiguous = 0;  // took the lowest of several indices of their colour
+    std::uint64_t nearest = 0;    // took the nearest colour
+    std::uint64_t restored = 0;   // took the original's index of their colour, not the image's
+
+    // Adds the pixels a frame's mapper counted.
+    void Add(const ColourMapper& mapper);
+};
+
+// The notices of the counted pixels, in the order the packer gives them:
+// those that took the original's index of their colour, the lowest of
+// several indices, the nearest colour. originalAtHand: whether the
+// original sprite was read (the words then differ).
+std::vector<std::string> CountedNoticeTexts(const PixelCounts& counts, bool originalAtHand, const PackWording& wording);
+
 // The header values of a sprite made from loose images: a new sprite's
 // (zero fields, kNewSpriteTerminator) or those of an existing sprite file.
 struct SpriteTemplate {

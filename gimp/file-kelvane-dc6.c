@@ -312,7 +312,8 @@ static gboolean save_image(const gchar* filename, gint32 image, GError** error) 
         uint8_t* bytes = NULL;
         size_t size = 0;
         char reason[512];
-        if (sprite_write(&sprite, palette, original, original_size, &bytes, &size, reason, sizeof reason) != 0) {
+        if (sprite_write(&sprite, palette, original, original_size, notice_to_message, NULL, &bytes, &size, reason,
+                         sizeof reason) != 0) {
             g_set_error(error, G_FILE_ERROR, G_FILE_ERROR_FAILED, "%s", reason);
             ok = FALSE;
         } else {

@@ -93,7 +93,8 @@ int sprite_read(const uint8_t* bytes, size_t size, SpriteImage* image, SpriteNot
 }
 
 int sprite_write(const SpriteImage* image, const uint8_t* palette, const uint8_t* original, size_t original_size,
-                 uint8_t** bytes, size_t* size, char* reason, size_t reason_size) {
+                 SpriteNoticeFn notice, void* context, uint8_t** bytes, size_t* size, char* reason,
+                 size_t reason_size) {
     kelvane_frame_in* frames = calloc(image->frame_count ? image->frame_count : 1, sizeof *frames);
     if (frames == NULL) {
         snprintf(reason, reason_size, "out of memory");
@@ -130,7 +131,8 @@ int sprite_write(const SpriteImage* image, const uint8_t* palette, const uint8_t
     sprite.original = original;
     sprite.original_size = original_size;
     char* why = NULL;
-    int ok = kelvane_write(&sprite, NULL, NULL, bytes, size, &why);
+    NoticeRelay relay = {notice, context};
+    int ok = kelvane_write(&sprite, relay_notice, &relay, bytes, size, &why);
     free(frames);
     if (!ok) {
         set_reason(reason, reason_size, why);

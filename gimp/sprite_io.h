@@ -50,9 +50,10 @@ int sprite_read(const uint8_t* bytes, size_t size, SpriteImage* image, SpriteNot
 /* Writes image by the packer's rules, palette (768 bytes) being the
  * sprite's, into a buffer the caller frees with sprite_free_bytes. original
  * (may be null) is the file the image was opened from, whose indices win
- * where two palette entries share a colour. */
+ * where two palette entries share a colour. The packer's notices go to
+ * notice (may be null). */
 int sprite_write(const SpriteImage* image, const uint8_t* palette, const uint8_t* original, size_t original_size,
-                 uint8_t** bytes, size_t* size, char* reason, size_t reason_size);
+                 SpriteNoticeFn notice, void* context, uint8_t** bytes, size_t* size, char* reason, size_t reason_size);
 
 /* The built-in palette, or the palette file at path (any format the
  * converter's -p reads). */

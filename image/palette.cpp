@@ -1,5 +1,6 @@
 #include "image/palette.h"
 
+#include <algorithm>
 #include <utility>
 
 // A general-purpose palette. Seven entries are fixed: 0 black, 1 dark red,
@@ -78,6 +79,13 @@ const std::uint8_t builtInPalette[kPaletteSize] = {
     0x66, 0xff, 0xff,  0x99, 0xff, 0xff,  0xcc, 0xff, 0xff,  0xff, 0xff, 0xff,  // 252-255
 };
 // clang-format on
+
+PaletteRgb BuiltInPaletteRgb() {
+    PaletteRgb rgb{};
+    std::copy(builtInPalette, builtInPalette + kPaletteSize, rgb.begin());
+    ReorderPalette(rgb.data());
+    return rgb;
+}
 
 void ReorderPalette(std::uint8_t* palette) {
     for (std::size_t entry = 0; entry < kPaletteSize; entry += 3) std::swap(palette[entry], palette[entry + 2]);

@@ -5,12 +5,19 @@
 // The image writers want red, green, blue: each run reorders its palette once.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "image/pcx_writer.h"
 
+// A palette in the order images hold it: 256 x red, green, blue.
+using PaletteRgb = std::array<std::uint8_t, kPaletteSize>;
+
 // The built-in palette, stored blue, green, red. Never changed.
 extern const std::uint8_t builtInPalette[kPaletteSize];
+
+// The built-in palette as images hold it.
+PaletteRgb BuiltInPaletteRgb();
 
 // Exchanges bytes 0 and 2 of every entry of the 768 bytes at palette, in
 // place: stored order to the order images hold, and back.

@@ -6,8 +6,9 @@
 // "PCXFiles\walk.pcx" on Windows and "PCXFiles/walk.pcx" elsewhere. Joined
 // to literals by the preprocessor, so the formats stay single literals.
 // Code written for one platform only (the Win32 and POSIX halves of
-// files.cpp, output_file.cpp and directory.cpp) splits and joins paths with
-// that platform's own separators.
+// files.cpp and directory.cpp, output_file_win32.cpp and
+// output_file_posix.cpp) splits and joins paths with that platform's own
+// separators.
 #ifdef _WIN32
 #define KV_PATH_SEPARATOR "\\"
 #else

@@ -55,6 +55,9 @@ public:
 private:
     // Forgets any earlier file and takes path as the new target.
     void Begin(const char* path);
+    // The folder part of path with its separator ("" for a plain name) and
+    // the name part.
+    static void SplitPath(const std::string& path, std::string* folder, std::string* name);
     bool Fail(int error);
     bool Fail(const char* reason);
 

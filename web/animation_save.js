@@ -7,13 +7,8 @@
   const page = Kelvane.page;
   const { $ } = page;
 
-  // The frame rate set, within the field's own limits.
-  function fps() {
-    const field = $("fps");
-    const value = Math.round(Number(field.value));
-    if (!Number.isFinite(value) || value <= 0) return 10;
-    return Math.min(Number(field.max) || 100, Math.max(Number(field.min) || 1, value));
-  }
+  // The frame rate set, as the player plays it.
+  function fps() { return page.player.rateFor(Number($("fps").value)); }
 
   function format() { return $("animation-format").value === "gif" ? "gif" : "apng"; }
 

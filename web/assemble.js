@@ -1,9 +1,7 @@
 // Lays out the page in its folder (make web: build/web):
 //
 //   index.html, style.css   the page
-//   kelvane.js              the page's script (core_client.js, names.js, drawing.js,
-//                           player.js, drop.js, settings.js, pool.js, page.js,
-//                           pack_panel.js, animation_save.js)
+//   kelvane.js              the page's script: the modules of pageScripts, in order
 //   kelvane-worker.js       the worker's source as text, for a Blob URL: the
 //                           core (kelvane-core.js, WebAssembly embedded) and
 //                           worker.js
@@ -24,6 +22,14 @@ if (!help) {
   console.error("usage: node assemble.js OUT CORE.js ZLIB_FOLDER HELP_FOLDER");
   process.exit(2);
 }
+// The page's script, one module a job: first those that stand alone, then
+// the page's shared parts (page.js) and the parts that add to them, start.js
+// last, which starts the page.
+const pageScripts = [
+  "core_client.js", "names.js", "drawing.js", "player.js", "drop.js", "settings.js", "pool.js",
+  "page.js", "notices.js", "busy.js", "files.js", "sprite_list.js", "viewer.js", "palette_choice.js", "image_save.js",
+  "pack_panel.js", "animation_save.js", "start.js",
+];
 const source = (name) => fs.readFileSync(path.join(__dirname, name), "utf8");
 
 function copyFolder(from, to, take) {
@@ -39,8 +45,7 @@ fs.rmSync(out, { recursive: true, force: true });
 fs.mkdirSync(out, { recursive: true });
 fs.copyFileSync(path.join(__dirname, "index.html"), path.join(out, "index.html"));
 fs.copyFileSync(path.join(__dirname, "style.css"), path.join(out, "style.css"));
-fs.writeFileSync(path.join(out, "kelvane.js"), ["core_client.js", "names.js", "drawing.js", "player.js", "drop.js", "settings.js",
-  "pool.js", "page.js", "pack_panel.js", "animation_save.js"].map(source).join("\n"));
+fs.writeFileSync(path.join(out, "kelvane.js"), pageScripts.map(source).join("\n"));
 
 const workerSource = [
   fs.readFileSync(core, "utf8"),

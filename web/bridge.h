@@ -59,11 +59,21 @@ std::uint8_t* KelvaneDeflate(const std::uint8_t* data, std::uint32_t size, int l
 // The CRC-32 of size bytes at data, as a ZIP entry records it.
 std::uint32_t KelvaneCrc32(const std::uint8_t* data, std::uint32_t size);
 
-// The order the sprites are listed in, as the converter lists them: names
-// is a JSON array of the names (strings); returns the JSON array of their
+// The order the sprites are listed in, as the converter takes them: names
+// is a JSON array of the names (strings), each a name or a path below the
+// folder the user chose (a/x.dc6), which are ordered as a run over that
+// folder's tree (-r) takes them: a folder's own sprites first, then its
+// sub-folders, each whole, both by name. Returns the JSON array of their
 // indices in that order ("[2,0,1]"), or null when names is not such an
 // array or there was no memory. The text stays valid until the next call.
 const char* KelvaneSpriteOrder(const char* names);
+
+// The canvas an animation of the sprite file at path is drawn on, as JSON
+// text: {"x", "y", "w", "h"}, the smallest offsets and the size, as the
+// manifest's meta.canvas gives it and kelvane-convert --anim draws; "null"
+// when the file is unreadable or refused, its frames have no offsets, or no
+// image could be that large. The text stays valid until the next call.
+const char* KelvaneAnimationCanvas(const char* path);
 
 // The frame rates an animation is played and written at (frames a second).
 int KelvaneMinFps();

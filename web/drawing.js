@@ -9,9 +9,7 @@ window.Kelvane = window.Kelvane || {};
   // Beyond this many pixels a side the animation leaves the offsets out: a
   // sprite's numbers never decide how large a canvas the page makes.
   const kMaxStage = 4096;
-  const kMargin = 4;
   const kOriginArm = 5;
-  const kMaxFps = 100;
   // The most pixels of one sprite the core decodes for drawing (the
   // bridge's kMaxShownPixels).
   const kDrawingBudget = 64 * 1024 * 1024;
@@ -110,14 +108,21 @@ window.Kelvane = window.Kelvane || {};
     }
   }
 
-  // The animation: one frame at a time at its offsets from the origin, which
-  // is marked; or, for a stitched sprite, its one image.
+  // A side of the stage: a whole number of pixels the page draws.
+  const fitsStage = (side) => Number.isInteger(side) && side >= 1 && side <= kMaxStage;
+
+  // The animation: one frame at a time at its offsets, on the canvas the
+  // converter's animation file has, with the origin marked; or, for a
+  // stitched sprite, its one image.
   class Player {
-    constructor(canvas, onFrame) {
+    // rates: the frame rates played ({ min, max, initial }), until the core
+    // tells its own (setRates).
+    constructor(canvas, onFrame, rates) {
       this.canvas = canvas;
       this.onFrame = onFrame;
       this.timer = null;
-      this.fps = 10;
+      this.rates = rates;
+      this.fps = rates.initial;
       this.onion = false;
       this.clear();
     }
@@ -137,13 +142,15 @@ window.Kelvane = window.Kelvane || {};
 
     // frames: the decoded frames with their offsets; sources: their
     // canvases (null where not shown); stitched: the converter's places of
-    // the frames in the one image, or null.
-    show(frames, sources, stitched, zoom) {
+    // the frames in the one image, or null; stage: the canvas of the
+    // converter's animation ({ x, y, w, h }: the smallest offsets and the
+    // size, as its manifest's meta.canvas gives them), or null.
+    show(frames, sources, stitched, stage, zoom) {
       this.clear();
       this.frames = frames;
       this.sources = sources;
       this.stitched = stitched;
-      this.layout();
+      this.layout(stage);
       this.current = 0;
       this.draw();
       this.zoom(zoom);
@@ -151,7 +158,7 @@ window.Kelvane = window.Kelvane || {};
 
     get animated() { return !this.stitched && this.frames.length > 1; }
 
-    layout() {
+    layout(stage) {
       if (this.stitched) {
         const fits = this.stitched.width <= kMaxStage && this.stitched.height <= kMaxStage;
         this.place = (index) => this.stitched.places[index];
@@ -161,31 +168,29 @@ window.Kelvane = window.Kelvane || {};
         this.note = fits ? "The stitched image, as the converter writes it." : "The stitched image is too large to show here.";
         return;
       }
-      let left = 0, top = 0, right = 0, bottom = 0;
-      for (const frame of this.frames) {
-        left = Math.min(left, frame.xOffset);
-        top = Math.min(top, frame.yOffset);
-        right = Math.max(right, frame.xOffset + Math.max(0, frame.width));
-        bottom = Math.max(bottom, frame.yOffset + Math.max(0, frame.height));
-      }
-      const withOffsets = right - left <= kMaxStage && bottom - top <= kMaxStage;
-      if (withOffsets) {
-        this.origin = { x: kMargin - left, y: kMargin - top };
-        this.place = (index) => ({ x: this.origin.x + this.frames[index].xOffset, y: this.origin.y + this.frames[index].yOffset });
-        this.canvas.width = right - left + 2 * kMargin;
-        this.canvas.height = bottom - top + 2 * kMargin;
+      if (stage && fitsStage(stage.w) && fitsStage(stage.h) && Number.isInteger(stage.x) && Number.isInteger(stage.y)) {
+        // Where offset 0, 0 lies on the stage: outside it when every frame
+        // lies to one side of the origin.
+        this.origin = { x: -stage.x, y: -stage.y };
+        this.place = (index) => ({ x: this.frames[index].xOffset - stage.x, y: this.frames[index].yOffset - stage.y });
+        this.canvas.width = stage.w;
+        this.canvas.height = stage.h;
         this.canvas.dataset.originX = String(this.origin.x);
         this.canvas.dataset.originY = String(this.origin.y);
-        this.note = "Each frame at its offsets from the origin (+).";
-      } else {
-        const widest = Math.max(1, ...this.frames.map((frame) => Math.min(kMaxStage, frame.width)));
-        const tallest = Math.max(1, ...this.frames.map((frame) => Math.min(kMaxStage, frame.height)));
-        this.origin = null;
-        this.place = () => ({ x: 0, y: 0 });
-        this.canvas.width = widest;
-        this.canvas.height = tallest;
-        this.note = "The offsets are too far apart to show: frames drawn at the corner.";
+        const marked = this.origin.x >= 0 && this.origin.x <= stage.w && this.origin.y >= 0 && this.origin.y <= stage.h;
+        this.note = "Each frame at its offsets, on the saved animation's canvas" +
+                    (marked ? "; + marks the origin." : "; the origin lies outside it.");
+        return;
       }
+      const widest = Math.max(1, ...this.frames.map((frame) => Math.min(kMaxStage, frame.width)));
+      const tallest = Math.max(1, ...this.frames.map((frame) => Math.min(kMaxStage, frame.height)));
+      this.origin = null;
+      this.place = () => ({ x: 0, y: 0 });
+      this.canvas.width = widest;
+      this.canvas.height = tallest;
+      this.note = this.frames.some((frame) => frame.xOffset !== 0 || frame.yOffset !== 0)
+        ? "The offsets are too far apart to show: frames drawn at the corner."
+        : "The frames have no offsets: each drawn at the corner.";
     }
 
     draw() {
@@ -259,10 +264,21 @@ window.Kelvane = window.Kelvane || {};
       if (this.onFrame && this.frames) this.onFrame(this);
     }
 
-    // Plays at fps frames a second, 1 to kMaxFps as the converter's
-    // animations take them; gives the rate played.
+    // The frame rates the converter's animations take ({ min, max, initial }).
+    setRates(rates) {
+      this.rates = rates;
+      return this.setFps(this.fps);
+    }
+
+    // The rate fps frames a second is played at: whole, within the rates the
+    // converter's animations take; the rate played now when fps is no number.
+    rateFor(fps) {
+      return Number.isFinite(fps) ? Math.min(this.rates.max, Math.max(this.rates.min, Math.round(fps))) : this.fps;
+    }
+
+    // Plays at fps frames a second (rateFor); gives the rate played.
     setFps(fps) {
-      if (Number.isFinite(fps)) this.fps = Math.min(kMaxFps, Math.max(1, Math.round(fps)));
+      this.fps = this.rateFor(fps);
       if (this.playing) {
         this.pause();
         this.play();

@@ -118,15 +118,30 @@ window.Kelvane = window.Kelvane || {};
       return chosen ? Number(chosen.dataset.index) : 0;
     }
 
+    // The frame rates the converter's animations take ({ min, max, initial }),
+    // as the core tells them: the field's range, and its value while the
+    // user has not set one.
+    setRates(rates) {
+      const field = $("fps");
+      const untouched = field.value === field.defaultValue;
+      field.min = String(rates.min);
+      field.max = String(rates.max);
+      field.defaultValue = String(rates.initial);
+      if (untouched) field.value = String(rates.initial);
+      this.player.setRates(rates);
+      this.setFps();
+    }
+
     // The rate asked for, as played; a value beyond what is played is said.
     setFps() {
       const field = $("fps");
       const typed = field.value.trim();
       const asked = typed === "" ? NaN : Number(typed);
       const played = this.player.setFps(asked);
+      const { min, max } = this.player.rates;
       field.value = String(played);
       $("fps-note").textContent = typed === "" || !Number.isFinite(asked) ? `Not a frame rate: ${played} frames/s is played.`
-        : asked !== played ? `${typed} frames/s is outside 1 to 100 or not whole: ${played} frames/s is played.` : "";
+        : asked !== played ? `${typed} frames/s is outside ${min} to ${max} or not whole: ${played} frames/s is played.` : "";
     }
 
     background() {

@@ -1,8 +1,9 @@
 // Converting many sprites on every core: the sprites in the converter's
-// order, cut into shares that workers of their own convert at once, each
-// giving back a ZIP of its images (deflated in that worker), merged here
-// into one. The images are the converter's own bytes, the notices come in
-// the order one run gives them, and the count and exit status are one run's.
+// order (the page's list, as the core orders it), cut into shares that
+// workers of their own convert at once, each giving back a ZIP of its images
+// (deflated in that worker), merged here into one. The images are the
+// converter's own bytes, the notices come in the order one run gives them,
+// and the count and exit status are one run's.
 "use strict";
 
 window.Kelvane = window.Kelvane || {};
@@ -13,43 +14,6 @@ window.Kelvane = window.Kelvane || {};
   const kSmallestShare = 8;
   const kSharesPerWorker = 6;
   const kSummary = /^Successfully converted (\d+) files$/;
-
-  const encoder = new TextEncoder();
-  const folded = (byte) => (byte >= 0x41 && byte <= 0x5a ? byte + 0x20 : byte);
-
-  // The converter's order of names: bytes compared with ASCII letters
-  // folded, then as they are.
-  function converterOrder(left, right) {
-    const a = encoder.encode(left), b = encoder.encode(right);
-    const common = Math.min(a.length, b.length);
-    for (let i = 0; i < common; ++i) if (folded(a[i]) !== folded(b[i])) return folded(a[i]) - folded(b[i]);
-    if (a.length !== b.length) return a.length - b.length;
-    for (let i = 0; i < common; ++i) if (a[i] !== b[i]) return a[i] - b[i];
-    return 0;
-  }
-
-  // The order a run over a folder's tree (-r) takes its sprites in: a
-  // folder's own sprites by name, then its sub-folders by name, each whole.
-  function treeOrder(paths) {
-    const root = { files: [], folders: new Map() };
-    for (const path of paths) {
-      const parts = path.split("/");
-      let node = root;
-      for (const part of parts.slice(0, -1)) {
-        if (!node.folders.has(part)) node.folders.set(part, { files: [], folders: new Map() });
-        node = node.folders.get(part);
-      }
-      node.files.push(path);
-    }
-    const order = [];
-    const walk = (node) => {
-      const last = (path) => path.slice(path.lastIndexOf("/") + 1);
-      order.push(...node.files.sort((a, b) => converterOrder(last(a), last(b))));
-      for (const name of [...node.folders.keys()].sort(converterOrder)) walk(node.folders.get(name));
-    };
-    walk(root);
-    return order;
-  }
 
   // The names (folder, and name without extension, letter case folded) an
   // image or manifest of a sprite of frames frames may take: NAME, and
@@ -144,8 +108,9 @@ window.Kelvane = window.Kelvane || {};
       for (const worker of this.workers) if (worker && worker.busy) worker.cancel();
     }
 
-    // Converts sprites ([path, bytes, frame count]; with folders in their
-    // paths, as a run over their tree) with options
+    // Converts sprites ([path, bytes, frame count], in the order the
+    // converter takes them; with folders in their paths, as a run over their
+    // tree) with options
     // and palette ({ name, bytes } or null) as one run of the converter
     // would; progress(done, total) hears of each share done. Gives
     // { status, lines, count, zip } with zip a Blob, or null when nothing
@@ -154,7 +119,7 @@ window.Kelvane = window.Kelvane || {};
       const bytes = new Map(sprites.map(([name, data]) => [name, data]));
       const frameCounts = new Map(sprites.map(([name, , frames]) => [name, frames]));
       const tree = [...bytes.keys()].some((name) => name.includes("/"));
-      const names = tree ? treeOrder([...bytes.keys()]) : [...bytes.keys()].sort(converterOrder);
+      const names = [...bytes.keys()];
       const size = Math.max(kSmallestShare, Math.ceil(names.length / (this.size * kSharesPerWorker)));
       const work = shares(names, frameCounts, size);
       const answers = new Array(work.length);

@@ -380,10 +380,22 @@ const requests = {
     return { status: run.status, lines: run.lines, file: written || null };
   },
 
+  // The order the converter takes the sprites in (paths below the folder
+  // chosen, as a run over its tree takes them): the indices of names in that
+  // order, or null when the core had no memory for it. A name that is not
+  // whole text (a lone surrogate) is ordered as the text the browser shows
+  // for it.
+  order({ names }) {
+    const whole = names.map((name) => name.replace(/[\ud800-\udbff](?![\udc00-\udfff])|(?<![\ud800-\udbff])[\udc00-\udfff]/g, "\ufffd"));
+    const text = withCString(JSON.stringify(whole), core._KelvaneSpriteOrder);
+    return { order: text ? JSON.parse(core.UTF8ToString(text)) : null };
+  },
+
   // The decoded frames of one sprite (where a stitched sprite's frames go in
-  // its picture, its description says).
+  // its picture, its description says), and the canvas its animation is
+  // drawn on ({ x, y, w, h } as the manifest's meta.canvas, or null).
   decode({ name }) {
-    if (pathProblem(name)) return { frames: [] };
+    if (pathProblem(name)) return { frames: [], canvas: null };
     core.FS.chdir("/sprites");
     const block = withCString(name, core._KelvaneDecodeSprite);
     const frames = [];
@@ -405,7 +417,13 @@ const requests = {
       }
       core._KelvaneRelease(block);
     }
-    return { frames };
+    const canvas = JSON.parse(core.UTF8ToString(withCString(name, core._KelvaneAnimationCanvas)));
+    return { frames, canvas };
+  },
+
+  // The frame rates the converter's animations take, for the player.
+  frameRates() {
+    return { min: core._KelvaneMinFps(), max: core._KelvaneMaxFps(), initial: core._KelvaneDefaultFps() };
   },
 
   // A conversion run: every file it wrote, or those files as one ZIP, in

@@ -155,10 +155,19 @@ def read(source):
         for i in range(s.frame_count):
             f = s.frames[i]
             n = f.width * f.height if f.decoded else 0
-            frame = Frame(f.width, f.height, ctypes.string_at(f.indices, n) if n else b"",
-                          ctypes.string_at(f.opaque, n) if n else b"", f.x_offset, f.y_offset,
+            decoded = bool(f.decoded)
+            try:
+                indices = ctypes.string_at(f.indices, n) if n else b""
+                opaque = ctypes.string_at(f.opaque, n) if n else b""
+            except MemoryError:
+                # The core could hold the frame but Python cannot copy it:
+                # the frame is lost, as the core's own shortage is.
+                indices = opaque = b""
+                decoded = False
+                warnings.warn(Notice("Not enough memory for image frame %d; it was not written." % i), stacklevel=2)
+            frame = Frame(f.width, f.height, indices, opaque, f.x_offset, f.y_offset,
                           f.header0to3, f.header20to23, f.header24to27)
-            frame.decoded = bool(f.decoded)
+            frame.decoded = decoded
             frame.place = (f.place_x, f.place_y)
             sprite.frames.append(frame)
         sprite.original = data
@@ -168,7 +177,10 @@ def read(source):
 
 
 def write(sprite):
-    """Packs the sprite's frames into DC6 bytes by kelvane-pack's rules; raises kelvane.Error."""
+    """Packs the sprite's frames into DC6 bytes by kelvane-pack's rules; raises kelvane.Error.
+
+    Pixels that did not come out as given (nearest colours, shared colours)
+    are counted in kelvane.Notice warnings, as kelvane-pack prints them."""
     count = len(sprite.frames)
     frames = (_FrameIn * max(count, 1))()
     keep = []
@@ -202,8 +214,13 @@ def write(sprite):
         s.original, s.original_size = bytes(sprite.original), len(sprite.original)
     s.nearest = 1 if sprite.nearest else 0
     out, size, reason = ctypes.c_void_p(), ctypes.c_size_t(), ctypes.c_void_p()
-    if not _lib.kelvane_write(ctypes.byref(s), _NOTICE(lambda *a: None), None, ctypes.byref(out),
-                              ctypes.byref(size), ctypes.byref(reason)):
+    notices = []
+    callback = _NOTICE(lambda _c, frame, text: notices.append(text.decode("utf-8", "replace")))
+    packed = _lib.kelvane_write(ctypes.byref(s), callback, None, ctypes.byref(out), ctypes.byref(size),
+                                ctypes.byref(reason))
+    for text in notices:
+        warnings.warn(Notice(text), stacklevel=2)
+    if not packed:
         raise Error(_take_text(reason) or "the sprite cannot be packed")
     try:
         return ctypes.string_at(out.value, size.value)

@@ -6,7 +6,7 @@ info["transparency"] the sprite's fill index (pixels no run wrote).
 """
 import warnings
 
-from PIL import Image, ImageFile
+from PIL import Image, ImageFile, ImagePalette
 
 import kelvane
 
@@ -38,17 +38,17 @@ class Dc6ImageFile(ImageFile.ImageFile):
         self._show(0)
 
     def _show(self, n):
+        # The pixels are made when asked for (load), so that Pillow's own
+        # size limit is checked before memory is taken for them.
         frame = self._frames[n]
         self._size = (frame.width, frame.height)
         self.info["offset"] = (frame.x_offset, frame.y_offset)
         self.info["transparency"] = self._sprite.terminator[3]
         self.tile = []
         self.im = None
-        size = (frame.width, frame.height)
-        img = Image.frombytes("P", size, frame.indices) if frame.width and frame.height else Image.new("P", size)
-        img.putpalette(palette if palette is not None else kelvane.builtin_palette())
-        self.im = img.im
-        self.palette = img.palette
+        self._loaded = None
+        self._rgb = bytes(palette) if palette is not None else kelvane.builtin_palette()
+        self.palette = ImagePalette.ImagePalette("RGB", self._rgb)
         self.frame_opaque = frame.opaque
 
     @property
@@ -62,6 +62,8 @@ class Dc6ImageFile(ImageFile.ImageFile):
     def seek(self, frame):
         if not 0 <= frame < len(self._frames):
             raise EOFError("no frame %d" % frame)
+        # Image.open checks the first frame's size against Pillow's limit; the others are checked here.
+        Image._decompression_bomb_check((self._frames[frame].width, self._frames[frame].height))
         self._n = frame
         self._show(frame)
 
@@ -69,6 +71,13 @@ class Dc6ImageFile(ImageFile.ImageFile):
         return self._n
 
     def load(self):
+        if self._loaded != self._n:
+            frame = self._frames[self._n]
+            size = (frame.width, frame.height)
+            img = Image.frombytes("P", size, frame.indices) if frame.width and frame.height else Image.new("P", size)
+            img.putpalette(self._rgb)
+            self.im = img.im
+            self._loaded = self._n
         return Image.Image.load(self)
 
 

@@ -6,21 +6,10 @@
 const assert = require("node:assert/strict");
 const fs = require("node:fs");
 const path = require("node:path");
-const { after, before, describe, test } = require("node:test");
-const { samples, temporaryFolder, serve, webFolder, launch, PageDriver } = require("./support");
+const { describe, test } = require("node:test");
+const { samples, temporaryFolder, pageHarness } = require("./support");
 
-let browser, server, served;
-
-before(async () => {
-  server = await serve(webFolder);
-  served = `http://127.0.0.1:${server.address().port}/`;
-  browser = await launch();
-});
-
-after(async () => {
-  if (browser) await browser.dispose();
-  if (server) server.close();
-});
+const harness = pageHarness();
 
 // Drags the files (paths on disk) from outside the window and drops them
 // onto the element selector names, as the browser's input does.
@@ -38,9 +27,7 @@ const listed = (driver) => driver.page.$$eval("#sprite-list li[data-sprite]", (i
 describe("dropping onto the page", () => {
   for (const origin of ["file", "served"]) {
     test(`${origin === "file" ? "opened as a file" : "served"}: dropped sprites are listed, a dropped folder too or said`, async () => {
-      const url = origin === "file" ? "file://" + path.join(webFolder, "index.html") : served;
-      const driver = await PageDriver.open(browser, url);
-      try {
+      await harness.withPage(origin === "file" ? harness.file : harness.served, async (driver) => {
         assert.equal(await driver.page.$eval("#no-sprites", (zone) => zone.hidden || zone.offsetHeight === 0), false,
                      "the drop zone shows while the list is empty");
         await drop(driver, "#sprites", ["gem.dc6", "bounce.dc6"].map((name) => path.join(samples, name)));
@@ -60,9 +47,7 @@ describe("dropping onto the page", () => {
         assert.deepEqual(await listed(driver), ["bounce.dc6", "gem.dc6", "walk/valley.dc6"], JSON.stringify(await driver.notices()));
         assert.deepEqual((await driver.notices()).filter((line) => line.includes("notes.txt")), []);
         assert.deepEqual(driver.errors, []);
-      } finally {
-        await driver.page.close();
-      }
+      });
     });
   }
 });

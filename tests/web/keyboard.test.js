@@ -7,34 +7,23 @@
 const assert = require("node:assert/strict");
 const fs = require("node:fs");
 const path = require("node:path");
-const { after, before, describe, test } = require("node:test");
-const {
-  converter, samples, sampleSprites, keep, temporaryFolder, webFolder, launch, PageDriver, run, folderWith,
-} = require("./support");
+const { describe, test } = require("node:test");
+const { converter, samples, sampleSprites, keep, temporaryFolder, pageHarness, run, folderWith } = require("./support");
 
-const asFile = "file://" + path.join(webFolder, "index.html");
 const axeSource = fs.readFileSync(require.resolve("axe-core/axe.min.js"), "utf8");
 const samplePaths = sampleSprites.map((name) => path.join(samples, name));
 
-let browser;
-before(async () => {
-  fs.mkdirSync(keep, { recursive: true });
-  browser = await launch();
-});
-after(async () => { if (browser) await browser.dispose(); });
+const harness = pageHarness();
 
-async function withPage(body, viewport = { width: 1366, height: 768 }) {
-  const driver = await PageDriver.open(browser, asFile);
-  try {
+function withPage(body, viewport = { width: 1366, height: 768 }) {
+  return harness.withPage(harness.file, async (driver) => {
     // Each test starts from the page's defaults: what an earlier one chose is remembered.
     await driver.page.evaluate(() => window.localStorage.clear());
     await driver.page.reload();
     await driver.waitFor(() => document.getElementById("palette-name").textContent === "built-in");
     await driver.page.setViewport(viewport);
     await body(driver);
-  } finally {
-    await driver.page.close();
-  }
+  });
 }
 
 // axe-core's violations on the page as it stands, one line each.
@@ -204,21 +193,7 @@ describe("keyboard, screen reader and player", () => {
       await driver.select("valley.dc6");
       const png = folderWith([path.join(samples, "valley.dc6")]);
       assert.equal(run(converter, ["-q", "-f", "png", "valley.dc6"], { cwd: png }).status, 0);
-      const wrong = await driver.page.evaluate(async (base64) => {
-        const bitmap = await createImageBitmap(new Blob([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))]),
-                                               { premultiplyAlpha: "none", colorSpaceConversion: "none" });
-        const stage = document.getElementById("animation");
-        if (stage.width !== bitmap.width || stage.height !== bitmap.height) return `${stage.width} x ${stage.height}`;
-        const decoded = new OffscreenCanvas(bitmap.width, bitmap.height).getContext("2d");
-        decoded.drawImage(bitmap, 0, 0);
-        const want = decoded.getImageData(0, 0, bitmap.width, bitmap.height).data;
-        const have = stage.getContext("2d").getImageData(0, 0, bitmap.width, bitmap.height).data;
-        let differing = 0;
-        for (let i = 0; i < want.length; i += 4) {
-          if (want[i + 3] !== have[i + 3] || (want[i + 3] > 0 && (want[i] !== have[i] || want[i + 1] !== have[i + 1] || want[i + 2] !== have[i + 2]))) ++differing;
-        }
-        return differing;
-      }, fs.readFileSync(path.join(png, "PCXFiles", "valley.png")).toString("base64"));
+      const wrong = await driver.stageAgainst(fs.readFileSync(path.join(png, "PCXFiles", "valley.png")));
       assert.equal(wrong, 0, "the stitched picture as the converter writes it");
       await setField("background", "transparent-index");
 
@@ -229,6 +204,8 @@ describe("keyboard, screen reader and player", () => {
 
       await setField("format", "png");
       await setField("scheme", "dark");
+      // The page stores its settings a moment after the change.
+      await driver.waitFor(() => JSON.parse(window.localStorage.getItem("kelvane-settings") || "{}").scheme === "dark");
       await driver.page.reload();
       await driver.waitFor(() => document.getElementById("palette-name").textContent === "built-in");
       const kept = await driver.page.evaluate(() => ({

@@ -6,27 +6,16 @@
 const assert = require("node:assert/strict");
 const fs = require("node:fs");
 const path = require("node:path");
-const { after, before, describe, test } = require("node:test");
+const { describe, test } = require("node:test");
 const { unzipSync } = require("fflate");
 const {
-  webFolder, converter, packer, samples, temporaryFolder, launch, PageDriver, run, folderWith, filesOf, assertSameFiles,
+  converter, packer, samples, temporaryFolder, pageHarness, run, folderWith, filesOf, assertSameFiles,
 } = require("./support");
 
-const asFile = "file://" + path.join(webFolder, "index.html");
 const bounce = path.join(samples, "bounce.dc6");
 
-let browser;
-before(async () => { browser = await launch(); });
-after(async () => { if (browser) await browser.dispose(); });
-
-async function withPage(body) {
-  const driver = await PageDriver.open(browser, asFile);
-  try {
-    await body(driver);
-  } finally {
-    await driver.page.close();
-  }
-}
+const harness = pageHarness();
+const withPage = (body) => harness.withPage(harness.file, body);
 
 // What an editor makes of bounce's images converted with warm.pal, which
 // holds some colours twice: frame 0 as GIMP's pencil leaves it (every pixel

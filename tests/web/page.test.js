@@ -6,11 +6,11 @@
 const assert = require("node:assert/strict");
 const fs = require("node:fs");
 const path = require("node:path");
-const { after, before, describe, test } = require("node:test");
+const { describe, test } = require("node:test");
 const { unzipSync } = require("fflate");
 const {
-  webFolder, converter, packer, samples, sampleSprites, keep, temporaryFolder, serve, launch, PageDriver, run,
-  folderWith, filesOf, assertSameFiles, spriteOf,
+  converter, packer, samples, sampleSprites, keep, temporaryFolder, pageHarness, run, folderWith, filesOf,
+  assertSameFiles, spriteOf,
 } = require("./support");
 
 const samplePaths = sampleSprites.map((name) => path.join(samples, name));
@@ -67,39 +67,14 @@ async function framesAgainstPng(driver, manifest, images) {
   }, frames);
 }
 
-let browser;
-
-// Runs body with the page opened at url, and closes the page however body ends.
-async function withPage(url, body) {
-  const driver = await PageDriver.open(browser, url);
-  try {
-    await body(driver);
-  } finally {
-    await driver.page.close();
-  }
-}
-
-let server;
-let served;
-const asFile = "file://" + path.join(webFolder, "index.html");
-
-before(async () => {
-  fs.mkdirSync(keep, { recursive: true });
-  server = await serve(webFolder);
-  served = `http://127.0.0.1:${server.address().port}/`;
-  browser = await launch();
-});
-
-after(async () => {
-  if (browser) await browser.dispose();
-  if (server) server.close();
-});
+const harness = pageHarness();
+const withPage = harness.withPage;
 
 describe("the page", () => {
   for (const origin of ["served", "file"]) {
     test(`${origin === "served" ? "served on 127.0.0.1" : "opened as a file"}: lists the samples with the ` +
          "converter's notices, draws their frames as its PNG images and plays the animation", async () => {
-      const url = origin === "served" ? served : asFile;
+      const url = origin === "served" ? harness.served : harness.file;
       await withPage(url, async (driver) => {
         await driver.openSprites(samplePaths);
 
@@ -148,14 +123,56 @@ describe("the page", () => {
         assert.notEqual(first, second, "the animation advances");
 
         if (origin === "served") await driver.page.screenshot({ path: path.join(keep, "page.png") });
-        assert.deepEqual(driver.foreignRequests(origin === "served" ? served : "file://"), []);
+        assert.deepEqual(driver.foreignRequests(origin === "served" ? harness.served : "file://"), []);
         assert.deepEqual(driver.errors, []);
       });
     });
   }
 
+  test("lists sprites as kelvane-convert takes them where a plain, numeric or case-folded sort differs", async () => {
+    // Files the converter refuses, each named in the order it takes them.
+    const top = temporaryFolder("order");
+    fs.mkdirSync(path.join(top, "d"));
+    const names = ["B.dc6", "a.dc6", "walk10.dc6", "walk2.dc6", "\u0130x.dc6", "jx.dc6", "m.dc6", "d/k.dc6"];
+    for (const name of names) fs.writeFileSync(path.join(top, name), Buffer.from([5, 0, 0, 0]));
+    const native = run(converter, ["-q", "-r"], { cwd: top });
+    const order = native.err.trim().split("\n").map((line) => /^kelvane-convert: (.+?\.dc6): /.exec(line)[1]);
+    assert.equal(order.length, names.length, native.err);
+    await withPage(harness.served, async (driver) => {
+      await driver.choose("#sprite-folder", [top]);
+      await driver.waitFor((count) => document.querySelectorAll("#sprite-list li[data-sprite]").length === count, names.length);
+      await driver.idle();
+      assert.deepEqual(await driver.page.$$eval("#sprite-list li[data-sprite]", (items) => items.map((item) => item.dataset.sprite)),
+                       order);
+    });
+  });
+
+  test("draws the animation on kelvane-convert's --anim canvas: its size, and its first frame pixel for pixel", async () => {
+    const folder = folderWith([path.join(samples, "bounce.dc6")]);
+    // Frames on both sides of the origin, and one without pixels far off, which takes no room.
+    fs.writeFileSync(path.join(folder, "far.dc6"), spriteOf([{ width: 6, height: 5, xOffset: -3, yOffset: -20 },
+      { width: 4, height: 3, xOffset: 10, yOffset: 2 }, { width: 0, height: 0, xOffset: 300, yOffset: 300 }]));
+    run(converter, ["-q", "-f", "png", "--anim", "apng", "bounce.dc6", "far.dc6"], { cwd: folder });
+    await withPage(harness.served, async (driver) => {
+      await driver.openSprites(["bounce.dc6", "far.dc6"].map((name) => path.join(folder, name)));
+      for (const name of ["bounce", "far"]) {
+        await driver.select(`${name}.dc6`);
+        // The origin's mark is the page's own.
+        const { x, y } = await driver.page.$eval("#animation", (stage) => ({ x: Number(stage.dataset.originX), y: Number(stage.dataset.originY) }));
+        const mark = [];
+        for (let arm = -5; arm <= 5; ++arm) mark.push([x + arm, y], [x, y + arm]);
+        assert.equal(await driver.stageAgainst(fs.readFileSync(path.join(folder, "PCXFiles", `${name}.apng`)), mark), 0, name);
+      }
+      await driver.select("bounce.dc6");
+      await driver.page.click("#play");
+      await driver.waitFor(() => Number(document.getElementById("animation").dataset.frame) >= 2);
+      await driver.page.screenshot({ path: path.join(keep, "page-playing.png") });
+      await driver.page.click("#play");
+    });
+  });
+
   test("saves ZIPs of exactly the converter's files, with the built-in palette and a chosen one", async () => {
-    await withPage(served, async (driver) => {
+    await withPage(harness.served, async (driver) => {
       await driver.openSprites(samplePaths);
 
       await driver.setOptions({ format: "png", manifest: true, sheet: true });
@@ -207,7 +224,7 @@ describe("the page", () => {
     const packed = run(packer, ["-C", nativeFolder, "bounce.json"]);
     assert.equal(packed.status, 0, packed.err);
 
-    await withPage(asFile, async (driver) => {
+    await withPage(harness.file, async (driver) => {
       await driver.choose("#pack-files", images);
       await driver.waitFor(() => !document.getElementById("download-dc6").disabled);
       await driver.idle();  // the page settled: its busy line, when gone, moves what is below it
@@ -225,7 +242,7 @@ describe("the page", () => {
       "long.dc6": spriteOf(Array.from({ length: 12 }, (_, i) => ({ width: 6000, height: 6000, xOffset: i }))),
     };
     for (const [name, bytes] of Object.entries(sprites)) fs.writeFileSync(path.join(folder, name), bytes);
-    await withPage(served, async (driver) => {
+    await withPage(harness.served, async (driver) => {
       await driver.openSprites(["huge.dc6", "big.dc6"].map((name) => path.join(folder, name)));
 
       await driver.select("huge.dc6");

@@ -202,10 +202,64 @@ class PageDriver {
     return this.page.$$eval("#notices li", (items) => items.map((item) => item.textContent));
   }
 
+  // How the animation's stage differs from the first image of a PNG or APNG
+  // file (its bytes), decoded by the browser: its size as "W x H" when that
+  // differs, else the number of pixels that differ (alpha, and the colour
+  // where opaque), leaving out the pixels at the [x, y] of skip.
+  stageAgainst(bytes, skip = []) {
+    return this.page.evaluate(async (base64, skipped) => {
+      const bitmap = await createImageBitmap(new Blob([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))]),
+                                             { premultiplyAlpha: "none", colorSpaceConversion: "none" });
+      const stage = document.getElementById("animation");
+      if (stage.width !== bitmap.width || stage.height !== bitmap.height) return `${stage.width} x ${stage.height}`;
+      const decoded = new OffscreenCanvas(bitmap.width, bitmap.height).getContext("2d");
+      decoded.drawImage(bitmap, 0, 0);
+      const want = decoded.getImageData(0, 0, bitmap.width, bitmap.height).data;
+      const have = stage.getContext("2d").getImageData(0, 0, bitmap.width, bitmap.height).data;
+      const left = new Set(skipped.map(([x, y]) => 4 * (y * bitmap.width + x)));
+      let differing = 0;
+      for (let i = 0; i < want.length; i += 4) {
+        if (left.has(i)) continue;
+        if (want[i + 3] !== have[i + 3] || (want[i + 3] > 0 && (want[i] !== have[i] || want[i + 1] !== have[i + 1] || want[i + 2] !== have[i + 2]))) ++differing;
+      }
+      return differing;
+    }, Buffer.from(bytes).toString("base64"), skip);
+  }
+
   // Requests that left the page's own origin (the page loads nothing else).
   foreignRequests(origin) {
     return this.requests.filter((url) => !url.startsWith(origin) && !url.startsWith("blob:") && !url.startsWith("data:"));
   }
+}
+
+// What each test file of the page uses: one browser and the page's folder
+// served on 127.0.0.1, from before its first test to after its last. file and
+// served are the page's two addresses (served known once the tests run);
+// withPage(url, body) opens the page at url, runs body(driver) and closes the
+// page however body ends.
+function pageHarness() {
+  const { after, before } = require("node:test");
+  const harness = { file: "file://" + path.join(webFolder, "index.html"), served: null, browser: null };
+  let server = null;
+  before(async () => {
+    fs.mkdirSync(keep, { recursive: true });
+    server = await serve(webFolder);
+    harness.served = `http://127.0.0.1:${server.address().port}/`;
+    harness.browser = await launch();
+  });
+  after(async () => {
+    if (harness.browser) await harness.browser.dispose();
+    if (server) server.close();
+  });
+  harness.withPage = async (url, body) => {
+    const driver = await PageDriver.open(harness.browser, url);
+    try {
+      await body(driver);
+    } finally {
+      await driver.page.close();
+    }
+  };
+  return harness;
 }
 
 // Runs a native tool; gives its status and output. limitKiB caps its address space.
@@ -262,6 +316,6 @@ function spriteOf(frames) {
 }
 
 module.exports = {
-  webFolder, converter, packer, samples, sampleSprites, keep, temporaryFolder, serve, launch, PageDriver, run,
-  folderWith, filesOf, assertSameFiles, spriteOf,
+  webFolder, converter, packer, samples, sampleSprites, keep, temporaryFolder, serve, launch, PageDriver, pageHarness,
+  run, folderWith, filesOf, assertSameFiles, spriteOf,
 };
