@@ -1,7 +1,5 @@
 // The page's sprite list, its animation canvas and its frame-rate field, in
 // the run's own terms.
-#include <emscripten/emscripten.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -97,8 +95,7 @@ const char* KelvaneSpriteOrder(const char* names) {
     return orderText.empty() ? nullptr : orderText.c_str();
 }
 
-// Exported by its attribute: the page asks for it with every decoded sprite.
-EMSCRIPTEN_KEEPALIVE const char* KelvaneAnimationCanvas(const char* path) {
+const char* KelvaneAnimationCanvas(const char* path) {
     try {
         canvasText = path == nullptr ? "null" : CanvasJson(path);
     } catch (const std::bad_alloc&) {
