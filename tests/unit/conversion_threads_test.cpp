@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "convert/run_settings.h"
@@ -18,6 +17,7 @@
 #include "platform/output_folder.h"
 #include "sprite/dc6_sprite.h"
 #include "tests/support/dc6_builder.h"
+#include "tests/support/two_threads.h"
 
 namespace {
 
@@ -96,15 +96,8 @@ TEST(ConversionThreadsTest, TwoRunsWithTheirOwnSettingsAtOnceWriteWhatEachWrites
     ASSERT_GE(separateAlone.files.size(), 5u);  // three frames, the manifest, the animation
     EXPECT_FALSE(separateAlone.notices.empty());
 
-    const auto repeat = [](const Conversion& conversion, const Result& alone, bool* same) {
-        for (int i = 0; i < 100 && *same; ++i) *same = Convert(conversion) == alone;
-    };
-    bool stitchedSame = true;
-    bool separateSame = true;
-    std::thread first(repeat, std::cref(stitched), std::cref(stitchedAlone), &stitchedSame);
-    std::thread second(repeat, std::cref(separate), std::cref(separateAlone), &separateSame);
-    first.join();
-    second.join();
+    const auto [stitchedSame, separateSame] =
+        test::SameOnTwoThreads(Convert, stitched, stitchedAlone, separate, separateAlone, 100);
     EXPECT_TRUE(stitchedSame);
     EXPECT_TRUE(separateSame);
 }

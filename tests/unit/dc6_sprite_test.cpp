@@ -5,12 +5,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "notice/diagnostics.h"
 #include "sprite/frame_decoder.h"
 #include "tests/support/current_sprite.h"
 #include "tests/support/dc6_builder.h"
+#include "tests/support/two_threads.h"
 
 namespace {
 
@@ -149,15 +148,8 @@ TEST(Dc6SpriteTest, TwoThreadsParseAndDecodeTwoSpritesAtOnce) {
     // The zero byte of each frame, once per frame.
     EXPECT_THAT(goingOnAlone.faults, ElementsAre(NoticeCode::kZeroByte, NoticeCode::kZeroByte));
 
-    const auto repeat = [](const Bytes& file, const Decoded& expected, bool* same) {
-        for (int i = 0; i < 300 && *same; ++i) *same = ParseAndDecode(file) == expected;
-    };
-    bool endingSame = true;
-    bool goingOnSame = true;
-    std::thread first(repeat, std::cref(ending), std::cref(endingAlone), &endingSame);
-    std::thread second(repeat, std::cref(going_on), std::cref(goingOnAlone), &goingOnSame);
-    first.join();
-    second.join();
+    const auto [endingSame, goingOnSame] =
+        test::SameOnTwoThreads(ParseAndDecode, ending, endingAlone, going_on, goingOnAlone, 300);
     EXPECT_TRUE(endingSame);
     EXPECT_TRUE(goingOnSame);
 }
