@@ -285,13 +285,21 @@ void ProgramRun::Activate(HWND window) {
 
 void ProgramRun::ClickAt(POINT screen, int times) { ClickAt(MainWindow(), screen, times); }
 
+namespace {
+// A mouse event at an absolute screen point.
+INPUT MouseAt(POINT screen, DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = MulDiv(screen.x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(screen.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    return input;
+}
+}  // namespace
+
 void ProgramRun::ClickAt(HWND window, POINT screen, int times) {
     Activate(window);
-    INPUT move = {};
-    move.type = INPUT_MOUSE;
-    move.mi.dx = MulDiv(screen.x, 65535, ::GetSystemMetrics(SM_CXSCREEN) - 1);
-    move.mi.dy = MulDiv(screen.y, 65535, ::GetSystemMetrics(SM_CYSCREEN) - 1);
-    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    INPUT move = MouseAt(screen, 0);
     ::SendInput(1, &move, sizeof move);
     // The first move on a fresh display may still be on its way when the
     // buttons follow, and the click is then lost: press once it has arrived.
@@ -299,18 +307,16 @@ void ProgramRun::ClickAt(HWND window, POINT screen, int times) {
         POINT cursor;
         return ::GetCursorPos(&cursor) && cursor.x == screen.x && cursor.y == screen.y;
     });
-    PressLeftButton(times);
+    PressLeftButton(screen, times);
 }
 
-void ProgramRun::PressLeftButton(int times) {
+void ProgramRun::PressLeftButton(POINT screen, int times) {
+    // Each press and release carries its point: a late motion event from the
+    // display can move the cursor back to where the previous click was, and a
+    // bare press would land there.
     std::vector<INPUT> inputs;
     for (int i = 0; i < times; ++i) {
-        for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
-            INPUT input = {};
-            input.type = INPUT_MOUSE;
-            input.mi.dwFlags = flag;
-            inputs.push_back(input);
-        }
+        for (DWORD flag : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) inputs.push_back(MouseAt(screen, flag));
     }
     ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
@@ -332,11 +338,12 @@ void ProgramRun::DoubleClickItem(int item) {
     // user's does. Queued right behind it, it could meet the list still
     // deciding whether the first press began a drag, and one of the two would
     // be lost. Within the double-click time the two still make a double click.
-    ClickAt(ItemPoint(item), 1);
+    const POINT point = ItemPoint(item);
+    ClickAt(point, 1);
     const HWND list = Control(IDC_FILE_LIST);
     WaitUntil([&] { return ::SendMessageA(list, LVM_GETITEMSTATE, item, LVIS_SELECTED) != 0; },
               std::chrono::milliseconds(::GetDoubleClickTime()));
-    PressLeftButton(1);
+    PressLeftButton(point, 1);
 }
 
 void ProgramRun::ClickEmptySpace() {

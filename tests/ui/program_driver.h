@@ -102,7 +102,7 @@ public:
 private:
     HWND FindMainWindow();
     // Presses and releases the left button times in a row where the pointer is.
-    void PressLeftButton(int times);
+    void PressLeftButton(POINT screen, int times);
     POINT ItemPoint(int item);
 
     std::thread thread_;
