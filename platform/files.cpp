@@ -48,6 +48,21 @@ std::string SystemReason(unsigned long error) {
 }
 #endif
 
+ReasonRoom RoomOf(const std::string& reason) {
+    if (reason.empty()) return ReasonRoom::Enough;
+#ifdef _WIN32
+    for (const DWORD error : {DWORD{ERROR_DISK_FULL}, DWORD{ERROR_HANDLE_DISK_FULL}})
+        if (reason == SystemReason(error)) return ReasonRoom::Disk;
+    for (const DWORD error : {DWORD{ERROR_NOT_ENOUGH_MEMORY}, DWORD{ERROR_OUTOFMEMORY}})
+        if (reason == SystemReason(error)) return ReasonRoom::Memory;
+#else
+    for (const int error : {ENOSPC, EDQUOT})
+        if (reason == std::strerror(error)) return ReasonRoom::Disk;
+    if (reason == std::strerror(ENOMEM)) return ReasonRoom::Memory;
+#endif
+    return ReasonRoom::Enough;
+}
+
 bool Identify(const char* path, FileIdentity* identity) {
 #ifdef _WIN32
     // Windows numbers its files per volume; the C library's stat does not say.

@@ -75,6 +75,10 @@ bool Identify(const char* path, FileIdentity* identity);
 // True when both paths lead to existing entries and those are one file.
 bool SameFile(const char* left, const char* right);
 
+// What a system reason, as this layer words it, says ran out.
+enum class ReasonRoom { Enough, Memory, Disk };
+ReasonRoom RoomOf(const std::string& reason);
+
 #ifdef _WIN32
 // The system's text for a Windows error code, without its closing full stop.
 std::string SystemReason(unsigned long error);

@@ -1,7 +1,6 @@
 #include "run/file_conversion.h"
 
 #include <cerrno>
-#include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
@@ -12,29 +11,15 @@
 #include "platform/files.h"
 #include "platform/heap_block.h"
 #include "sprite/file_bytes.h"
-#ifdef _WIN32
-#include "platform/win32.h"
-#endif
 
 namespace {
 
 // What a notice says ran out: memory, disk space, or nothing.
-enum class Room { Enough, Memory, Disk };
+using Room = platform::ReasonRoom;
 
 Room RoomIn(const Notice& notice) {
     if (notice.code == NoticeCode::kNoMemory) return Room::Memory;
-    if (notice.reason.empty()) return Room::Enough;
-#ifdef _WIN32
-    for (const unsigned long error : {DWORD{ERROR_DISK_FULL}, DWORD{ERROR_HANDLE_DISK_FULL}})
-        if (notice.reason == platform::SystemReason(error)) return Room::Disk;
-    for (const unsigned long error : {DWORD{ERROR_NOT_ENOUGH_MEMORY}, DWORD{ERROR_OUTOFMEMORY}})
-        if (notice.reason == platform::SystemReason(error)) return Room::Memory;
-#else
-    for (const int error : {ENOSPC, EDQUOT})
-        if (notice.reason == std::strerror(error)) return Room::Disk;
-    if (notice.reason == std::strerror(ENOMEM)) return Room::Memory;
-#endif
-    return Room::Enough;
+    return platform::RoomOf(notice.reason);
 }
 
 void Converted(RunPlan& plan, std::size_t index, const std::string& name, const RunSettings& run, FileResult& result,
