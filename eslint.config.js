@@ -9,12 +9,15 @@ module.exports = [
   { ignores: ["build/**", "**/node_modules/**", "help/**"] },
   {
     files: ["web/**/*.js"],
-    ignores: ["web/assemble.js", "web/worker.js"],
+    ignores: ["web/assemble.js", "web/worker*.js"],
     ...js.configs.recommended,
     languageOptions: { ecmaVersion: 2022, sourceType: "script", globals: { ...globals.browser, Kelvane: "writable", kelvaneWorkerSource: "readonly" } },
   },
   {
-    files: ["web/worker.js"],
+    // The worker's scripts, joined into one after the core: each names what
+    // it takes from those before it (global) and gives to those after
+    // (exported).
+    files: ["web/worker*.js"],
     ...js.configs.recommended,
     languageOptions: { ecmaVersion: 2022, sourceType: "script", globals: { ...globals.worker, createKelvaneCore: "readonly" } },
   },

@@ -4,7 +4,7 @@
 //   kelvane.js              the page's script: the modules of pageScripts, in order
 //   kelvane-worker.js       the worker's source as text, for a Blob URL: the
 //                           core (kelvane-core.js, WebAssembly embedded) and
-//                           worker.js
+//                           the modules of workerScripts, in order
 //   help/                   the help pages
 //   LICENSES.txt            the licences of what the page carries
 //
@@ -30,6 +30,9 @@ const pageScripts = [
   "page.js", "notices.js", "busy.js", "files.js", "sprite_list.js", "viewer.js", "palette_choice.js", "image_save.js",
   "pack_panel.js", "animation_save.js", "start.js",
 ];
+// The worker's script after the core: its glue to the core, the file system,
+// the ZIP writer, and worker.js last, which answers the page's requests.
+const workerScripts = ["worker_core.js", "worker_files.js", "worker_zip.js", "worker.js"];
 const source = (name) => fs.readFileSync(path.join(__dirname, name), "utf8");
 
 function copyFolder(from, to, take) {
@@ -49,7 +52,7 @@ fs.writeFileSync(path.join(out, "kelvane.js"), pageScripts.map(source).join("\n"
 
 const workerSource = [
   fs.readFileSync(core, "utf8"),
-  source("worker.js"),
+  ...workerScripts.map(source),
 ].join("\n;\n");
 fs.writeFileSync(path.join(out, "kelvane-worker.js"),
                  "// The page's worker, started from a Blob URL (core_client.js).\n" +

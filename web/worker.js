@@ -5,89 +5,16 @@
 // they wrote and said. Nothing here reads a sprite or writes an image: the
 // core does, and the bytes are the tools' bytes.
 //
-// Folders of the file system:
-//   /sprites    the sprites the user opened, under their own names, or
-//               under their paths in the folder the user chose (a/x.dc6);
-//               a conversion writes into each folder's PCXFiles, as the
-//               converter does by default, so that its notices name the
-//               files as a run in the user's own folder would, and the page
-//               takes them out
-//   /palettes   the palette file in use; runs that only settle a palette
-//               work here, so that its notices name it as the user does
-//   /trial/N    a palette file being tried: it replaces the one in
-//               /palettes only once the converter took it
-//   /pack/N     the files of one pack request
-//   /runs/N     the output folder of one run, emptied and removed after it
+// This file holds the requests the page sends and answers them; beside it,
+// worker_core.js is the glue to the core, worker_files.js the file system
+// (its folders are described there), worker_zip.js the ZIP writer. They are
+// joined into one script, in that order, before this one.
 "use strict";
+/* global core, withCString, convert, pack, filesReady, safeName, pathProblem, splitPath, makeFolders, writeFile,
+          removeTree, takeFiles, kSpriteOutput, clearSpriteOutput, spriteFolders, takeTreeFiles, newRunFolder,
+          zipOf */
 
-// The WebAssembly build has no threads: one file at a time, and the
-// converter starts none.
-const kThreadArguments = ["-j", "1"];
-
-let core = null;        // the module, once ready
-let output = null;      // the lines of the command running now
-let runNumber = 0;
 let progress = () => {};  // tells the page how far the request running now is
-
-const ready = createKelvaneCore({
-  print: (text) => output && output.push({ stream: "out", text }),
-  printErr: (text) => output && output.push({ stream: "err", text }),
-}).then((module) => {
-  core = module;
-  for (const folder of ["/sprites", "/palettes", "/pack", "/runs", "/trial"]) core.FS.mkdir(folder);
-});
-
-// Copies a JavaScript string into the core's memory as a C string.
-function cString(text, blocks) {
-  const size = core.lengthBytesUTF8(text) + 1;
-  const pointer = core._malloc(size);
-  if (!pointer) throw new Error("not enough memory");
-  core.stringToUTF8(text, pointer, size);
-  blocks.push(pointer);
-  return pointer;
-}
-
-// Runs a tool's entry point with argv; returns its exit status and what it
-// printed, line by line.
-function runTool(entry, argv) {
-  const blocks = [];
-  output = [];
-  try {
-    const array = core._malloc(4 * (argv.length + 1));
-    if (!array) throw new Error("not enough memory");
-    blocks.push(array);
-    argv.forEach((argument, i) => { core.HEAP32[(array >> 2) + i] = cString(argument, blocks); });
-    core.HEAP32[(array >> 2) + argv.length] = 0;
-    core.FS.chdir("/");
-    const status = entry(argv.length, array);
-    return { status, lines: output };
-  } finally {
-    // -C moves the tool into a folder that may be removed next.
-    core.FS.chdir("/");
-    output = null;
-    for (const block of blocks) core._free(block);
-  }
-}
-
-// Calls entry with text as a C string for the length of the call.
-function withCString(text, entry) {
-  const blocks = [];
-  try {
-    return entry(cString(text, blocks));
-  } finally {
-    for (const block of blocks) core._free(block);
-  }
-}
-
-function convert(argv) { return runTool(core._KelvaneConvert, ["kelvane-convert", "-q", ...kThreadArguments, ...argv]); }
-function pack(argv) { return runTool(core._KelvanePack, ["kelvane-pack", ...argv]); }
-
-// A plain file name: no folder, nothing the file system reads as one, and no
-// backslash, which some ZIP readers take for a folder of the names written
-// after it.
-function safeName(name) {
-  return typeof name === "string" && name !== "" && name !== "." && name !== ".." && !/[/\\\0]/.test(name);
-}
 
 // The sprite file name a manifest gives, when it is a plain name ending in
 // .dc6 (the packer says why it refuses any other); null when the manifest
@@ -99,114 +26,6 @@ function manifestSprite(path) {
   } catch (error) {
     return null;
   }
-}
-
-// The most bytes of one name the file system's folder listing gives back
-// whole: a longer name would be held but never listed.
-const kLongestName = 255;
-
-function nameBytes(name) { return new TextEncoder().encode(name).length; }
-
-// Why the path of a sprite (its folders and name, '/' between them) cannot be
-// held as the converter would find it, or "" when it can.
-function pathProblem(path) {
-  if (typeof path !== "string") return "no name";
-  const parts = path.split("/");
-  for (const part of parts) {
-    if (!safeName(part)) return "a name with a backslash or an empty or dot part; left out";
-    if (nameBytes(part) > kLongestName) {
-      return `a name of ${nameBytes(part)} bytes, longer than the ${kLongestName} the converter can write; left out`;
-    }
-  }
-  // The converter's output folders hold images: a run never reads sprites there.
-  if (parts.slice(0, -1).some((part) => part.toLowerCase() === "pcxfiles")) {
-    return "inside a PCXFiles folder, which holds the converter's images, not sprites; left out";
-  }
-  return "";
-}
-
-// The folder and name of a sprite's path: "a/b/x.dc6" gives "a/b", "x.dc6".
-function splitPath(path) {
-  const slash = path.lastIndexOf("/");
-  return slash < 0 ? { folder: "", name: path } : { folder: path.slice(0, slash), name: path.slice(slash + 1) };
-}
-
-function makeFolders(path) {
-  let at = "";
-  for (const part of path.split("/")) {
-    at += "/" + part;
-    if (!core.FS.analyzePath(at).exists) core.FS.mkdir(at);
-  }
-}
-
-function writeFile(path, bytes) {
-  core.FS.writeFile(path, new Uint8Array(bytes), { canOwn: true });
-}
-
-function removeTree(path) {
-  const FS = core.FS;
-  for (const name of FS.readdir(path)) {
-    if (name === "." || name === "..") continue;
-    const child = path + "/" + name;
-    if (FS.isDir(FS.lstat(child).mode)) removeTree(child);
-    else FS.unlink(child);
-  }
-  FS.rmdir(path);
-}
-
-// The files a run wrote into its folder, sorted by name, and the folder
-// removed; none when the run made no folder.
-function takeFiles(folder) {
-  const FS = core.FS;
-  if (!FS.analyzePath(folder).exists) return [];
-  const names = FS.readdir(folder).filter((name) => name !== "." && name !== ".." &&
-                                                    FS.isFile(FS.lstat(folder + "/" + name).mode));
-  names.sort((a, b) => (a < b ? -1 : a > b ? 1 : 0));
-  const files = names.map((name) => ({ name, bytes: FS.readFile(folder + "/" + name) }));
-  removeTree(folder);
-  return files;
-}
-
-// The converter's own output folder among the sprites, made afresh by each run.
-const kSpriteOutput = "/sprites/PCXFiles";
-
-function clearSpriteOutput() {
-  if (core.FS.analyzePath(kSpriteOutput).exists) removeTree(kSpriteOutput);
-}
-
-// The sprites' sub-folders, relative to /sprites, parents first.
-function spriteFolders() {
-  const FS = core.FS;
-  const folders = [];
-  const walk = (relative) => {
-    for (const name of FS.readdir("/sprites" + relative)) {
-      if (name === "." || name === ".." || name === "PCXFiles") continue;
-      const child = relative + "/" + name;
-      if (FS.isDir(FS.lstat("/sprites" + child).mode)) {
-        folders.push(child.slice(1));
-        walk(child);
-      }
-    }
-  };
-  walk("");
-  return folders;
-}
-
-// The images a run over the tree wrote into each folder's PCXFiles, named
-// by their paths as -r -o DIR places them (a/x.pcx), and the folders removed.
-function takeTreeFiles() {
-  const files = takeFiles(kSpriteOutput);
-  for (const folder of spriteFolders()) {
-    for (const file of takeFiles(`/sprites/${folder}/PCXFiles`)) files.push({ name: `${folder}/${file.name}`, bytes: file.bytes });
-  }
-  files.sort((a, b) => (a.name < b.name ? -1 : a.name > b.name ? 1 : 0));
-  return files;
-}
-
-function newRunFolder(parent) {
-  const folder = `${parent}/${++runNumber}`;
-  core.FS.mkdir(folder);
-  return folder;
 }
 
 function paletteArguments(palette, folder = "/palettes/") {
@@ -221,86 +40,6 @@ function optionArguments(options) {
   if (!options.transparency) argv.push("--no-transparency");
   if (options.animation) argv.push("--anim", options.animation === "gif" ? "gif" : "apng", "--fps", String(options.fps));
   return argv;
-}
-
-// The files as one ZIP (no comment, no ZIP64), or null when there are none.
-// PNG files are deflated already and are stored; PCX files and manifests are
-// deflated by the core's zlib at its fastest level, which takes most of what
-// deflating can from them in a fraction of the time.
-function zipOf(files) {
-  if (files.length === 0) return null;
-  const encoder = new TextEncoder();
-  const now = new Date();
-  const time = (now.getHours() << 11) | (now.getMinutes() << 5) | (now.getSeconds() >> 1);
-  const date = ((Math.max(1980, now.getFullYear()) - 1980) << 9) | ((now.getMonth() + 1) << 5) | now.getDate();
-  const parts = [], directory = [];
-  let offset = 0;
-  for (const file of files) {
-    const name = encoder.encode(file.name);
-    const stored = /\.png$/i.test(file.name);
-    const { crc, data } = zipData(file.bytes, stored);
-    // Local header and central record share these fields, from version needed on.
-    const common = new DataView(new ArrayBuffer(26));
-    common.setUint16(0, 20, true);                                   // version needed: 2.0
-    common.setUint16(2, /[\u0080-\uffff]/.test(file.name) ? 0x800 : 0, true);  // names in UTF-8
-    common.setUint16(4, stored ? 0 : 8, true);                       // stored or deflated
-    common.setUint16(6, time, true);
-    common.setUint16(8, date, true);
-    common.setUint32(10, crc, true);
-    common.setUint32(14, data.length, true);
-    common.setUint32(18, file.bytes.length, true);
-    common.setUint16(22, name.length, true);
-    common.setUint16(24, 0, true);                                   // no extra field
-    const local = new Uint8Array(30 + name.length);
-    new DataView(local.buffer).setUint32(0, 0x04034b50, true);
-    local.set(new Uint8Array(common.buffer), 4);
-    local.set(name, 30);
-    const central = new Uint8Array(46 + name.length);
-    const view = new DataView(central.buffer);
-    view.setUint32(0, 0x02014b50, true);
-    view.setUint16(4, 20, true);                                     // made by: 2.0
-    central.set(new Uint8Array(common.buffer), 6);
-    view.setUint32(42, offset, true);                                // comment, disk, attributes: 0
-    central.set(name, 46);
-    parts.push(local, data);
-    directory.push(central);
-    offset += local.length + data.length;
-  }
-  const size = directory.reduce((sum, record) => sum + record.length, 0);
-  if (files.length > 0xffff || offset + size > 0xffffffff) throw new Error("too many or too large images for one ZIP");
-  const end = new Uint8Array(22);
-  const view = new DataView(end.buffer);
-  view.setUint32(0, 0x06054b50, true);
-  view.setUint16(8, files.length, true);
-  view.setUint16(10, files.length, true);
-  view.setUint32(12, size, true);
-  view.setUint32(16, offset, true);
-  const zip = new Uint8Array(offset + size + end.length);
-  let at = 0;
-  for (const part of [...parts, ...directory, end]) {
-    zip.set(part, at);
-    at += part.length;
-  }
-  return zip;
-}
-
-// A file's CRC-32 and its bytes as its ZIP entry holds them: as they are,
-// or deflated at level 1.
-function zipData(bytes, stored) {
-  const pointer = core._malloc(Math.max(1, bytes.length));
-  if (!pointer) throw new RangeError("not enough memory");
-  try {
-    core.HEAPU8.set(bytes, pointer);
-    if (stored) return { crc: core._KelvaneCrc32(pointer, bytes.length) >>> 0, data: bytes };
-    const block = core._KelvaneDeflate(pointer, bytes.length, 1);
-    if (!block) throw new RangeError("not enough memory");
-    const crc = core.HEAPU32[block >> 2] >>> 0, size = core.HEAPU32[(block >> 2) + 1];
-    const data = core.HEAPU8.slice(block + 8, block + 8 + size);
-    core._KelvaneRelease(block);
-    return { crc, data };
-  } finally {
-    core._free(pointer);
-  }
 }
 
 const requests = {
@@ -560,7 +299,7 @@ const requests = {
 self.onmessage = async (event) => {
   const { id, kind } = event.data;
   try {
-    await ready;
+    await filesReady;
     progress = (done, total) => self.postMessage({ id, progress: { done, total } });
     const result = requests[kind](event.data);
     const transfer = [];
