@@ -24,11 +24,11 @@
 
 namespace {
 
-// What the packer's notices tell the user to do: the callers of this
-// interface (Python, the GIMP plug-in) name their own settings.
+// What the packer's notices tell the user to do. The callers of this
+// interface (Python, the GIMP plug-in) name their own way of asking for the
+// nearest colours, or have none.
 const PackWording kInterfaceWording = {
-    "give the original sprite", "ask for the nearest", "give the sprite's palette",
-    "name the sprite",          "keep the fill index",
+    "give the original sprite", nullptr, "give the sprite's palette", "name the sprite", "keep the fill index",
 };
 
 char* CopyText(const std::string& text) {
@@ -211,6 +211,8 @@ int kelvane_write(const kelvane_sprite_in* in, kelvane_notice_fn notice, void* c
         SetReason(reason, "a sprite holds 1 to 12 frames, not " + std::to_string(in->frame_count));
         return 0;
     }
+    PackWording wording = kInterfaceWording;
+    wording.nearest = in->nearest_advice;
     PaletteRgb palette = BuiltInPaletteRgb();
     if (in->palette != nullptr) std::memcpy(palette.data(), in->palette, palette.size());
     Original original;
@@ -297,7 +299,7 @@ int kelvane_write(const kelvane_sprite_in* in, kelvane_notice_fn notice, void* c
                 index = mapper.MapIndex(value, at, originalFrame);
             }
             if (index < 0) {
-                SetReason(reason, frameName + ": " + NotInPaletteText(colour, column, row, kInterfaceWording));
+                SetReason(reason, frameName + ": " + NotInPaletteText(colour, column, row, wording));
                 return 0;
             }
             indices[at] = static_cast<std::uint8_t>(index);
@@ -328,7 +330,7 @@ int kelvane_write(const kelvane_sprite_in* in, kelvane_notice_fn notice, void* c
     }
     // The pixels that did not come out as given, as kelvane-pack counts them.
     if (notice != nullptr)
-        for (const std::string& text : CountedNoticeTexts(counts, original.sprite.has_value(), kInterfaceWording))
+        for (const std::string& text : CountedNoticeTexts(counts, original.sprite.has_value(), wording))
             notice(context, -1, text.c_str());
     auto* bytes = static_cast<std::uint8_t*>(std::malloc(sink.data.size() + 1));
     if (bytes == nullptr) {

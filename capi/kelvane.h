@@ -93,6 +93,11 @@ typedef struct kelvane_sprite_in {
     const uint8_t* original; /* the sprite the frames came from, or NULL */
     size_t original_size;
     int32_t nearest; /* 1: a colour the palette lacks takes the nearest one */
+    /* How the caller's user asks for that ("set the sprite's nearest to True"),
+     * told with the refusal of a colour the palette lacks; NULL when the
+     * caller offers no way, and the refusal says only to paint with the
+     * palette's colours. */
+    const char* nearest_advice;
 } kelvane_sprite_in;
 
 /* Packs the frames into DC6 bytes as kelvane-pack does: indices of an image

@@ -140,9 +140,11 @@ std::string PartlyTransparentText(std::int64_t column, std::int64_t row) {
 }
 
 std::string NotInPaletteText(std::uint32_t colour, std::int64_t column, std::int64_t row, const PackWording& wording) {
-    return "colour " + ColourText(colour) + " (pixel " + std::to_string(column) + "," + std::to_string(row) +
-           ") is not in the sprite's palette; paint with the palette's colours, or " + wording.nearest +
-           " to take the nearest of them";
+    std::string text = "colour " + ColourText(colour) + " (pixel " + std::to_string(column) + "," +
+                       std::to_string(row) + ") is not in the sprite's palette; paint with the palette's colours";
+    if (wording.nearest != nullptr && *wording.nearest != '\0')
+        text += std::string(", or ") + wording.nearest + " to take the nearest of them";
+    return text;
 }
 
 bool AllocateFrame(std::int32_t width, std::int32_t height, FramePixels* frame, std::string* reason) {

@@ -24,7 +24,8 @@
 // sentence whose rest is the same for both.
 struct PackWording {
     const char* original;  // "...; <original> to take the original sprite's"
-    const char* nearest;   // "paint with the palette's colours, or <nearest> to take the nearest of them"
+    const char* nearest;   // "paint with the palette's colours, or <nearest> to take the nearest of them";
+                           // null or empty: the front end has no such choice, and the "or" is left out
     const char* palette;   // "holds colours, not palette indices: <palette>, or save the image indexed"
     const char* name;      // "... no plain file name ending in .dc6; <name>"
     const char* keepFill;  // "(<keepFill> to keep them)"

@@ -25,6 +25,39 @@ constexpr int kMaxCodeSize = 12;
 constexpr std::size_t kTableSize = 8192;  // twice the codes: short probes
 constexpr std::size_t kSubBlock = 255;
 
+// The file's start: the signature, the logical screen descriptor, the global
+// table, then the looping extension.
+constexpr std::size_t kSignatureSize = 6;  // "GIF89a"
+constexpr std::size_t kScreenWidth = 6;
+constexpr std::size_t kScreenHeight = 8;
+constexpr std::size_t kScreenPacked = 10;
+constexpr std::size_t kScreenBackground = 11;
+constexpr std::size_t kScreenAspect = 12;
+constexpr std::size_t kGlobalTable = 13;
+constexpr std::size_t kLoopExtensionSize = 19;  // 21 FF 0B "NETSCAPE2.0" 03 01 loops (2) 00
+constexpr std::uint8_t kApplicationIdSize = 11;
+
+// Before each frame's codes: the graphic control extension, the image
+// descriptor and the LZW minimum code size.
+constexpr std::uint8_t kGraphicControlSize = 4;
+constexpr std::size_t kControlFlags = 3;
+constexpr std::size_t kControlDelay = 4;
+constexpr std::size_t kControlTransparent = 6;
+constexpr std::size_t kControlTerminator = 7;
+constexpr std::size_t kDescriptor = 8;
+constexpr std::size_t kDescriptorLeft = 9;
+constexpr std::size_t kDescriptorTop = 11;
+constexpr std::size_t kDescriptorWidth = 13;
+constexpr std::size_t kDescriptorHeight = 15;
+constexpr std::size_t kDescriptorPacked = 17;
+constexpr std::size_t kCodeSizeByte = 18;
+constexpr std::size_t kFrameHeadSize = 19;
+
+// Fibonacci hashing: 2^32 over the golden ratio spreads the keys, and the
+// top 13 bits of the product pick one of the table's 8192 slots.
+constexpr std::uint32_t kHashMultiplier = 2654435761u;
+constexpr int kHashShift = 19;
+
 // The LZW codes of one frame, packed and cut into sub-blocks for the sink.
 class LzwCoder {
 public:
@@ -81,7 +114,7 @@ private:
     }
 
     std::size_t Slot(std::uint32_t key) const {
-        std::size_t slot = (key * 2654435761u) >> 19 & (kTableSize - 1);
+        std::size_t slot = (key * kHashMultiplier) >> kHashShift & (kTableSize - 1);
         while (keys_[slot] != 0 && keys_[slot] != key + 1) slot = (slot + 1) & (kTableSize - 1);
         return slot;
     }
@@ -128,18 +161,18 @@ bool GifWriter::Start(std::int32_t width, std::int32_t height, const std::uint8_
     if (width < 1 || height < 1 || width > kMaxGifDimension || height > kMaxGifDimension) return false;
     width_ = width;
     height_ = height;
-    std::uint8_t header[6 + 7 + 768 + 19];
-    std::memcpy(header, "GIF89a", 6);
-    PutLittleEndian16(header + 6, static_cast<std::uint32_t>(width));
-    PutLittleEndian16(header + 8, static_cast<std::uint32_t>(height));
-    header[10] = kScreenFlags;
-    header[11] = background;
-    header[12] = 0;  // no aspect ratio
-    std::memcpy(header + 13, paletteRgb, 768);
-    std::uint8_t* loop = header + 13 + 768;
-    const std::uint8_t application[19] = {
-        kExtension, kApplication, 11,  'N', 'E', 'T', 'S', 'C', 'A', 'P',
-        'E',        '2',          '.', '0', 3,   1,   0,   0,   0};  // loops: 0, forever
+    std::uint8_t header[kGlobalTable + 768 + kLoopExtensionSize];
+    std::memcpy(header, "GIF89a", kSignatureSize);
+    PutLittleEndian16(header + kScreenWidth, static_cast<std::uint32_t>(width));
+    PutLittleEndian16(header + kScreenHeight, static_cast<std::uint32_t>(height));
+    header[kScreenPacked] = kScreenFlags;
+    header[kScreenBackground] = background;
+    header[kScreenAspect] = 0;  // no aspect ratio
+    std::memcpy(header + kGlobalTable, paletteRgb, 768);
+    std::uint8_t* loop = header + kGlobalTable + 768;
+    const std::uint8_t application[kLoopExtensionSize] = {
+        kExtension, kApplication, kApplicationIdSize, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 0, 0,
+        0};  // loops: 0, forever
     std::memcpy(loop, application, sizeof application);
     return sink_.Write(header, sizeof header);
 }
@@ -149,22 +182,23 @@ bool GifWriter::AddFrame(std::int32_t x, std::int32_t y, std::int32_t width, std
     if (width < 1 || height < 1 || x < 0 || y < 0 || static_cast<std::int64_t>(x) + width > width_ ||
         static_cast<std::int64_t>(y) + height > height_ || transparentIndex < -1 || transparentIndex > 255)
         return false;
-    std::uint8_t head[8 + 10 + 1];
+    std::uint8_t head[kFrameHeadSize];
     head[0] = kExtension;
     head[1] = kGraphicControl;
-    head[2] = 4;
-    head[3] = static_cast<std::uint8_t>((disposal == Disposal::Previous ? kRestorePrevious : kRestoreBackground) |
-                                        (transparentIndex >= 0 ? kTransparentGiven : 0));
-    PutLittleEndian16(head + 4, delay);
-    head[6] = static_cast<std::uint8_t>(transparentIndex >= 0 ? transparentIndex : 0);
-    head[7] = 0;
-    head[8] = kImageSeparator;
-    PutLittleEndian16(head + 9, static_cast<std::uint32_t>(x));
-    PutLittleEndian16(head + 11, static_cast<std::uint32_t>(y));
-    PutLittleEndian16(head + 13, static_cast<std::uint32_t>(width));
-    PutLittleEndian16(head + 15, static_cast<std::uint32_t>(height));
-    head[17] = 0;  // no local table, not interlaced
-    head[18] = kMinimumCodeSize;
+    head[2] = kGraphicControlSize;
+    head[kControlFlags] =
+        static_cast<std::uint8_t>((disposal == Disposal::Previous ? kRestorePrevious : kRestoreBackground) |
+                                  (transparentIndex >= 0 ? kTransparentGiven : 0));
+    PutLittleEndian16(head + kControlDelay, delay);
+    head[kControlTransparent] = static_cast<std::uint8_t>(transparentIndex >= 0 ? transparentIndex : 0);
+    head[kControlTerminator] = 0;
+    head[kDescriptor] = kImageSeparator;
+    PutLittleEndian16(head + kDescriptorLeft, static_cast<std::uint32_t>(x));
+    PutLittleEndian16(head + kDescriptorTop, static_cast<std::uint32_t>(y));
+    PutLittleEndian16(head + kDescriptorWidth, static_cast<std::uint32_t>(width));
+    PutLittleEndian16(head + kDescriptorHeight, static_cast<std::uint32_t>(height));
+    head[kDescriptorPacked] = 0;  // no local table, not interlaced
+    head[kCodeSizeByte] = kMinimumCodeSize;
     if (!sink_.Write(head, sizeof head)) return false;
     LzwCoder coder(sink_);
     for (std::int32_t row = 0; row < height; ++row) {

@@ -10,15 +10,20 @@
 
 namespace {
 
-constexpr std::size_t kBitsPerPixelOffset = 3;
-constexpr std::size_t kWindowOffset = 4;  // xmin, ymin, xmax, ymax
-constexpr std::size_t kPlanesOffset = 65;
-constexpr std::size_t kBytesPerLineOffset = 66;
 constexpr std::uint8_t kPaletteMarker = 0x0C;
 constexpr std::uint8_t kLongestLiteral = 0xC0;  // 0xC0 itself is a pixel, not an empty run
 constexpr std::uint8_t kRunBase = 0xC0;
 constexpr std::uint64_t kLongestRun = 63;
-constexpr std::size_t kColourTableOffset = 40;
+
+// BITMAPINFOHEADER: its size, then the fields set here (the rest stay zero),
+// then the colour table.
+constexpr std::int32_t kBitmapHeaderSize = 40;
+constexpr std::size_t kBiSize = 0;
+constexpr std::size_t kBiWidth = 4;
+constexpr std::size_t kBiHeight = 8;
+constexpr std::size_t kBiPlanes = 12;
+constexpr std::size_t kBiBitCount = 14;
+constexpr std::size_t kColourTableOffset = kBitmapHeaderSize;
 
 // The window fields and bytes per line are unsigned: the writer gives images
 // up to 65535 pixels wide and high.
@@ -39,11 +44,11 @@ void PutInt16(std::uint8_t* p, std::int16_t value) {
 void FillBitmapHeader(std::uint8_t* info, std::int32_t width, std::int32_t height, std::int16_t planes,
                       std::int16_t bitCount) {
     std::memset(info, 0, kBitmapInfoSize);
-    PutInt32(info + 0, 40);  // biSize
-    PutInt32(info + 4, width);
-    PutInt32(info + 8, -height);
-    PutInt16(info + 12, planes);
-    PutInt16(info + 14, bitCount);
+    PutInt32(info + kBiSize, kBitmapHeaderSize);
+    PutInt32(info + kBiWidth, width);
+    PutInt32(info + kBiHeight, -height);
+    PutInt16(info + kBiPlanes, planes);
+    PutInt16(info + kBiBitCount, bitCount);
     // biCompression BI_RGB and the rest stay zero.
 }
 
@@ -52,13 +57,11 @@ void FillBitmapHeader(std::uint8_t* info, std::int32_t width, std::int32_t heigh
 bool ReadPcxHeader(const std::uint8_t* file, std::size_t length, PcxHeader* header) {
     *header = PcxHeader();
     if (length < kPcxHeaderSize) return false;
-    const auto bitsPerPixel = static_cast<std::int8_t>(file[kBitsPerPixelOffset]);
-    const auto planes = static_cast<std::int8_t>(file[kPlanesOffset]);
-    const std::int64_t width =
-        std::int64_t{Unsigned16(file + kWindowOffset + 4)} - Unsigned16(file + kWindowOffset) + 1;
-    const std::int64_t height =
-        std::int64_t{Unsigned16(file + kWindowOffset + 6)} - Unsigned16(file + kWindowOffset + 2) + 1;
-    const std::int64_t bytesPerLine = Unsigned16(file + kBytesPerLineOffset);
+    const auto bitsPerPixel = static_cast<std::int8_t>(file[kPcxBitsPerPixel]);
+    const auto planes = static_cast<std::int8_t>(file[kPcxPlanes]);
+    const std::int64_t width = std::int64_t{Unsigned16(file + kPcxXMax)} - Unsigned16(file + kPcxXMin) + 1;
+    const std::int64_t height = std::int64_t{Unsigned16(file + kPcxYMax)} - Unsigned16(file + kPcxYMin) + 1;
+    const std::int64_t bytesPerLine = Unsigned16(file + kPcxBytesPerLine);
     if (planes != 1 || bitsPerPixel != 8 || width < 0 || height < 0 || bytesPerLine < width) return false;
     // Every two code bytes give at most 63 pixels: a file that cannot hold
     // its rows is not worth a block of their size.
@@ -120,8 +123,7 @@ PcxDecode DecodePcx(const std::uint8_t* file, std::size_t length, DisplayImage* 
     HeapBlock pixels(static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(height * rowStride) + 1, 1)));
     if (!info || !pixels) return PcxDecode::OutOfMemory;
     FillBitmapHeader(info.get(), static_cast<std::int32_t>(width), static_cast<std::int32_t>(height),
-                     static_cast<std::int8_t>(file[kPlanesOffset]),
-                     static_cast<std::int8_t>(file[kBitsPerPixelOffset]));
+                     static_cast<std::int8_t>(file[kPcxPlanes]), static_cast<std::int8_t>(file[kPcxBitsPerPixel]));
 
     // One forward pass; data that ends early leaves the rest of the rows zero.
     PcxRowDecoder rows(file, length, header);

@@ -120,17 +120,17 @@ bool EncodePcx(ByteSink& sink, const std::uint8_t* pixels, std::int32_t width, s
     std::uint8_t* const out = buffer.get();
 
     std::memset(out, 0, kPcxHeaderSize);
-    out[0] = kManufacturer;
-    out[1] = kVersion;
-    out[2] = kRunLengthEncoding;
-    out[3] = kBitsPerPixel;
-    PutLittleEndian16(out + 8, static_cast<std::uint32_t>(width - 1));
-    PutLittleEndian16(out + 10, static_cast<std::uint32_t>(height - 1));
-    PutLittleEndian16(out + 12, static_cast<std::uint32_t>(width));
-    PutLittleEndian16(out + 14, static_cast<std::uint32_t>(height));
-    out[65] = kPlanes;
-    PutLittleEndian16(out + 66, static_cast<std::uint32_t>(width));
-    PutLittleEndian16(out + 68, kPaletteInfo);
+    out[kPcxManufacturer] = kManufacturer;
+    out[kPcxVersion] = kVersion;
+    out[kPcxEncoding] = kRunLengthEncoding;
+    out[kPcxBitsPerPixel] = kBitsPerPixel;
+    PutLittleEndian16(out + kPcxXMax, static_cast<std::uint32_t>(width - 1));
+    PutLittleEndian16(out + kPcxYMax, static_cast<std::uint32_t>(height - 1));
+    PutLittleEndian16(out + kPcxHorizontalResolution, static_cast<std::uint32_t>(width));
+    PutLittleEndian16(out + kPcxVerticalResolution, static_cast<std::uint32_t>(height));
+    out[kPcxPlanes] = kPlanes;
+    PutLittleEndian16(out + kPcxBytesPerLine, static_cast<std::uint32_t>(width));
+    PutLittleEndian16(out + kPcxPaletteInfo, kPaletteInfo);
 
     std::uint8_t* o = out + kPcxHeaderSize;
     for (std::int32_t row = 0; row < height; ++row) {

@@ -22,6 +22,21 @@
 #include "platform/byte_sink.h"
 
 inline constexpr std::size_t kPcxHeaderSize = 128;
+
+// Where the header's fields start, as in the table above.
+inline constexpr std::size_t kPcxManufacturer = 0;
+inline constexpr std::size_t kPcxVersion = 1;
+inline constexpr std::size_t kPcxEncoding = 2;
+inline constexpr std::size_t kPcxBitsPerPixel = 3;
+inline constexpr std::size_t kPcxXMin = 4;
+inline constexpr std::size_t kPcxYMin = 6;
+inline constexpr std::size_t kPcxXMax = 8;
+inline constexpr std::size_t kPcxYMax = 10;
+inline constexpr std::size_t kPcxHorizontalResolution = 12;
+inline constexpr std::size_t kPcxVerticalResolution = 14;
+inline constexpr std::size_t kPcxPlanes = 65;
+inline constexpr std::size_t kPcxBytesPerLine = 66;
+inline constexpr std::size_t kPcxPaletteInfo = 68;
 inline constexpr std::size_t kPaletteSize = 768;
 
 // The widest and highest image the format's 16-bit fields can describe.

@@ -72,7 +72,8 @@ class _SpriteIn(ctypes.Structure):
                 ("header16to19", ctypes.c_uint32), ("terminator", ctypes.c_uint8 * 4),
                 ("frame_count", ctypes.c_int32), ("frames", ctypes.POINTER(_FrameIn)),
                 ("palette", ctypes.c_char_p), ("original", ctypes.c_char_p),
-                ("original_size", ctypes.c_size_t), ("nearest", ctypes.c_int32)]
+                ("original_size", ctypes.c_size_t), ("nearest", ctypes.c_int32),
+                ("nearest_advice", ctypes.c_char_p)]
 
 
 _NOTICE = ctypes.CFUNCTYPE(None, ctypes.c_void_p, ctypes.c_int32, ctypes.c_char_p)
@@ -181,6 +182,11 @@ def write(sprite):
 
     Pixels that did not come out as given (nearest colours, shared colours)
     are counted in kelvane.Notice warnings, as kelvane-pack prints them."""
+    return _write(sprite, "set the sprite's nearest to True")
+
+
+def _write(sprite, nearest_advice):
+    """write, with how the caller's user asks for the nearest colours."""
     count = len(sprite.frames)
     frames = (_FrameIn * max(count, 1))()
     keep = []
@@ -213,13 +219,14 @@ def write(sprite):
     if sprite.original is not None:
         s.original, s.original_size = bytes(sprite.original), len(sprite.original)
     s.nearest = 1 if sprite.nearest else 0
+    s.nearest_advice = nearest_advice.encode("utf-8")
     out, size, reason = ctypes.c_void_p(), ctypes.c_size_t(), ctypes.c_void_p()
     notices = []
     callback = _NOTICE(lambda _c, frame, text: notices.append(text.decode("utf-8", "replace")))
     packed = _lib.kelvane_write(ctypes.byref(s), callback, None, ctypes.byref(out), ctypes.byref(size),
                                 ctypes.byref(reason))
     for text in notices:
-        warnings.warn(Notice(text), stacklevel=2)
+        warnings.warn(Notice(text), stacklevel=3)
     if not packed:
         raise Error(_take_text(reason) or "the sprite cannot be packed")
     try:

@@ -3,6 +3,8 @@
 Frames open as mode P with the palette `kelvane.pillow.palette` (768 bytes RGB;
 the built-in palette unless set); info["offset"] is the frame's (x, y) offset,
 info["transparency"] the sprite's fill index (pixels no run wrote).
+im.save(..., save_all=True, append_images=[...]) packs the images as frames;
+nearest=True takes the nearest colour for one the palette lacks.
 """
 import warnings
 
@@ -116,7 +118,8 @@ def _save(im, fp, filename, save_all=False):
     sprite.terminator = bytes(im.encoderinfo.get("terminator", terminator))
     sprite.palette = im.encoderinfo.get("sprite_palette", palette)
     sprite.original = im.encoderinfo.get("original", original)
-    fp.write(kelvane.write(sprite))
+    sprite.nearest = bool(im.encoderinfo.get("nearest", False))
+    fp.write(kelvane._write(sprite, "save with nearest=True"))
 
 
 def _save_all(im, fp, filename):

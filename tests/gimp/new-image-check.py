@@ -102,6 +102,9 @@ if os.path.exists(refused):
     failures.append("GIMP wrote a sprite of an RGB image with a colour the palette lacks")
 if reason not in log:
     failures.append(f"GIMP's message does not give kelvane-pack's reason {reason!r}:\n{log}")
+# The plug-in has no nearest-colour choice, so its message offers none.
+elif reason + "; paint with the palette's colours" not in log or "to take the nearest" in log:
+    failures.append(f"GIMP's message tells the user more or less than to paint with the palette's colours:\n{log}")
 
 print("\n".join(failures) or "new images export as drawn; a colour the palette lacks is refused as kelvane-pack does")
 sys.exit(1 if failures else 0)
